@@ -1,0 +1,95 @@
+#include "ui/qt_prompts.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace {
+
+QMessageBox::Icon toQt(Prompts::Icon icon) {
+    switch (icon) {
+        case Prompts::Icon::Information: return QMessageBox::Information;
+        case Prompts::Icon::Warning: return QMessageBox::Warning;
+        case Prompts::Icon::Critical: return QMessageBox::Critical;
+        case Prompts::Icon::Question: return QMessageBox::Question;
+        case Prompts::Icon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString title() {
+    const QString t = QApplication::applicationDisplayName();
+    return t.isEmpty() ? QStringLiteral("KV60X") : t;
+}
+
+std::optional<Prompts::FileChoice> runFileDialog(QWidget* parent, const Prompts::FileRequest& req,
+                                                 QFileDialog::AcceptMode mode) {
+    QFileDialog dlg(parent, req.title);
+    dlg.setAcceptMode(mode);
+    dlg.setNameFilters(req.filters);
+    dlg.setDefaultSuffix(req.defaultSuffix);
+    if (mode == QFileDialog::AcceptSave) {
+        dlg.setFileMode(QFileDialog::AnyFile);
+    } else {
+        dlg.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (!req.initialName.isEmpty() && !req.initialName.startsWith('*')) dlg.selectFile(req.initialName);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
+    Prompts::FileChoice choice;
+    choice.path = dlg.selectedFiles().first();
+    choice.filterIndex = std::max(0, int(req.filters.indexOf(dlg.selectedNameFilter())));
+    return choice;
+}
+
+}  // namespace
+
+void QtPrompts::message(QWidget* parent, const QString& text, Icon icon) {
+    QMessageBox box(toQt(icon), title(), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool QtPrompts::question(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, title(), text, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setButtonText(QMessageBox::Yes, QStringLiteral("Tak"));
+    box.setButtonText(QMessageBox::No, QStringLiteral("Nie"));
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<Prompts::FileChoice> QtPrompts::openFile(QWidget* parent, const FileRequest& req) {
+    return runFileDialog(parent, req, QFileDialog::AcceptOpen);
+}
+
+std::optional<Prompts::FileChoice> QtPrompts::saveFile(QWidget* parent, const FileRequest& req) {
+    return runFileDialog(parent, req, QFileDialog::AcceptSave);
+}
+
+std::optional<QColor> QtPrompts::color(QWidget* parent, const QColor& initial) {
+    const QColor c = QColorDialog::getColor(initial, parent);
+    if (!c.isValid()) return std::nullopt;
+    return c;
+}
+
+std::optional<QFont> QtPrompts::font(QWidget* parent, const QFont& initial) {
+    bool ok = false;
+    const QFont f = QFontDialog::getFont(&ok, initial, parent, QString(),
+                                         QFontDialog::DontUseNativeDialog);
+    if (!ok) return std::nullopt;
+    return f;
+}
+
+bool QtPrompts::print(QWidget* parent, QPrinter& printer, bool allowSelection,
+                      bool& selectionOnly) {
+    QPrintDialog dlg(&printer, parent);
+    dlg.setOption(QAbstractPrintDialog::PrintSelection, allowSelection);
+    dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dlg.setMinMax(1, 1);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    selectionOnly = dlg.printRange() == QAbstractPrintDialog::Selection;
+    return true;
+}
