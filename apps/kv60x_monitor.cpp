@@ -1,0 +1,113 @@
+// kv60x-monitor: a console view of the meter as the driver sees it: link status,
+// identity, condition and temperature, one line per change.
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "meter/kv60x_driver.h"
+#include "serial/port_names.h"
+#include "sim/meter_simulator.h"
+
+namespace {
+volatile std::sig_atomic_t g_stop = 0;
+void OnSignal(int) { g_stop = 1; }
+
+QString Describe(Ckv60xDriver& d) {
+    MeterIdentity id;
+    SerialNumberData sn;
+    MeterCondition cond;
+    TemperatureReading t;
+    StartupDate date;
+    CharacteristicCount count;
+    const int status = d.GetStatus();
+    d.GetIdentity(id);
+    d.GetSerialNumber(sn);
+    d.GetCondition(cond);
+    d.GetTemperature(t);
+    d.GetStartupDate(date);
+    d.GetCharacteristicCount(count);
+    if (status != 0) return QStringLiteral("Brak komunikacji z urządzeniem.");
+    QString s;
+    if (id.valid && sn.valid) {
+        s += QString::asprintf("%s%c nr %d, wersja %d.%d", id.model, id.versionLetter,
+                               sn.serialNumber, id.versionMajor, id.versionMinor);
+    } else {
+        s += QStringLiteral("Brak danych o urządzeniu");
+    }
+    if (date.valid) s += QString::asprintf(", uruchomiony %04d-%02d", date.year, date.month);
+    if (count.valid) s += QString::asprintf(", charakterystyk: %d", count.count);
+    if (t.valid) {
+        s += t.temperatureError ? QStringLiteral(", temperatura: ??? (błąd pomiaru)")
+                                : QString::asprintf(", temperatura: %.2f °C", t.temperature);
+    }
+    if (cond.valid && cond.startupDataError) s += QStringLiteral(", błąd danych uruchamiania");
+    if (cond.valid && cond.startupMemoryError) s += QStringLiteral(", błąd pamięci uruchamiania");
+    if (cond.valid && cond.lowSupplyVoltage) s += QStringLiteral(", niskie napięcie zasilania");
+    return s;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("kv60x-monitor");
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Console view of a KV-60x meter.");
+    parser.addHelpOption();
+    parser.addOptions({
+        {"demo", "Use the built-in simulated meter (COM250)."},
+        {"port", "COM number, COMn or a device path.", "port"},
+    });
+    parser.process(app);
+
+    std::unique_ptr<MeterSimulator> sim;
+    int port = 0;
+    if (parser.isSet("demo")) {
+        SimMeterState state;
+        state.driftAmplitude = 1.5;
+        state.driftPeriodS = 120;
+        sim = std::make_unique<MeterSimulator>(state);
+        if (!sim->Start()) {
+            std::fprintf(stderr, "kv60x-monitor: cannot start the simulated meter\n");
+            return 1;
+        }
+        port = 250;
+        RegisterPortDevice(port, QString::fromStdString(sim->LinkPath()));
+    } else if (parser.isSet("port")) {
+        const QString p = parser.value("port");
+        port = p.startsWith('/') ? PortForDevice(p) : ParsePortNumber(p);
+    }
+    if (port <= 0) {
+        std::fprintf(stderr, "kv60x-monitor: give --port COMn|DEVICE or --demo\n");
+        return 2;
+    }
+
+    Ckv60xDriver driver;
+    driver.SetServiceDataOn(true);  // a reading every second
+    if (!driver.Connect(port)) {
+        std::fprintf(stderr, "Nie można otworzyć portu COM%d (%s)\n", port,
+                     qPrintable(driver.LastOpenError()));
+        if (driver.LastOpenPermissionDenied()) {
+            std::fprintf(stderr, "Brak uprawnień: dodaj użytkownika do grupy dialout.\n");
+        }
+        return 1;
+    }
+    std::printf("COM%d: %s\n", port, qPrintable(DeviceForPort(port)));
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    QString last;
+    while (!g_stop) {
+        const QString now = Describe(driver);
+        if (now != last) {
+            std::printf("%s\n", now.toUtf8().constData());
+            std::fflush(stdout);
+            last = now;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    driver.Disconnect();
+    return 0;
+}

@@ -1,0 +1,401 @@
+#include "meter/kv60x_driver.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "meter/char_image.h"
+#include "meter/meter_float.h"
+#include "serial/serial_port.h"
+
+namespace {
+
+using Lock = std::lock_guard<std::recursive_mutex>;
+
+int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+int32_t WallSeconds() { return static_cast<int32_t>(std::time(nullptr)); }
+
+}  // namespace
+
+int64_t Ckv60xDriver::NowMs() { return SteadyMs(); }
+
+Ckv60xDriver::Ckv60xDriver() = default;
+
+Ckv60xDriver::~Ckv60xDriver() { Disconnect(); }
+
+void Ckv60xDriver::SetTiming(const DriverTiming& timing) {
+    std::lock_guard<std::mutex> lock(m_timingLock);
+    m_timing = timing;
+}
+
+DriverTiming Ckv60xDriver::Timing() const {
+    std::lock_guard<std::mutex> lock(m_timingLock);
+    return m_timing;
+}
+
+// ---------------------------------------------------------------- connection
+
+int Ckv60xDriver::Connect(int portNumber) {
+    StopPolling();
+    {
+        Lock cw(m_charWriteLock);
+        Lock ex(m_exchangeLock);
+        m_port.reset();
+        m_havePort = false;
+        m_portLost = false;
+        m_portNumber = portNumber;
+        m_lastOpenError.clear();
+        m_lastOpenPermissionDenied = false;
+        auto port = std::make_unique<CSerialPort>();
+        if (!port->Open(this, portNumber, 9600, 'O', 8, 1, EV_RXCHAR, 512)) {
+            m_lastOpenError = port->LastError();
+            m_lastOpenPermissionDenied = port->PermissionDenied();
+            m_port = std::move(port);  // stays until Disconnect, unused
+            return 0;
+        }
+        if (!port->StartThread()) {
+            m_lastOpenError = QStringLiteral("cannot start the port thread");
+            m_port = std::move(port);
+            return 0;
+        }
+        m_port = std::move(port);
+        m_havePort = true;
+    }
+    m_stop = false;
+    try {
+        m_pollThread = std::thread(&Ckv60xDriver::PollingThread, this);
+    } catch (...) {
+        return 0;
+    }
+    return 1;
+}
+
+void Ckv60xDriver::Disconnect() {
+    m_abortWaits = true;
+    InterruptWaits();
+    StopPolling();
+    {
+        Lock cw(m_charWriteLock);
+        Lock ex(m_exchangeLock);
+        m_havePort = false;
+        m_port.reset();
+        m_portLost = false;
+        m_portNumber = 0;
+    }
+    {
+        Lock data(m_dataLock);
+        m_state.condition.valid = false;
+        m_state.identity.valid = false;
+        m_lineCount = 0;
+        m_lastLineMs = 0;
+    }
+    m_abortWaits = false;
+}
+
+bool Ckv60xDriver::IsConnected() const { return m_havePort.load() && !m_portLost.load(); }
+
+QString Ckv60xDriver::LastOpenError() const {
+    Lock ex(m_exchangeLock);
+    return m_lastOpenError;
+}
+
+bool Ckv60xDriver::LastOpenPermissionDenied() const {
+    Lock ex(m_exchangeLock);
+    return m_lastOpenPermissionDenied;
+}
+
+void Ckv60xDriver::SetServiceDataOn(bool on) { m_serviceDataOn = on; }
+
+void Ckv60xDriver::InterruptWaits() {
+    for (ManualResetEvent& e : m_events) e.Poke();
+}
+
+void Ckv60xDriver::OnPortFailed() {
+    // Called on the port thread when the device is gone; exchanges in progress
+    // end at once and the polling thread starts reopening the device.
+    m_portLost = true;
+    InterruptWaits();
+}
+
+bool Ckv60xDriver::ReopenLostPort() {
+    Lock cw(m_charWriteLock);
+    Lock ex(m_exchangeLock);
+    m_port.reset();
+    m_havePort = false;
+    {
+        Lock data(m_dataLock);
+        m_lineCount = 0;
+    }
+    auto port = std::make_unique<CSerialPort>();
+    if (!port->Open(this, m_portNumber, 9600, 'O', 8, 1, EV_RXCHAR, 512) || !port->StartThread()) {
+        return false;
+    }
+    m_port = std::move(port);
+    m_portLost = false;
+    m_havePort = true;
+    return true;
+}
+
+// ---------------------------------------------------------------- polling
+
+void Ckv60xDriver::StopPolling() {
+    if (!m_pollThread.joinable()) return;
+    m_stop = true;
+    InterruptWaits();
+    m_pollThread.join();
+}
+
+void Ckv60xDriver::PollingThread() {
+    auto sleepFor = [this](int ms) {
+        const int64_t until = SteadyMs() + ms;
+        while (!m_stop && SteadyMs() < until) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    };
+    try {
+        while (!m_stop) {
+            const DriverTiming t = Timing();
+            if (m_portLost) {
+                m_status = kMeterFailed;
+                if (!ReopenLostPort()) {
+                    sleepFor(t.reopenIntervalMs);
+                    continue;
+                }
+            }
+            int64_t lastLine = 0;
+            {
+                Lock data(m_dataLock);
+                lastLine = m_lastLineMs;
+            }
+            if (!m_serviceDataOn && m_status == kMeterOk && SteadyMs() - lastLine <= t.idleMs) {
+                sleepFor(t.cycleSleepMs);
+                continue;
+            }
+            int (Ckv60xDriver::*const reads[])() = {
+                &Ckv60xDriver::ReadIdentity,    &Ckv60xDriver::ReadCondition,
+                &Ckv60xDriver::ReadSerialNumber, &Ckv60xDriver::ReadStartupDate,
+                &Ckv60xDriver::ReadTemperature, &Ckv60xDriver::ReadCharacteristicCount};
+            int failed = kMeterOk;
+            for (auto read : reads) {
+                if (m_stop) break;
+                failed = (this->*read)();
+                if (failed != kMeterOk) break;
+            }
+            if (m_stop) break;
+            if (failed != kMeterOk) {
+                m_status = failed;
+                continue;
+            }
+            if (m_serviceDataOn) {
+                const int r = ReadServiceData();
+                if (r != kMeterOk) {
+                    m_status = r;
+                    continue;
+                }
+            } else {
+                Lock data(m_dataLock);
+                m_state.serviceData.valid = false;
+            }
+            m_status = kMeterOk;
+            ++m_cycles;
+            sleepFor(t.cycleSleepMs);
+        }
+    } catch (...) {
+        // An exception inside a pass ends the thread; the status stays as it was.
+    }
+}
+
+// ---------------------------------------------------------------- exchange
+
+int Ckv60xDriver::Exchange(const char* line, int length, ReplyKind awaited, bool retry) {
+    if (!m_havePort) return kMeterFailed;
+    { Lock cw(m_charWriteLock); }  // no exchange starts during another thread's write
+    Lock ex(m_exchangeLock);
+    if (!m_port || !m_havePort || m_portLost) return kMeterFailed;
+    const DriverTiming t = Timing();
+    const int attempts = retry ? (t.attempts > 0 ? t.attempts : 1) : 1;
+    auto aborted = [this] { return m_abortWaits.load() || m_portLost.load() || m_stop.load(); };
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (aborted()) return kMeterFailed;
+        ManualResetEvent* event =
+            awaited == ReplyKind::None ? nullptr : &m_events[static_cast<int>(awaited)];
+        if (event) event->Reset();
+        m_port->Write(line, length);
+        if (!event) return kMeterOk;
+        if (event->Wait(t.replyTimeoutMs, aborted)) return kMeterOk;
+    }
+    return kMeterFailed;
+}
+
+int Ckv60xDriver::Command(const char* text, ReplyKind awaited, bool retry) {
+    char buffer[512];
+    int length = static_cast<int>(std::strlen(text));
+    if (length > 0 && length + 2 <= static_cast<int>(sizeof buffer)) {
+        std::memcpy(buffer, text, static_cast<size_t>(length));
+        buffer[length++] = '\r';
+        buffer[length++] = '\n';
+    } else {
+        length = 0;
+    }
+    return Exchange(buffer, length, awaited, retry);
+}
+
+void Ckv60xDriver::OnByteReceived(uint8_t byte) {
+    DecodeResult result{kMeterFailed, ReplyKind::None};
+    {
+        Lock data(m_dataLock);
+        if (m_lineCount >= static_cast<int>(sizeof m_line)) m_lineCount = 0;  // over-long line dropped
+        m_line[m_lineCount++] = static_cast<char>(byte);
+        if (m_lineCount > 1 && m_line[m_lineCount - 2] == '\r' && m_line[m_lineCount - 1] == '\n') {
+            char work[sizeof m_line] = {};
+            std::memcpy(work, m_line, static_cast<size_t>(m_lineCount));
+            result = DecodeReply(work, static_cast<size_t>(m_lineCount), m_state, WallSeconds());
+            if (result.code == kMeterOk) {
+                m_lastLineMs = SteadyMs();
+                m_lastLineWall = WallSeconds();
+            }
+            m_lineCount = 0;
+        }
+    }
+    // The values are stored; now release whoever waits for this kind.
+    if (result.code == kMeterOk && result.kind != ReplyKind::None) {
+        m_events[static_cast<int>(result.kind)].Set();
+    }
+}
+
+int64_t Ckv60xDriver::GetLastLineTime() const {
+    Lock data(m_dataLock);
+    return m_lastLineMs == 0 ? 0 : m_lastLineWall;
+}
+
+// ---------------------------------------------------------------- polled reads
+
+void Ckv60xDriver::ApplyRtsRule() {
+    MeterIdentity id;
+    GetIdentity(id);
+    if (!id.valid || id.versionMajor >= 2 || std::strcmp(id.model, "KV-606") != 0) return;
+    Lock ex(m_exchangeLock);
+    if (m_port && m_port->GetRtsControl() != 0) m_port->SetRtsControl(0);
+}
+
+int Ckv60xDriver::ReadIdentity() {
+    const int r = Command("VR", ReplyKind::Identity);
+    if (r == kMeterOk) ApplyRtsRule();
+    return r;
+}
+int Ckv60xDriver::ReadCondition() { return Command("ST", ReplyKind::Condition); }
+int Ckv60xDriver::ReadSerialNumber() { return Command("SR", ReplyKind::SerialNumber); }
+int Ckv60xDriver::ReadStartupDate() { return Command("DR", ReplyKind::StartupDate); }
+int Ckv60xDriver::ReadTemperature() { return Command("TR", ReplyKind::Temperature); }
+int Ckv60xDriver::ReadCharacteristicCount() { return Command("CN", ReplyKind::Count); }
+int Ckv60xDriver::ReadServiceData() { return Command("SD", ReplyKind::ServiceData); }
+
+// ---------------------------------------------------------------- getters
+
+#define KV60X_GETTER(Name, Type, member)         \
+    int Ckv60xDriver::Name(Type& out) const {    \
+        Lock data(m_dataLock);                   \
+        out = m_state.member;                    \
+        return m_status.load();                  \
+    }
+
+KV60X_GETTER(GetCondition, MeterCondition, condition)
+KV60X_GETTER(GetIdentity, MeterIdentity, identity)
+KV60X_GETTER(GetSerialNumber, SerialNumberData, serialNumber)
+KV60X_GETTER(GetStartupDate, StartupDate, startupDate)
+KV60X_GETTER(GetTemperature, TemperatureReading, temperature)
+KV60X_GETTER(GetServiceData, ServiceData, serviceData)
+KV60X_GETTER(GetCharacteristicCount, CharacteristicCount, count)
+KV60X_GETTER(GetElectrodeCoefficient, ElectrodeCoefficient, coefficient)
+
+#undef KV60X_GETTER
+
+// ---------------------------------------------------------------- characteristics
+
+int Ckv60xDriver::ReadCharacteristic(int slot, CharRecData& out) {
+    char cmd[8];
+    std::snprintf(cmd, sizeof cmd, "CR%02X", static_cast<unsigned>(slot) & 0xFFu);
+    const int r = Command(cmd, ReplyKind::CharRead);
+    if (r != kMeterOk) return r;
+    Lock data(m_dataLock);
+    out = m_state.slot;
+    return kMeterOk;
+}
+
+int Ckv60xDriver::WriteCharacteristic(const CharRecData& rec) {
+    CharacteristicCount count;
+    GetCharacteristicCount(count);
+    if (!count.valid || rec.REC_NUMBER >= count.count) return kMeterFailed;
+    if (!rec.valid) return kMeterOk;
+
+    // Held across both lines and the pause: no other exchange, the polling
+    // included, may come between them.
+    Lock cw(m_charWriteLock);
+    char header[8];
+    std::snprintf(header, sizeof header, "CW%02X", static_cast<unsigned>(rec.REC_NUMBER));
+    if (Command(header, ReplyKind::CharHeaderAccepted, false) != kMeterOk) return kMeterFailed;
+    std::this_thread::sleep_for(std::chrono::milliseconds(Timing().charWritePauseMs));
+    const std::string line = BuildCharDataLine(rec);
+    return Exchange(line.data(), static_cast<int>(line.size()), ReplyKind::CharDataWritten, false);
+}
+
+// ---------------------------------------------------------------- service commands
+
+int Ckv60xDriver::WriteStartupDate(uint16_t year, uint8_t month) {
+    {
+        Lock data(m_dataLock);
+        const StartupDate& d = m_state.startupDate;
+        if (d.valid && d.year == static_cast<int16_t>(year) && d.month == month) return kMeterOk;
+    }
+    char cmd[32];
+    std::snprintf(cmd, sizeof cmd, "DW%02d%02d", static_cast<int>(year) - 2000,
+                  static_cast<int>(month));
+    if (Command(cmd, ReplyKind::StartupDateWritten) != kMeterOk) return kMeterFailed;
+    return ReadStartupDate();
+}
+
+int Ckv60xDriver::WriteSerialNumber(int serialNumber) {
+    {
+        Lock data(m_dataLock);
+        const SerialNumberData& s = m_state.serialNumber;
+        if (s.valid && s.serialNumber == serialNumber) return kMeterOk;
+    }
+    char cmd[32];
+    std::snprintf(cmd, sizeof cmd, "SW%04d", serialNumber);
+    if (Command(cmd, ReplyKind::SerialNumberWritten) != kMeterOk) return kMeterFailed;
+    return ReadSerialNumber();
+}
+
+int Ckv60xDriver::WriteVersionLetter(char letter) {
+    {
+        Lock data(m_dataLock);
+        const MeterIdentity& id = m_state.identity;
+        if (id.valid && id.versionLetter == letter) return kMeterOk;
+    }
+    const char cmd[4] = {'V', 'W', letter, 0};
+    // A NUL letter would end the text early; the meter gets a space instead.
+    const char safe[4] = {'V', 'W', letter ? letter : ' ', 0};
+    if (Command(letter ? cmd : safe, ReplyKind::VersionLetterWritten) != kMeterOk) return kMeterFailed;
+    return ReadIdentity();
+}
+
+int Ckv60xDriver::WriteElectrodeCoefficient(double coefficient) {
+    {
+        Lock data(m_dataLock);
+        const ElectrodeCoefficient& k = m_state.coefficient;
+        if (k.valid && k.coefficient == coefficient) return kMeterOk;
+    }
+    const std::string cmd = "KW" + EncodeMeterFloat(coefficient);
+    return Command(cmd.c_str(), ReplyKind::CoefficientWritten);
+}
+
+int Ckv60xDriver::ReadElectrodeCoefficient(ElectrodeCoefficient& out) {
+    if (Command("KR", ReplyKind::Coefficient) != kMeterOk) return kMeterFailed;
+    Lock data(m_dataLock);
+    out = m_state.coefficient;
+    return kMeterOk;
+}

@@ -1,0 +1,165 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "characteristics/char_rec_data.h"
+#include "sim/pty_posix.h"
+
+// What the simulated meter is: identity, condition, readings and memory.
+struct SimMeterState {
+    std::string model = "KV-607";  // six characters
+    char versionLetter = 'A';
+    int versionMajor = 1;
+    int versionMinor = 3;
+    int serialNumber = 17;
+    int startupYear = 2009;
+    int startupMonth = 8;
+    bool startupMemoryError = false;
+    bool startupDataError = false;
+    bool lowSupplyVoltage = false;
+    double temperature = 21.5;  // degrees Celsius
+    bool temperatureError = false;
+    double driftAmplitude = 0.0;  // a slow sine drift around `temperature`
+    double driftPeriodS = 600.0;
+    std::string serviceText = "S0000000";  // eight characters
+    int slotCount = 20;                    // 0..255, answered to "CN"
+    double electrodeCoefficient = 1.0;
+};
+
+// Ways the simulated meter misbehaves.
+struct SimFaults {
+    bool silent = false;              // answers nothing
+    std::set<std::string> silentCommands;  // two-letter commands left unanswered
+    int answerOnNth = 0;              // >1: only the n-th sending of the same line is answered
+    int lateMs = 0;                   // every answer this late
+    bool garble = false;              // answers with random bytes replaced (CR LF kept)
+    int truncateTo = -1;              // answers cut to this many characters before CR LF
+    int unsolicitedEveryMs = 0;       // sends unsolicitedLine on its own this often
+    std::string unsolicitedLine = "XX";
+    bool refuseCharHeader = false;    // "CW%02X" answered with "!CZ"
+    bool refuseCharData = false;      // the data line answered with "!CW"
+    bool badChecksum = false;         // "CR" answers carry a wrong checksum
+    bool wireSpeed = false;           // pace both directions at 9600 baud, 11 bits a byte
+};
+
+// A simulated KV-60x meter behind a pseudo-terminal (or on a real serial
+// device), answering every command the program sends, on its own thread.
+class MeterSimulator {
+public:
+    static constexpr int kSlots = 256;
+    using Image = std::array<uint8_t, 256>;
+
+    explicit MeterSimulator(const SimMeterState& state = SimMeterState());
+    ~MeterSimulator();
+
+    MeterSimulator(const MeterSimulator&) = delete;
+    MeterSimulator& operator=(const MeterSimulator&) = delete;
+
+    // Creates the pty and the stable link (a fresh temporary path when empty)
+    // and starts answering. False when no pty can be had.
+    bool Start(const std::string& linkPath = std::string());
+    // Serves a real serial device instead of a pty (for a null-modem test).
+    bool StartOnDevice(const std::string& devicePath);
+    void Stop();
+
+    // The path the program opens (the stable link), and the pty behind it.
+    std::string LinkPath() const;
+    std::string DevicePath() const;
+
+    // Pulls the "cable": the pty and the link vanish.
+    void Unplug();
+    // Puts it back: a new pty behind the same link.
+    bool Replug();
+    bool IsPlugged() const;
+
+    SimMeterState State() const;
+    void SetState(const SimMeterState& state);
+    void ModifyState(const std::function<void(SimMeterState&)>& change);
+    SimFaults Faults() const;
+    void SetFaults(const SimFaults& faults);
+    void ClearFaults() { SetFaults(SimFaults()); }
+
+    // Characteristic memory: 256 slots of raw images; an erased slot is all 0xFF.
+    Image SlotImage(int slot) const;
+    void SetSlotImage(int slot, const Image& image);
+    void SetSlotRecord(int slot, const CharRecData& rec);
+    // The slot decoded (valid 0 when erased or its checksum is bad).
+    CharRecData SlotRecord(int slot) const;
+    void EraseSlot(int slot);
+
+    // Every command line received (without CR LF), in order.
+    std::vector<std::string> ReceivedLines() const;
+    // How many received lines begin with prefix.
+    size_t CountReceived(const std::string& prefix) const;
+    void ClearReceived();
+    // Every line sent (CR LF included), in order, answers and unsolicited lines.
+    std::vector<std::string> SentLines() const;
+    void ClearSent();
+
+    // Sends raw bytes on the line, as if the meter sent them on its own.
+    void SendRaw(const std::string& bytes);
+
+    // The temperature answered now (with drift).
+    double CurrentTemperature() const;
+
+    uint64_t BytesReceived() const { return m_bytesIn.load(); }
+    uint64_t BytesSent() const { return m_bytesOut.load(); }
+
+private:
+    struct Pending {
+        int64_t dueUs = 0;
+        std::string bytes;
+        bool recordAsSent = true;
+    };
+
+    void Run();
+    void HandleLine(const std::string& line, int64_t arrivedUs);
+    std::string Answer(const std::string& line);
+    void Queue(std::string bytes, int64_t dueUs, bool record = true);
+    void Flush(int64_t nowUs);
+    std::string Distort(std::string answer);
+    bool OpenDevice();
+    void CloseDevice();
+    static int64_t NowUs();
+
+    mutable std::mutex m_lock;  // guards everything below except the atomics and the thread
+    SimMeterState m_state;
+    SimFaults m_faults;
+    std::vector<Image> m_slots;
+    std::vector<std::string> m_received;
+    std::vector<std::string> m_sent;
+    std::deque<Pending> m_out;
+    std::string m_inLine;
+    std::string m_lastLine;
+    int m_sameLineCount = 0;
+    int m_pendingWriteSlot = -1;  // slot accepted by "CW%02X", awaiting its data line
+    int64_t m_nextUnsolicitedUs = 0;
+    int64_t m_wireBusyUntilUs = 0;  // output pacing
+    int64_t m_rxBusyUntilUs = 0;    // input pacing
+    uint64_t m_random = 0x9E3779B97F4A7C15ull;
+    std::string m_linkPath;
+    std::string m_realDevice;
+    bool m_ownLinkDir = false;
+    PtyPair m_pty;
+    int m_deviceFd = -1;  // the fd served: the pty master or the real device
+    int64_t m_startUs = 0;
+
+    int m_wake[2] = {-1, -1};
+    std::thread m_thread;
+    std::atomic<bool> m_running{false};
+    std::atomic<uint64_t> m_bytesIn{0};
+    std::atomic<uint64_t> m_bytesOut{0};
+};
+
+// Fills slots 0..count-1 with sample material characteristics (the demo meter's
+// memory) and sets the slot count.
+void FillDemoCharacteristics(MeterSimulator& sim, int count);
