@@ -112,7 +112,7 @@ TEST(CCharRecSerialize, OtherVersionReadsNothingMoreAndClearsOnlyValid) {
     EXPECT_TRUE(rec.GetData() == expected);
 }
 
-TEST_F(RecordFileTest, SaveIntoAMissingFolderFailsAndOldFileSurvivesAFailedSave) {
+TEST_F(RecordFileTest, SaveFailsWhenTheFileCannotBeCreated) {
     EXPECT_FALSE(SaveCharRecFile(dir_.filePath("no/such/dir/a.kvr"), SampleRecord(1)));
     // A folder standing where the file should go cannot be replaced.
     ASSERT_TRUE(QDir(dir_.path()).mkdir("taken.kvr"));
