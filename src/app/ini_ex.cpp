@@ -105,11 +105,17 @@ void CIniEx::Parse(const QByteArray& bytes) {
 
 QByteArray CIniEx::ToBytes() const {
     QByteArray out;
-    for (const Section& s : sections_) {
-        if (!s.name.isEmpty()) out += '[' + s.name.toUtf8() + "]\r\n";
+    for (size_t si = 0; si < sections_.size(); ++si) {
+        const Section& s = sections_[si];
+        // A "[]" section with entries keeps its header: without it the entries
+        // would join the section above when the file is read again.
+        if (!s.name.isEmpty() || (si > 0 && !s.keys.isEmpty()))
+            out += '[' + s.name.toUtf8() + "]\r\n";
         for (qsizetype i = 0; i < s.keys.size(); ++i) {
+            // An empty line stays empty. A line "=value" keeps its "=": written
+            // as a bare "value" it would read back as a key, or as a header.
             out += s.keys.at(i).toUtf8();
-            if (!s.keys.at(i).isEmpty()) out += '=';
+            if (!s.keys.at(i).isEmpty() || !s.values.at(i).isEmpty()) out += '=';
             out += s.values.at(i).toUtf8();
             out += "\r\n";
         }

@@ -69,6 +69,7 @@ TEST(IniFormat, RewriteKeepsOrderAndNormalisesLines) {
     CIniEx ini;
     // Unnamed entries first, an empty line, a line without "=", an empty key,
     // a header-only section, a value holding "=", a CR not before LF.
+    // "=orphan" keeps its "=" so that it does not turn into a key.
     Parsed(ini,
            "FILE_LOG=1\n\n[LOG]\nLONELY\n=orphan\nFILE_LOG=0\n[EMPTY]\n[GENERAL]\n"
            "A=b=c\nB=x\ry\r\r\nC=last");
@@ -81,9 +82,21 @@ TEST(IniFormat, RewriteKeepsOrderAndNormalisesLines) {
     ini.SetValue("EMPTY", "K", "v");  // the header-only section is gone: added at the end
     ini.SetValue("NEW", "K", "v");
     EXPECT_EQ(ini.ToBytes(),
-              QByteArray("FILE_LOG=1\r\n\r\n[LOG]\r\nLONELY=\r\norphan\r\nFILE_LOG=0\r\n"
+              QByteArray("FILE_LOG=1\r\n\r\n[LOG]\r\nLONELY=\r\n=orphan\r\nFILE_LOG=0\r\n"
                          "[GENERAL]\r\nA=b=c\r\nB=x\ry\r\r\nC=last\r\n[EMPTY]\r\nK=v\r\n"
                          "[NEW]\r\nK=v\r\n"));
+}
+
+TEST(IniFormat, RewrittenFileReadsBackTheSameValues) {
+    CIniEx ini;
+    // "[]" opens an unnamed section that must not merge into [LOG] when reread.
+    Parsed(ini, "[LOG]\nFILE_INTERVAL=10\n[]\nFILE_INTERVAL=20\n=[GENERAL]\nPORT_NR=3\n");
+    ini.SetValueInt("LOG", "FILE_LOG", 1);
+    CIniEx again;
+    again.Parse(ini.ToBytes());
+    EXPECT_EQ(again.GetValueInt("LOG", "FILE_INTERVAL", 0), 10);
+    EXPECT_EQ(again.GetValueInt("GENERAL", "PORT_NR", 0), 0);
+    EXPECT_EQ(again.ToBytes(), ini.ToBytes());
 }
 
 TEST(IniFormat, ChangedFlagIgnoresCaseOnlyChangesOfValues) {
