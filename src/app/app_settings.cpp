@@ -18,13 +18,17 @@ QString CutFaceName(const QString& name) {
 AppSettings LoadAppSettings(const CIniEx& ini) {
     const AppSettings d;
     AppSettings s;
-    s.backgroundInput = ini.GetValueUInt(kInput, QStringLiteral("BACKGROUND_INPUT"), d.backgroundInput);
+    s.backgroundInput =
+        ini.GetValueUInt(kInput, QStringLiteral("BACKGROUND_INPUT"), d.backgroundInput);
     s.textInput = ini.GetValueUInt(kInput, QStringLiteral("TEXT_INPUT"), d.textInput);
-    s.fontHeightInput = ini.GetValueInt(kInput, QStringLiteral("FONT_HEIGHT_INPUT"), d.fontHeightInput);
-    s.fontNameInput = CutFaceName(ini.GetValue(kInput, QStringLiteral("FONT_NAME_INPUT"), d.fontNameInput));
+    s.fontHeightInput =
+        ini.GetValueInt(kInput, QStringLiteral("FONT_HEIGHT_INPUT"), d.fontHeightInput);
+    s.fontNameInput =
+        CutFaceName(ini.GetValue(kInput, QStringLiteral("FONT_NAME_INPUT"), d.fontNameInput));
     s.fontItalicInput = static_cast<uint8_t>(
         ini.GetValueInt(kInput, QStringLiteral("FONT_ITALIC_INPUT"), d.fontItalicInput));
-    s.fontWeightInput = ini.GetValueInt(kInput, QStringLiteral("FONT_WEIGHT_INPUT"), d.fontWeightInput);
+    s.fontWeightInput =
+        ini.GetValueInt(kInput, QStringLiteral("FONT_WEIGHT_INPUT"), d.fontWeightInput);
     s.portNr = ini.GetValueInt(kGeneral, QStringLiteral("PORT_NR"), d.portNr);
     s.windowTop = ini.GetValueInt(kGeneral, QStringLiteral("WINDOW_TOP"), d.windowTop);
     s.windowBottom = ini.GetValueInt(kGeneral, QStringLiteral("WINDOW_BOTTOM"), d.windowBottom);
@@ -34,9 +38,11 @@ AppSettings LoadAppSettings(const CIniEx& ini) {
     s.fileName = ini.GetValue(kLog, QStringLiteral("FILE_NAME"), d.fileName);
     s.fileLog = ini.GetValueInt(kLog, QStringLiteral("FILE_LOG"), d.fileLog);
     s.fileSepFormat = ini.GetValueInt(kLog, QStringLiteral("FILE_SEP_FORMAT"), d.fileSepFormat);
-    s.fileDecSeparator = ini.GetValueInt(kLog, QStringLiteral("FILE_DEC_SEPARATOR"), d.fileDecSeparator);
+    s.fileDecSeparator =
+        ini.GetValueInt(kLog, QStringLiteral("FILE_DEC_SEPARATOR"), d.fileDecSeparator);
     s.fileInterval = ini.GetValueInt(kLog, QStringLiteral("FILE_INTERVAL"), d.fileInterval);
-    s.fileCheckComment = ini.GetValueInt(kLog, QStringLiteral("FILE_CHECK_COMMENT"), d.fileCheckComment);
+    s.fileCheckComment =
+        ini.GetValueInt(kLog, QStringLiteral("FILE_CHECK_COMMENT"), d.fileCheckComment);
     return s;
 }
 

@@ -9,7 +9,9 @@
 
 #include <climits>
 
-CIniEx::CIniEx(int growStep) : growStep_(growStep > 0 ? growStep : 4) { Clear(); }
+CIniEx::CIniEx(int growStep) : growStep_(growStep > 0 ? growStep : 4) {
+    Clear();
+}
 
 CIniEx::~CIniEx() {
     if (writeBack_) Write();
@@ -57,7 +59,8 @@ int CIniEx::Open(const QString& path, bool writeBack, bool create, bool caseInse
     // system would let us write it (e.g. as root).
     if (!QFileInfo(info.absolutePath()).isWritable()) return 0;
     if (info.exists()) {
-        const auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+        const auto anyWrite =
+            QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
         if (!(info.permissions() & anyWrite)) return 0;
     } else if (!create) {
         return 0;

@@ -20,11 +20,17 @@
 // QString::asprintf formats numbers in the C locale itself, independent of
 // setlocale(), so these texts always carry a full stop.
 
-QString FormatHumidity(double rh) { return QString::asprintf("%.03f", rh); }
+QString FormatHumidity(double rh) {
+    return QString::asprintf("%.03f", rh);
+}
 
-QString FormatValue(double value) { return QString::asprintf("%.05f", value); }
+QString FormatValue(double value) {
+    return QString::asprintf("%.05f", value);
+}
 
-QString FormatCoefficient(double coeff) { return QString::asprintf("%.07f", coeff); }
+QString FormatCoefficient(double coeff) {
+    return QString::asprintf("%.07f", coeff);
+}
 
 QString FormatRange(double from, double to) {
     return QString::asprintf("%.01f...%.01f", from, to);
@@ -37,7 +43,9 @@ bool IsCBlank(QChar c) {
     return u == ' ' || u == '\t' || u == '\n' || u == '\v' || u == '\f' || u == '\r';
 }
 
-bool IsDigit(QChar c) { return c.unicode() >= '0' && c.unicode() <= '9'; }
+bool IsDigit(QChar c) {
+    return c.unicode() >= '0' && c.unicode() <= '9';
+}
 
 // strtod in the "C" locale without touching the process locale.
 double StrtodC(const char* s) {

@@ -7,9 +7,9 @@
 // Number texts of characteristic records. Printing always uses a full stop as the
 // decimal sign, whatever the user's locale; parsing accepts a comma in its place.
 
-QString FormatHumidity(double rh);         // "%.03f"
-QString FormatValue(double value);         // "%.05f"
-QString FormatCoefficient(double coeff);   // "%.07f"
+QString FormatHumidity(double rh);            // "%.03f"
+QString FormatValue(double value);            // "%.05f"
+QString FormatCoefficient(double coeff);      // "%.07f"
 QString FormatRange(double from, double to);  // "%.01f...%.01f"
 
 // Every comma becomes a full stop, then the leading decimal number is read the

@@ -4,10 +4,11 @@
 #include "characteristics/cp1250.h"
 
 namespace charrecmsg {
-QString SelectMethod() { return QStringLiteral("Proszę wybrać metodę pomiaru"); }
+QString SelectMethod() {
+    return QStringLiteral("Proszę wybrać metodę pomiaru");
+}
 QString PointCount() {
-    return QStringLiteral(
-        "Liczba punktów pomiarowych powinna zawierać się\nw przedziale <2, 15>");
+    return QStringLiteral("Liczba punktów pomiarowych powinna zawierać się\nw przedziale <2, 15>");
 }
 QString ArgumentsOrder() {
     return QStringLiteral("Argumenty funkcji charakterystyki powinny być ułożone w kolejności");

@@ -30,17 +30,17 @@ enum class CharRecFocus { None, MethodRadio, CountEdit };
 
 struct CharRecValidation {
     bool ok = false;
-    CharRecData data;     // the completed block when ok
-    QString message;      // one of the messages below when not ok
+    CharRecData data;  // the completed block when ok
+    QString message;   // one of the messages below when not ok
     CharRecFocus focus = CharRecFocus::None;
 };
 
 namespace charrecmsg {
-QString SelectMethod();      // "Proszę wybrać metodę pomiaru"
-QString PointCount();        // "Liczba punktów ... się\nw przedziale <2, 15>"
-QString ArgumentsOrder();    // "Argumenty funkcji charakterystyki ..."
-QString ValuesMonotonic();   // "Wartości funkcji charakterystyki ..."
-QString AccessDenied();      // "Brak dostępu do charakterystyki - ochrona hasłem"
+QString SelectMethod();     // "Proszę wybrać metodę pomiaru"
+QString PointCount();       // "Liczba punktów ... się\nw przedziale <2, 15>"
+QString ArgumentsOrder();   // "Argumenty funkcji charakterystyki ..."
+QString ValuesMonotonic();  // "Wartości funkcji charakterystyki ..."
+QString AccessDenied();     // "Brak dostępu do charakterystyki - ochrona hasłem"
 }  // namespace charrecmsg
 
 // Builds a record from the form in the editor's fixed order of steps, stopping

@@ -5,51 +5,6 @@
 
 namespace {
 
-TEST(AppSettings, EveryKeyRoundTripsThroughTheFile) {
-    AppSettings s;
-    s.backgroundInput = 0x00FFFFFF;
-    s.textInput = 0;
-    s.fontHeightInput = -12;
-    s.fontNameInput = QString::fromUtf8("DejaVu Sans Łódź");
-    s.fontItalicInput = 1;
-    s.fontWeightInput = 700;
-    s.portNr = 33;
-    s.windowTop = -5;
-    s.windowBottom = 900;
-    s.windowLeft = 1;
-    s.windowRight = 2;
-    s.topmost = 1;
-    s.fileName = QStringLiteral("/home/u/log.csv");
-    s.fileLog = 1;
-    s.fileSepFormat = 3;
-    s.fileDecSeparator = 2;
-    s.fileInterval = 86399;
-    s.fileCheckComment = 1;
-    CIniEx out;
-    StoreAppSettings(out, s);
-    CIniEx in;
-    in.Parse(out.ToBytes());
-    const AppSettings r = LoadAppSettings(in);
-    EXPECT_EQ(r.backgroundInput, s.backgroundInput);
-    EXPECT_EQ(r.textInput, s.textInput);
-    EXPECT_EQ(r.fontHeightInput, s.fontHeightInput);
-    EXPECT_EQ(r.fontNameInput, s.fontNameInput);
-    EXPECT_EQ(r.fontItalicInput, s.fontItalicInput);
-    EXPECT_EQ(r.fontWeightInput, s.fontWeightInput);
-    EXPECT_EQ(r.portNr, s.portNr);
-    EXPECT_EQ(r.windowTop, s.windowTop);
-    EXPECT_EQ(r.windowBottom, s.windowBottom);
-    EXPECT_EQ(r.windowLeft, s.windowLeft);
-    EXPECT_EQ(r.windowRight, s.windowRight);
-    EXPECT_EQ(r.topmost, s.topmost);
-    EXPECT_EQ(r.fileName, s.fileName);
-    EXPECT_EQ(r.fileLog, s.fileLog);
-    EXPECT_EQ(r.fileSepFormat, s.fileSepFormat);
-    EXPECT_EQ(r.fileDecSeparator, s.fileDecSeparator);
-    EXPECT_EQ(r.fileInterval, s.fileInterval);
-    EXPECT_EQ(r.fileCheckComment, s.fileCheckComment);
-}
-
 TEST(AppSettings, StoredValuesAsTheyStandInTheFile) {
     CIniEx ini;
     ini.Parse(

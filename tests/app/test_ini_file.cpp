@@ -53,7 +53,8 @@ TEST_F(IniFileTest, LineAboveTheFirstHeaderStaysOnTopAndTheSectionValueCounts) {
         StoreAppSettings(ini, s);
     }
     const std::string out = ReadFileBytes(SPath());
-    EXPECT_EQ(out.rfind("FILE_LOG=1\r\n[LOG]\r\nFILE_LOG=0\r\nHAND WRITTEN=\r\nFILE_NAME=\r\n", 0), 0u)
+    EXPECT_EQ(out.rfind("FILE_LOG=1\r\n[LOG]\r\nFILE_LOG=0\r\nHAND WRITTEN=\r\nFILE_NAME=\r\n", 0),
+              0u)
         << out;
     EXPECT_NE(out.find("[GENERAL]\r\nPORT_NR=3\r\n"), std::string::npos);
 }
@@ -81,7 +82,7 @@ TEST_F(IniFileTest, ReadOnlyFileIsNotOpenedAndNeverWritten) {
         CIniEx ini;
         EXPECT_EQ(ini.Open(Path(), true, true, true), 0);
         EXPECT_EQ(ini.GetValueInt("GENERAL", "PORT_NR", 0), 0);  // nothing loaded
-        ini.SetValueInt("GENERAL", "PORT_NR", 9);  // works in memory only
+        ini.SetValueInt("GENERAL", "PORT_NR", 9);                // works in memory only
         EXPECT_EQ(ini.GetValueInt("GENERAL", "PORT_NR", 0), 9);
     }
     EXPECT_EQ(ReadFileBytes(SPath()), original);
@@ -151,18 +152,15 @@ TEST_F(ConfigPathTest, CommandLineOverrideWins) {
     const QString prog = Sub("prog");
     EXPECT_EQ(ResolveConfigPath({"kv60x", "--config", "/tmp/x.ini"}, prog, Sub("user")),
               "/tmp/x.ini");
-    EXPECT_EQ(ResolveConfigPath({"kv60x", "--config=/tmp/y.ini"}, prog, Sub("user")),
-              "/tmp/y.ini");
-    EXPECT_EQ(ResolveConfigPath({"kv60x", "--config"}, prog, Sub("user")),
-              prog + "/kv60x.ini");
+    EXPECT_EQ(ResolveConfigPath({"kv60x", "--config=/tmp/y.ini"}, prog, Sub("user")), "/tmp/y.ini");
+    EXPECT_EQ(ResolveConfigPath({"kv60x", "--config"}, prog, Sub("user")), prog + "/kv60x.ini");
 }
 
 TEST_F(ConfigPathTest, BesideTheProgramWhenWritableElseThePerUserFolder) {
     const QString prog = Sub("prog");
     const QString user = dir_.filePath("user/kv60x");
     EXPECT_EQ(ResolveConfigPath({"kv60x"}, prog, user), prog + "/kv60x.ini");
-    EXPECT_EQ(ResolveConfigPath({"kv60x"}, dir_.filePath("missing"), user),
-              user + "/kv60x.ini");
+    EXPECT_EQ(ResolveConfigPath({"kv60x"}, dir_.filePath("missing"), user), user + "/kv60x.ini");
     EXPECT_TRUE(QFileInfo(user).isDir());  // created for the first save
 }
 

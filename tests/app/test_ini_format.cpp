@@ -28,7 +28,8 @@ TEST(IniFormat, CommentStartsAtTheLastSemicolonOfAValue) {
 
 TEST(IniFormat, NamesIgnoreCaseButNotSpaces) {
     CIniEx ini;
-    Parsed(ini, "[log]\nfile_interval=5\n[GENERAL]\nPORT_NR =7\n WINDOW_TOP=9\n[ LOG]\nFILE_LOG=1\n");
+    Parsed(ini,
+           "[log]\nfile_interval=5\n[GENERAL]\nPORT_NR =7\n WINDOW_TOP=9\n[ LOG]\nFILE_LOG=1\n");
     EXPECT_EQ(ini.GetValueInt("LOG", "FILE_INTERVAL", 60), 5);
     EXPECT_EQ(ini.GetValueInt("GENERAL", "PORT_NR", 0), 0);
     EXPECT_EQ(ini.GetValueInt("GENERAL", "PORT_NR ", 0), 7);

@@ -23,8 +23,7 @@ public:
         }
         if (!dir_.isValid()) return;
         const QString out = dir_.filePath(QStringLiteral("pl_PL.UTF-8"));
-        QProcess::execute(QStringLiteral("localedef"),
-                          {"-i", "pl_PL", "-f", "UTF-8", out});
+        QProcess::execute(QStringLiteral("localedef"), {"-i", "pl_PL", "-f", "UTF-8", out});
         qputenv("LOCPATH", QFile::encodeName(dir_.path()));
         std::setlocale(LC_NUMERIC, "pl_PL.UTF-8");
     }
@@ -51,7 +50,9 @@ struct ParseCase {
     const char* text;
     double expected;
 };
-void PrintTo(const ParseCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+void PrintTo(const ParseCase& c, std::ostream* os) {
+    *os << '"' << c.text << '"';
+}
 
 class ParseNumberTest : public ::testing::TestWithParam<ParseCase> {};
 

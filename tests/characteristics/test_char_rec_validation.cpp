@@ -28,7 +28,9 @@ struct CountCase {
     const char* text;
     int active;  // 0: refused
 };
-void PrintTo(const CountCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+void PrintTo(const CountCase& c, std::ostream* os) {
+    *os << '"' << c.text << '"';
+}
 
 class PointCountTest : public ::testing::TestWithParam<CountCase> {};
 
@@ -90,15 +92,16 @@ TEST_P(ArgumentOrderTest, ArgumentsMustBeStrictlyMonotonicInTheFirstPairsDirecti
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Orders, ArgumentOrderTest,
-    ::testing::Values(OrderCase{{"1.0", "2.0", "3.0"}, true}, OrderCase{{"3.0", "2.0", "1.0"}, true},
-                      OrderCase{{"1.0", "2.0", "2.0"}, false},
-                      OrderCase{{"1.0", "3.0", "2.0"}, false}, OrderCase{{"5.0", "5.0"}, false},
-                      OrderCase{{"3", "2", "2.5"}, false},
-                      // No tolerance: the tiniest step still counts.
-                      OrderCase{{"1", "1.0000000000000002"}, true}),
-    IndexName);
+INSTANTIATE_TEST_SUITE_P(Orders, ArgumentOrderTest,
+                         ::testing::Values(OrderCase{{"1.0", "2.0", "3.0"}, true},
+                                           OrderCase{{"3.0", "2.0", "1.0"}, true},
+                                           OrderCase{{"1.0", "2.0", "2.0"}, false},
+                                           OrderCase{{"1.0", "3.0", "2.0"}, false},
+                                           OrderCase{{"5.0", "5.0"}, false},
+                                           OrderCase{{"3", "2", "2.5"}, false},
+                                           // No tolerance: the tiniest step still counts.
+                                           OrderCase{{"1", "1.0000000000000002"}, true}),
+                         IndexName);
 
 TEST(CharRecValidation, ValuesCheckedAfterArgumentsWithTheirOwnDirection) {
     CharRecForm f = GoodForm();
@@ -165,7 +168,8 @@ TEST(CharRecValidation, TextsArePaddedWithSpacesAndCutToTheirByteLength) {
     EXPECT_EQ(std::string(r.data.CODE, sizeof r.data.CODE), std::string("ABC\0", 4));
     EXPECT_EQ(std::string(r.data.DESC), std::string(40, 'x'));
     // "Ś" is one byte (0x8C) in the code page: 10 bytes + 5 spaces.
-    EXPECT_EQ(std::string(r.data.CERTIFICATE), std::string("\x8C" "wiadectwo     "));
+    EXPECT_EQ(std::string(r.data.CERTIFICATE), std::string("\x8C"
+                                                           "wiadectwo     "));
 }
 
 TEST(CharRecValidation, CompletedBlockHoldsParsedNumbersAndKeepsTheSlotNumber) {

@@ -68,7 +68,9 @@ struct BadRecord {
     const char* what;
     std::string (*make)(std::string good);
 };
-void PrintTo(const BadRecord& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const BadRecord& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class RefusedRecordTest : public RecordFileTest, public ::testing::WithParamInterface<BadRecord> {};
 
@@ -85,7 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadRecord{"version2", [](std::string b) { return b.replace(0, 1, "\x02"); }},
         BadRecord{"version256", [](std::string b) { return b.replace(1, 1, "\x01"); }},
-        BadRecord{"storedNotValid", [](std::string b) { return b.replace(362, 1, std::string(1, '\0')); }},
+        BadRecord{"storedNotValid",
+                  [](std::string b) { return b.replace(362, 1, std::string(1, '\0')); }},
         BadRecord{"size362", [](std::string b) { return b.substr(0, 362); }},
         BadRecord{"size4", [](std::string b) { return b.substr(0, 4); }},
         BadRecord{"empty", [](std::string) { return std::string(); }}),

@@ -71,7 +71,9 @@ struct CountCase {
     int blocks;
     int expected;
 };
-void PrintTo(const CountCase& c, std::ostream* os) { *os << c.announced << "/" << c.blocks; }
+void PrintTo(const CountCase& c, std::ostream* os) {
+    *os << c.announced << "/" << c.blocks;
+}
 
 class AnnouncedCountTest : public RecordSetFileTest,
                            public ::testing::WithParamInterface<CountCase> {};
@@ -96,10 +98,10 @@ INSTANTIATE_TEST_SUITE_P(Counts, AnnouncedCountTest,
 TEST_F(RecordSetFileTest, RefusedFilesLeaveTheCallersSetUnchanged) {
     const std::string good = Make(1, 3, 3);
     const std::string bad[] = {
-        Make(2, 3, 3),                   // version 2
-        good.substr(0, 8 + 359 + 100),   // cut inside the second record
-        good.substr(0, 8 + 359 * 3 - 1), // last byte missing
-        good.substr(0, 6),               // count cut
+        Make(2, 3, 3),                    // version 2
+        good.substr(0, 8 + 359 + 100),    // cut inside the second record
+        good.substr(0, 8 + 359 * 3 - 1),  // last byte missing
+        good.substr(0, 6),                // count cut
         std::string(),
     };
     for (const std::string& bytes : bad) {
