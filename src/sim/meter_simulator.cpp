@@ -265,12 +265,30 @@ void MeterSimulator::ClearReceived() {
 
 std::vector<std::string> MeterSimulator::SentLines() const {
     std::lock_guard<std::mutex> lock(m_lock);
-    return m_sent;
+    return std::vector<std::string>(m_sent.begin(), m_sent.end());
 }
 
 void MeterSimulator::ClearSent() {
     std::lock_guard<std::mutex> lock(m_lock);
+    m_sentDropped += m_sent.size();
     m_sent.clear();
+}
+
+void MeterSimulator::SetSentHistory(size_t lines) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_sentHistory = lines;
+}
+
+uint64_t MeterSimulator::SentCount() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_sentDropped + m_sent.size();
+}
+
+std::vector<std::string> MeterSimulator::SentSince(uint64_t index) const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    const uint64_t first = index > m_sentDropped ? index - m_sentDropped : 0;
+    if (first >= m_sent.size()) return {};
+    return std::vector<std::string>(m_sent.begin() + static_cast<std::ptrdiff_t>(first), m_sent.end());
 }
 
 void MeterSimulator::SendRaw(const std::string& bytes) {
@@ -297,7 +315,13 @@ double MeterSimulator::CurrentTemperature() const {
 // ---------------------------------------------------------------- the meter
 
 void MeterSimulator::Queue(std::string bytes, int64_t dueUs, bool record) {
-    if (record) m_sent.push_back(bytes);
+    if (record) {
+        m_sent.push_back(bytes);
+        while (m_sent.size() > m_sentHistory) {
+            m_sent.pop_front();
+            ++m_sentDropped;
+        }
+    }
     if (m_faults.wireSpeed) {
         // The answer starts once the line is free and takes its wire time.
         dueUs = std::max(dueUs, m_wireBusyUntilUs);

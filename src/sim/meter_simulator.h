@@ -101,9 +101,15 @@ public:
     // How many received lines begin with prefix.
     size_t CountReceived(const std::string& prefix) const;
     void ClearReceived();
-    // Every line sent (CR LF included), in order, answers and unsolicited lines.
+    // The lines sent (CR LF included), in order, answers and unsolicited lines.
+    // The most recent kSentHistory lines are kept.
+    static constexpr size_t kSentHistory = 20000;
     std::vector<std::string> SentLines() const;
     void ClearSent();
+    void SetSentHistory(size_t lines);
+    // Lines sent since they were numbered from 0; the oldest may have been dropped.
+    uint64_t SentCount() const;
+    std::vector<std::string> SentSince(uint64_t index) const;
 
     // Sends raw bytes on the line, as if the meter sent them on its own.
     void SendRaw(const std::string& bytes);
@@ -136,7 +142,9 @@ private:
     SimFaults m_faults;
     std::vector<Image> m_slots;
     std::vector<std::string> m_received;
-    std::vector<std::string> m_sent;
+    std::deque<std::string> m_sent;
+    uint64_t m_sentDropped = 0;  // lines dropped from the front of m_sent
+    size_t m_sentHistory = kSentHistory;
     std::deque<Pending> m_out;
     std::string m_inLine;
     std::string m_lastLine;
