@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/kv60x_app.h"
+#include "app/kv60x_dlg.h"
 #include "ui/prompts.h"
 
 int main(int argc, char** argv) {

@@ -100,6 +100,11 @@ void Ckv60xDriver::Disconnect() {
 
 bool Ckv60xDriver::IsConnected() const { return m_havePort.load() && !m_portLost.load(); }
 
+int Ckv60xDriver::PortRtsControl() const {
+    Lock ex(m_exchangeLock);
+    return m_port ? m_port->GetRtsControl() : -1;
+}
+
 QString Ckv60xDriver::LastOpenError() const {
     Lock ex(m_exchangeLock);
     return m_lastOpenError;
@@ -376,10 +381,9 @@ int Ckv60xDriver::WriteVersionLetter(char letter) {
         const MeterIdentity& id = m_state.identity;
         if (id.valid && id.versionLetter == letter) return kMeterOk;
     }
-    const char cmd[4] = {'V', 'W', letter, 0};
-    // A NUL letter would end the text early; the meter gets a space instead.
-    const char safe[4] = {'V', 'W', letter ? letter : ' ', 0};
-    if (Command(letter ? cmd : safe, ReplyKind::VersionLetterWritten) != kMeterOk) return kMeterFailed;
+    // A NUL letter would end the command text early; the meter gets a space instead.
+    const char cmd[4] = {'V', 'W', letter ? letter : ' ', 0};
+    if (Command(cmd, ReplyKind::VersionLetterWritten) != kMeterOk) return kMeterFailed;
     return ReadIdentity();
 }
 

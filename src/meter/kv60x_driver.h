@@ -58,6 +58,8 @@ public:
     // The port asked for by the last Connect (0 after Disconnect).
     int PortNumber() const { return m_portNumber.load(); }
     bool IsConnected() const;
+    // The port's current RTS control mode (-1 without a port).
+    int PortRtsControl() const;
 
     // Polled reads; each one exchange with retries, 0 or 3.
     int ReadIdentity();

@@ -15,6 +15,7 @@
 #include "meter/generic_driver.h"
 #include "serial/port_names.h"
 #include "serial/serial_port.h"
+#include "serial/serial_termios.h"
 
 namespace {
 
@@ -139,43 +140,28 @@ int CSerialPort::Open(CGenericDriver* owner, int portNumber, int baudRate, char 
     return 1;
 }
 
-bool CSerialPort::ApplyLineSettings() {
-    std::lock_guard<std::recursive_mutex> lock(m_portLock);
-    if (m_fd < 0) return false;
-    termios tio{};
-    if (::tcgetattr(m_fd, &tio) != 0) return false;
+void ComposeTermios(termios& tio, int baudRate, char parity, int dataBits, int stopBits) {
     ::cfmakeraw(&tio);
     tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | ISTRIP | IGNPAR | PARMRK);
     tio.c_cflag |= CREAD | CLOCAL;
     tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-    switch (m_dataBits) {
+    switch (dataBits) {
         case 5: tio.c_cflag |= CS5; break;
         case 6: tio.c_cflag |= CS6; break;
         case 7: tio.c_cflag |= CS7; break;
         default: tio.c_cflag |= CS8; break;
     }
-    if (m_parity == 'O' || m_parity == 'o') tio.c_cflag |= PARENB | PARODD;
-    if (m_parity == 'E' || m_parity == 'e') tio.c_cflag |= PARENB;
-    if (m_stopBits == 2) tio.c_cflag |= CSTOPB;
+    if (parity == 'O' || parity == 'o') tio.c_cflag |= PARENB | PARODD;
+    if (parity == 'E' || parity == 'e') tio.c_cflag |= PARENB;
+    if (stopBits == 2) tio.c_cflag |= CSTOPB;
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    ::cfsetispeed(&tio, ToSpeed(m_baudRate));
-    ::cfsetospeed(&tio, ToSpeed(m_baudRate));
-    const bool ok = ::tcsetattr(m_fd, TCSANOW, &tio) == 0;
-    SetModemLine(m_fd, TIOCM_DTR, true);
-    SetModemLine(m_fd, TIOCM_RTS, true);
-    m_dtrOn = true;
-    m_rtsControl = 1;
-    return ok;
+    ::cfsetispeed(&tio, ToSpeed(baudRate));
+    ::cfsetospeed(&tio, ToSpeed(baudRate));
 }
 
-SerialLineSettings CSerialPort::GetLineSettings() const {
-    std::lock_guard<std::recursive_mutex> lock(m_portLock);
+SerialLineSettings DescribeTermios(const termios& tio) {
     SerialLineSettings s;
-    s.dtrOn = m_dtrOn;
-    s.rtsControl = m_rtsControl;
-    termios tio{};
-    if (m_fd < 0 || ::tcgetattr(m_fd, &tio) != 0) return s;
     s.baudRate = FromSpeed(::cfgetospeed(&tio));
     s.parity = (tio.c_cflag & PARENB) ? ((tio.c_cflag & PARODD) ? 'O' : 'E') : 'N';
     switch (tio.c_cflag & CSIZE) {
@@ -188,6 +174,30 @@ SerialLineSettings CSerialPort::GetLineSettings() const {
     s.hardwareFlowControl = (tio.c_cflag & CRTSCTS) != 0;
     s.softwareFlowControl = (tio.c_iflag & (IXON | IXOFF)) != 0;
     s.parityCheck = (tio.c_iflag & INPCK) != 0;
+    return s;
+}
+
+bool CSerialPort::ApplyLineSettings() {
+    std::lock_guard<std::recursive_mutex> lock(m_portLock);
+    if (m_fd < 0) return false;
+    termios tio{};
+    if (::tcgetattr(m_fd, &tio) != 0) return false;
+    ComposeTermios(tio, m_baudRate, m_parity, m_dataBits, m_stopBits);
+    const bool ok = ::tcsetattr(m_fd, TCSANOW, &tio) == 0;
+    SetModemLine(m_fd, TIOCM_DTR, true);
+    SetModemLine(m_fd, TIOCM_RTS, true);
+    m_dtrOn = true;
+    m_rtsControl = 1;
+    return ok;
+}
+
+SerialLineSettings CSerialPort::GetLineSettings() const {
+    std::lock_guard<std::recursive_mutex> lock(m_portLock);
+    termios tio{};
+    SerialLineSettings s;
+    if (m_fd >= 0 && ::tcgetattr(m_fd, &tio) == 0) s = DescribeTermios(tio);
+    s.dtrOn = m_dtrOn;
+    s.rtsControl = m_rtsControl;
     return s;
 }
 
@@ -332,14 +342,14 @@ void CSerialPort::ThreadMain() {
                     if (got < static_cast<ssize_t>(sizeof received)) break;
                     continue;
                 }
-                if (got < 0 && (errno == EAGAIN || errno == EINTR)) break;
-                // End of file or an I/O error on a readable device: it is gone.
+                // With VMIN = VTIME = 0 an empty queue reads as 0 bytes.
+                if (got == 0 || (got < 0 && (errno == EAGAIN || errno == EINTR))) break;
+                // An I/O error on a readable device: it is gone.
                 MarkLost();
                 break;
             }
-        } else if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            MarkLost();
         }
+        if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) MarkLost();
     }
 }
 

@@ -464,7 +464,7 @@ void MeterSimulator::Run() {
     int64_t lineStartUs = 0;
     while (m_running) {
         int fd = -1;
-        int timeoutMs = 200;
+        int64_t timeoutUs = 200000;
         {
             std::lock_guard<std::mutex> lock(m_lock);
             const int64_t now = NowUs();
@@ -475,17 +475,17 @@ void MeterSimulator::Run() {
                     Queue(m_faults.unsolicitedLine + "\r\n", now);
                     m_nextUnsolicitedUs = now + m_faults.unsolicitedEveryMs * 1000LL;
                 }
-                timeoutMs = std::min<int64_t>(timeoutMs, (m_nextUnsolicitedUs - now) / 1000 + 1);
+                timeoutUs = std::min<int64_t>(timeoutUs, m_nextUnsolicitedUs - now);
             }
             Flush(now);
             if (!m_out.empty()) {
-                const int64_t wait = (m_out.front().dueUs - now) / 1000;
-                timeoutMs = static_cast<int>(std::clamp<int64_t>(wait, 0, timeoutMs));
-                if (m_faults.wireSpeed) timeoutMs = std::min(timeoutMs, 2);
+                timeoutUs = std::clamp<int64_t>(m_out.front().dueUs - now, 0, timeoutUs);
             }
         }
         pollfd fds[2] = {{m_wake[0], POLLIN, 0}, {fd, POLLIN, 0}};
-        ::poll(fds, fd >= 0 ? 2 : 1, timeoutMs);
+        const timespec ts{static_cast<time_t>(timeoutUs / 1000000),
+                          static_cast<long>((timeoutUs % 1000000) * 1000)};
+        ::ppoll(fds, fd >= 0 ? 2 : 1, &ts, nullptr);
         if (fds[0].revents & POLLIN) {
             while (::read(m_wake[0], buf, sizeof buf) > 0) {
             }

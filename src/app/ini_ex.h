@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+// The program's INI file, held whole in memory. Lines are split at their first
+// "=" with nothing trimmed; names compare without regard to case (an option);
+// the last of two equal keys in a section counts; on reading a value everything
+// from its last ";" on is a comment. The file is rewritten once, when changed,
+// from the in-memory lines (CR LF endings), through a temporary file that
+// replaces the old one only when complete.
+class CIniEx {
+public:
+    explicit CIniEx(int growStep = 4);
+    ~CIniEx();  // writes back when opened with writeBack and something changed
+
+    CIniEx(const CIniEx&) = delete;
+    CIniEx& operator=(const CIniEx&) = delete;
+
+    // Loads `path`. Returns 1 on success, 0 when the file cannot be opened for
+    // reading and writing: missing without `create`, a read-only file, or a
+    // folder where the file could not be rewritten. A file open before is
+    // written back first (when changed) and forgotten.
+    int Open(const QString& path, bool writeBack, bool create, bool caseInsensitive);
+
+    // Replaces the contents with the lines of `bytes` (UTF-8; LF ends a line, a
+    // CR before it is dropped). Keeps the path and options.
+    void Parse(const QByteArray& bytes);
+    // The bytes Write() puts in the file.
+    QByteArray ToBytes() const;
+
+    QString GetValue(const QString& section, const QString& key,
+                     const QString& def = QString()) const;
+    int GetValueInt(const QString& section, const QString& key, int def) const;
+    // Colours: unsigned decimal; a value beyond 32 bits is clamped.
+    uint32_t GetValueUInt(const QString& section, const QString& key, uint32_t def) const;
+
+    void SetValue(const QString& section, const QString& key, const QString& value);
+    void SetValueInt(const QString& section, const QString& key, int value);
+    void SetValueUInt(const QString& section, const QString& key, uint32_t value);
+
+    // Removes the last matching key of the section; false when there is none.
+    bool RemoveKey(const QString& section, const QString& key);
+    // Removes the first matching named section with its entries.
+    bool RemoveSection(const QString& section);
+    QStringList GetKeys(const QString& section) const;
+    QStringList GetSections() const;
+
+    // Rewrites the file when changed. False only when a write was due and failed
+    // (the old file then stays as it was); nothing is written without a path.
+    bool Write();
+
+    bool IsChanged() const { return changed_; }
+    QString Path() const { return path_; }
+
+    // Test hook: called after the temporary file is complete and before it
+    // replaces the old one; returning false abandons the rewrite.
+    using CommitHook = bool (*)();
+    void SetCommitHookForTest(CommitHook hook) { commitHook_ = hook; }
+
+private:
+    struct Section {
+        QString name;
+        QStringList keys;
+        QStringList values;
+    };
+
+    void Clear();
+    bool Same(const QString& a, const QString& b) const;
+    int FindSection(const QString& name) const;
+    int FindKey(const Section& s, const QString& key) const;
+
+    QString path_;
+    std::vector<Section> sections_;  // [0] is the unnamed section
+    bool writeBack_ = false;
+    bool create_ = false;
+    bool caseInsensitive_ = true;
+    bool changed_ = false;
+    int growStep_ = 4;
+    CommitHook commitHook_ = nullptr;
+};
+
+// Leading decimal integer as the C library's atoi reads it (leading blanks,
+// optional sign, digits; none gives 0), clamped to the 64-bit range.
+long long IniAtoi64(const QString& text);
+
+// Where kv60x.ini lives: `--config FILE` (or `--config=FILE`) when given; else
+// beside the program when the file exists there or that folder is writable;
+// else in the per-user configuration folder, which is created.
+QString ResolveConfigPath(const QStringList& arguments);
+QString ResolveConfigPath(const QStringList& arguments, const QString& programDir,
+                          const QString& userConfigDir);

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+
+#include "characteristics/char_rec_data.h"
+#include "records/binary_archive.h"
+
+// One characteristic as stored in a record file: VERSION, then the block's
+// fields in declaration order (363 bytes in all).
+class CCharRec {
+public:
+    static constexpr int32_t kVersion = 1;
+    static constexpr int kFileSize = 363;
+
+    CCharRec() = default;
+    virtual ~CCharRec() = default;
+
+    void SetData(const CharRecData& data) { data_ = data; }
+    CharRecData GetData() const { return data_; }
+    int32_t Version() const { return VERSION; }
+
+    // Storing writes VERSION and every field. Loading reads VERSION and, only
+    // when it is 1, every field (valid included, as stored); any other version
+    // leaves the fields as they were except valid, which becomes 0.
+    virtual void Serialize(BinaryArchive& ar);
+
+    // The 359 bytes of one block, shared with the record set file.
+    static void StoreBlock(BinaryArchive& ar, const CharRecData& d);
+    static void LoadBlock(BinaryArchive& ar, CharRecData& d);
+
+private:
+    int32_t VERSION = kVersion;
+    CharRecData data_;
+};
+
+// A table of characteristics as stored in a record set file: version, count,
+// then `count` blocks of 359 bytes.
+class CTableCharRec {
+public:
+    static constexpr int kSlots = 150;
+    static constexpr int kBlockSize = 359;
+    static constexpr int kHeaderSize = 8;
+
+    CTableCharRec() = default;
+    virtual ~CTableCharRec() = default;
+
+    // Ignored unless 0 <= index < 150; the count grows to index + 1.
+    void Put(const CharRecData& data, int index);
+    // A copy of slot `index`; outside 0..149 a copy of slot 0.
+    CharRecData Get(int index) const;
+    int Count() const { return count_; }
+    int Version() const { return version_; }
+    // 1 after a load that met a version other than 1.
+    int Error() const { return error_; }
+
+    // Loading first clears ENABLE and valid in all slots, then reads the version
+    // (not 1: error flag, stop) and the count, and that many blocks (at most 150,
+    // none for a negative count); the count becomes the number of blocks read.
+    virtual void Serialize(BinaryArchive& ar);
+
+private:
+    int32_t error_ = 0;
+    int32_t version_ = 1;
+    int32_t count_ = 0;
+    CharRecData slots_[kSlots];
+};

@@ -1,0 +1,336 @@
+// The polling thread: rhythm, status, recovery from silence and from a vanished
+// device, disconnecting, the RTS rule and the serial port underneath.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "meter/generic_driver.h"
+#include "serial/port_names.h"
+#include "serial/serial_port.h"
+#include "serial/serial_termios.h"
+#include "support/sim_fixture.h"
+
+using testsupport::DriverWithSim;
+using testsupport::FastTiming;
+using testsupport::SimulatedMeter;
+using testsupport::WaitFor;
+
+namespace {
+
+int64_t ElapsedMs(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 since)
+        .count();
+}
+
+}  // namespace
+
+TEST_F(DriverWithSim, FirstCycleFillsEveryRecordFromTheMeter) {
+    sim().ModifyState([](SimMeterState& s) {
+        s.model = "KV-608";
+        s.versionLetter = 'C';
+        s.serialNumber = 1234;
+        s.startupYear = 2011;
+        s.startupMonth = 12;
+        s.lowSupplyVoltage = true;
+        s.temperature = -2.0;
+        s.slotCount = 33;
+    });
+    ConnectAndWait();
+    MeterIdentity id;
+    SerialNumberData sn;
+    StartupDate date;
+    MeterCondition cond;
+    TemperatureReading t;
+    CharacteristicCount count;
+    ServiceData sd;
+    EXPECT_EQ(driver->GetIdentity(id), 0);
+    EXPECT_EQ(driver->GetSerialNumber(sn), 0);
+    EXPECT_EQ(driver->GetStartupDate(date), 0);
+    EXPECT_EQ(driver->GetCondition(cond), 0);
+    EXPECT_EQ(driver->GetTemperature(t), 0);
+    EXPECT_EQ(driver->GetCharacteristicCount(count), 0);
+    driver->GetServiceData(sd);
+    EXPECT_STREQ(id.model, "KV-608");
+    EXPECT_EQ(id.versionLetter, 'C');
+    EXPECT_EQ(sn.serialNumber, 1234);
+    EXPECT_EQ(date.year, 2011);
+    EXPECT_EQ(date.month, 12);
+    EXPECT_TRUE(cond.lowSupplyVoltage);
+    EXPECT_FALSE(cond.startupDataError);
+    EXPECT_DOUBLE_EQ(t.temperature, -2.0);
+    EXPECT_EQ(count.count, 33);
+    EXPECT_FALSE(sd.valid);  // service data is not polled while its display is off
+    const auto lines = sim().ReceivedLines();
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 6),
+              (std::vector<std::string>{"VR", "ST", "SR", "DR", "TR", "CN"}));
+}
+
+TEST_F(DriverWithSim, RhythmFollowsTheLastAcceptedLineAndTheServiceData) {
+    DriverTiming t = FastTiming();
+    t.idleMs = 400;
+    t.cycleSleepMs = 100;
+    driver->SetTiming(t);
+    ConnectAndWait();
+
+    // Service data off: a cycle only once the meter has been quiet for idleMs.
+    sim().ClearReceived();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const size_t quietCycles = sim().CountReceived("VR");
+    EXPECT_GE(quietCycles, 2u);
+    EXPECT_LE(quietCycles, 4u);
+    EXPECT_EQ(sim().CountReceived("SD"), 0u);
+
+    // A meter that talks on its own postpones the cycles.
+    SimFaults f;
+    f.unsolicitedEveryMs = 100;
+    sim().SetFaults(f);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sim().ClearReceived();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    EXPECT_EQ(sim().CountReceived("VR"), 0u);
+    sim().ClearFaults();
+
+    // Service data on: one cycle per pass with "SD", a short pause between.
+    driver->SetServiceDataOn(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sim().ClearReceived();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_GE(sim().CountReceived("SD"), 5u);
+    EXPECT_EQ(sim().CountReceived("SD"), sim().CountReceived("VR") +
+                                             (sim().CountReceived("SD") > sim().CountReceived("VR")));
+    ServiceData sd;
+    driver->GetServiceData(sd);
+    EXPECT_TRUE(sd.valid);
+    EXPECT_STREQ(sd.text, "S0000000");
+}
+
+TEST_F(DriverWithSim, SilenceGivesStatus3AndTheMeterRecovers) {
+    ConnectAndWait();
+    driver->SetServiceDataOn(true);
+    SimFaults f;
+    f.silent = true;
+    sim().SetFaults(f);
+    const DriverTiming t = FastTiming();
+    EXPECT_TRUE(WaitFor([&] { return driver->GetStatus() == 3; },
+                        2 * t.attempts * t.replyTimeoutMs + 500));
+    // The records keep their last values.
+    SerialNumberData sn;
+    EXPECT_EQ(driver->GetSerialNumber(sn), 3);
+    EXPECT_TRUE(sn.valid);
+    sim().ClearFaults();
+    EXPECT_TRUE(WaitFor([&] { return driver->GetStatus() == 0; },
+                        t.attempts * t.replyTimeoutMs + 1000));
+}
+
+TEST_F(DriverWithSim, DisconnectWhileSilentReturnsPromptly) {
+    ConnectAndWait();
+    driver->SetServiceDataOn(true);
+    SimFaults f;
+    f.silent = true;
+    sim().SetFaults(f);
+    driver->SetTiming(DriverTiming{});  // real one-second time-outs
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // mid-way through the attempts
+    const auto start = std::chrono::steady_clock::now();
+    driver->Disconnect();
+    EXPECT_LT(ElapsedMs(start), 1000);
+    MeterIdentity id;
+    MeterCondition cond;
+    driver->GetIdentity(id);
+    driver->GetCondition(cond);
+    EXPECT_FALSE(id.valid);
+    EXPECT_FALSE(cond.valid);
+    EXPECT_EQ(driver->GetLastLineTime(), 0);
+}
+
+TEST_F(DriverWithSim, UnpluggedDeviceIsReopenedWhenItComesBack) {
+    ConnectAndWait();
+    driver->SetServiceDataOn(true);
+    sim().Unplug();
+    EXPECT_TRUE(WaitFor([&] { return driver->GetStatus() == 3; }, 2000));
+    EXPECT_FALSE(driver->IsConnected());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // several failed reopens
+    EXPECT_EQ(driver->GetStatus(), 3);
+    ASSERT_TRUE(sim().Replug());
+    EXPECT_TRUE(WaitFor([&] { return driver->GetStatus() == 0; }, 3000));
+    EXPECT_TRUE(driver->IsConnected());
+    // Commands work on the new device.
+    sim().ModifyState([](SimMeterState& s) { s.serialNumber = 777; });
+    EXPECT_EQ(driver->ReadSerialNumber(), 0);
+    SerialNumberData sn;
+    driver->GetSerialNumber(sn);
+    EXPECT_EQ(sn.serialNumber, 777);
+}
+
+TEST_F(DriverWithSim, ExchangeOnAVanishedDeviceFailsAtOnce) {
+    DriverTiming t = FastTiming();
+    t.replyTimeoutMs = 1000;
+    driver->SetTiming(t);
+    ConnectAndWait();
+    sim().Unplug();
+    ASSERT_TRUE(WaitFor([&] { return !driver->IsConnected(); }, 2000));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(driver->ReadSerialNumber(), 3);
+    EXPECT_LT(ElapsedMs(start), 300);
+    sim().Replug();
+}
+
+TEST(DriverRts, OldKv606IsDrivenWithRtsOff) {
+    struct Case {
+        const char* model;
+        int major;
+        int expectedRts;
+    } cases[] = {{"KV-606", 1, 0}, {"KV-606", 2, 1}, {"KV-607", 1, 1}};
+    for (const Case& c : cases) {
+        SimMeterState s;
+        s.model = c.model;
+        s.versionMajor = c.major;
+        SimulatedMeter meter(s);
+        Ckv60xDriver d;
+        d.SetTiming(FastTiming());
+        ASSERT_EQ(d.Connect(meter.port()), 1);
+        ASSERT_TRUE(WaitFor([&] { return d.GetStatus() == 0; }, 3000));
+        EXPECT_EQ(d.PortRtsControl(), c.expectedRts) << c.model << " " << c.major;
+    }
+}
+
+// ---------------------------------------------------------------- the port itself
+
+namespace {
+
+// Records every byte; can hold the port thread on the first byte.
+class RecordingOwner : public CGenericDriver {
+public:
+    void OnByteReceived(uint8_t b) override {
+        std::unique_lock<std::mutex> lock(m);
+        bytes.push_back(static_cast<char>(b));
+        if (holdFirst && bytes.size() == 1) cv.wait(lock, [&] { return released; });
+    }
+    void OnPortFailed() override { failed = true; }
+    std::string Bytes() {
+        std::lock_guard<std::mutex> lock(m);
+        return bytes;
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(m);
+        released = true;
+        cv.notify_all();
+    }
+    std::mutex m;
+    std::condition_variable cv;
+    std::string bytes;
+    bool holdFirst = false;
+    bool released = false;
+    std::atomic<bool> failed{false};
+};
+
+}  // namespace
+
+TEST(SerialPort, OpensExclusivelyWithTheMeterLineSettings) {
+    SimulatedMeter meter;
+    RecordingOwner owner;
+    CSerialPort port;
+    ASSERT_EQ(port.Open(&owner, meter.port(), 9600, 'O', 8, 1, EV_RXCHAR, 512), 1);
+    const SerialLineSettings s = port.GetLineSettings();
+    EXPECT_EQ(s.baudRate, 9600);
+    // A pseudo-terminal forces 8 bits without parity; the composed settings are
+    // checked on their own below.
+    EXPECT_EQ(s.dataBits, 8);
+    EXPECT_EQ(s.stopBits, 1);
+    EXPECT_FALSE(s.hardwareFlowControl);
+    EXPECT_FALSE(s.softwareFlowControl);
+    EXPECT_FALSE(s.parityCheck);
+    EXPECT_TRUE(s.dtrOn);
+    EXPECT_EQ(s.rtsControl, 1);
+    EXPECT_EQ(port.GetWriteBufferSize(), 512);
+    EXPECT_EQ(port.GetEventMask(), EV_RXCHAR);
+
+    CSerialPort second;
+    EXPECT_EQ(second.Open(&owner, meter.port(), 9600, 'O', 8, 1, EV_RXCHAR, 512), 0);
+    EXPECT_FALSE(second.LastError().isEmpty());
+
+    port.SetRtsControl(0);
+    EXPECT_EQ(port.GetRtsControl(), 0);
+    port.Close();
+    // Released: the device can be opened again.
+    EXPECT_EQ(second.Open(&owner, meter.port(), 9600, 'O', 8, 1, EV_RXCHAR, 512), 1);
+}
+
+TEST(SerialPort, ComposedLineSettingsAre9600Odd8N1WithoutFlowControl) {
+    termios tio{};
+    tio.c_iflag = IXON | IXOFF | INPCK | ICRNL;
+    tio.c_cflag = CRTSCTS | CSTOPB | CS7 | PARENB;
+    tio.c_lflag = ECHO | ICANON;
+    ComposeTermios(tio, 9600, 'O', 8, 1);
+    const SerialLineSettings s = DescribeTermios(tio);
+    EXPECT_EQ(s.baudRate, 9600);
+    EXPECT_EQ(s.parity, 'O');
+    EXPECT_EQ(s.dataBits, 8);
+    EXPECT_EQ(s.stopBits, 1);
+    EXPECT_FALSE(s.hardwareFlowControl);
+    EXPECT_FALSE(s.softwareFlowControl);
+    EXPECT_FALSE(s.parityCheck);
+    EXPECT_EQ(tio.c_lflag & (ECHO | ICANON), 0u);
+    EXPECT_EQ(tio.c_iflag & ICRNL, 0u);
+    EXPECT_EQ(tio.c_cc[VMIN], 0);
+    EXPECT_EQ(tio.c_cc[VTIME], 0);
+}
+
+TEST(SerialPort, MissingOrForbiddenDeviceFailsWithAReason) {
+    RecordingOwner owner;
+    CSerialPort port;
+    RegisterPortDevice(248, "/nonexistent/ttyX");
+    EXPECT_EQ(port.Open(&owner, 248, 9600, 'O', 8, 1, EV_RXCHAR, 512), 0);
+    EXPECT_FALSE(port.PermissionDenied());
+    EXPECT_FALSE(port.LastError().isEmpty());
+    RegisterPortDevice(248, QString());
+    port.Close();  // closing a port that never opened is harmless
+}
+
+TEST(SerialPort, MessagesUpTo1023BytesAreSentLongerOnesDropped) {
+    SimulatedMeter meter;
+    RecordingOwner owner;
+    CSerialPort port;
+    ASSERT_EQ(port.Open(&owner, meter.port(), 9600, 'O', 8, 1, EV_RXCHAR, 512), 1);
+    ASSERT_EQ(port.StartThread(), 1);
+    const std::string big(1024, 'Z');
+    port.Write(big.data(), 1024);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(meter.sim().BytesReceived(), 0u);
+    port.Write(big.data(), 1023);
+    EXPECT_TRUE(WaitFor([&] { return meter.sim().BytesReceived() == 1023; }, 2000));
+}
+
+TEST(SerialPort, BytesArriveInOrderAndWritingPurgesAStaleReply) {
+    SimulatedMeter meter;
+    RecordingOwner owner;
+    owner.holdFirst = true;
+    CSerialPort port;
+    ASSERT_EQ(port.Open(&owner, meter.port(), 9600, 'O', 8, 1, EV_RXCHAR, 512), 1);
+    ASSERT_EQ(port.StartThread(), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // past the thread's opening purge
+    meter.sim().SendRaw("A");  // the port thread stops on this byte
+    ASSERT_TRUE(WaitFor([&] { return owner.Bytes() == "A"; }, 2000));
+    meter.sim().SendRaw("STALE\r\n");  // queued in the device, not yet read
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    port.Write("SR\r\n", 4);  // handled after the held byte: purge, then write
+    owner.Release();
+    EXPECT_TRUE(WaitFor([&] { return owner.Bytes().find("SR0017\r\n") != std::string::npos; }, 2000));
+    EXPECT_EQ(owner.Bytes(), "ASR0017\r\n");
+}
+
+TEST(SerialPort, VanishedDeviceIsReportedOnce) {
+    SimulatedMeter meter;
+    RecordingOwner owner;
+    CSerialPort port;
+    ASSERT_EQ(port.Open(&owner, meter.port(), 9600, 'O', 8, 1, EV_RXCHAR, 512), 1);
+    ASSERT_EQ(port.StartThread(), 1);
+    meter.sim().Unplug();
+    EXPECT_TRUE(WaitFor([&] { return owner.failed.load(); }, 2000));
+    EXPECT_TRUE(port.IsLost());
+    const auto start = std::chrono::steady_clock::now();
+    port.Close();
+    EXPECT_LT(ElapsedMs(start), 200);
+}

@@ -1,0 +1,197 @@
+// Characteristic transfer and the service commands against the simulated meter;
+// the bytes sent are checked in the simulator's record of received lines.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "meter/char_image.h"
+#include "support/sim_fixture.h"
+
+using testsupport::DriverWithSim;
+using testsupport::FastTiming;
+using testsupport::WaitFor;
+
+namespace {
+
+CharRecData SampleRecord(int slot) {
+    CharRecData r;
+    r.REC_NUMBER = static_cast<uint8_t>(slot);
+    r.ENABLE = 1;
+    r.COMPENSATION = 1;
+    r.METHOD = 1;
+    r.ACTIVE = 4;
+    const double rh[] = {8.5, 12.0, 16.25, 30.0};
+    const double v[] = {0.125, 0.25, 0.5, 0.875};
+    for (int i = 0; i < 4; ++i) {
+        r.RH[i] = rh[i];
+        r.VALUE[i] = v[i];
+    }
+    r.COMPENS[0] = 0.5;
+    r.COMPENS[3] = -1.0;
+    std::memcpy(r.CODE, "PSZ", 3);
+    std::memcpy(r.NAME, "Pszenica  ", 10);
+    std::memcpy(r.DESC, "Ziarno                                  ", 40);
+    std::memcpy(r.CERTIFICATE, "SW/1/2009      ", 15);
+    r.CREATE_TIME = 0x4A8D1C00;
+    r.SAVE_TIME = 0x4A8D1C00 + 3600;
+    r.valid = 1;
+    return r;
+}
+
+class TransferTest : public DriverWithSim {
+protected:
+    void SetUp() override {
+        DriverWithSim::SetUp();
+        sim().ModifyState([](SimMeterState& s) { s.slotCount = 5; });
+        ConnectAndWait();
+        sim().ClearReceived();
+    }
+};
+
+}  // namespace
+
+TEST_F(TransferTest, WriteThenReadRoundTripsThroughTheMeter) {
+    const CharRecData rec = SampleRecord(3);
+    ASSERT_EQ(driver->WriteCharacteristic(rec), 0);
+    EXPECT_TRUE(sim().SlotImage(3) == EncodeCharImage(rec));
+    const auto lines = sim().ReceivedLines();
+    auto header = std::find(lines.begin(), lines.end(), "CW03");
+    ASSERT_NE(header, lines.end());
+    ASSERT_NE(header + 1, lines.end());
+    EXPECT_EQ(*(header + 1) + "\r\n", BuildCharDataLine(rec));
+
+    CharRecData back;
+    ASSERT_EQ(driver->ReadCharacteristic(3, back), 0);
+    EXPECT_TRUE(back == rec);
+    EXPECT_EQ(sim().CountReceived("CR03"), 1u);
+}
+
+TEST_F(TransferTest, ErasedSlotReadsAsAnEmptyRecord) {
+    CharRecData back;
+    const int32_t before = static_cast<int32_t>(std::time(nullptr));
+    ASSERT_EQ(driver->ReadCharacteristic(4, back), 0);
+    EXPECT_EQ(back.valid, 1);
+    EXPECT_EQ(back.ENABLE, 0);
+    EXPECT_EQ(back.ACTIVE, 2);
+    EXPECT_GE(back.SAVE_TIME, before);
+    // A good image spoiled by a bad checksum reads the same way.
+    sim().SetSlotRecord(1, SampleRecord(1));
+    SimFaults f;
+    f.badChecksum = true;
+    sim().SetFaults(f);
+    ASSERT_EQ(driver->ReadCharacteristic(1, back), 0);
+    EXPECT_EQ(back.ENABLE, 0);
+    EXPECT_EQ(back.ACTIVE, 2);
+}
+
+TEST_F(TransferTest, OutOfRangeOrInvalidBlocksSendNothing) {
+    CharRecData rec = SampleRecord(5);  // the meter reported 5 slots: 0..4
+    EXPECT_EQ(driver->WriteCharacteristic(rec), 3);
+    rec = SampleRecord(2);
+    rec.valid = 0;
+    EXPECT_EQ(driver->WriteCharacteristic(rec), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(sim().CountReceived("CW"), 0u);
+    EXPECT_TRUE(sim().SlotRecord(2).valid == 0);
+}
+
+TEST_F(TransferTest, RefusedHeaderOrDataFailsAfterOneSending) {
+    SimFaults f;
+    f.refuseCharHeader = true;
+    sim().SetFaults(f);
+    EXPECT_EQ(driver->WriteCharacteristic(SampleRecord(1)), 3);
+    EXPECT_EQ(sim().CountReceived("CW01"), 1u);
+    EXPECT_EQ(sim().ReceivedLines().back(), "CW01");  // the data line was not sent
+
+    f = SimFaults();
+    f.refuseCharData = true;
+    sim().SetFaults(f);
+    EXPECT_EQ(driver->WriteCharacteristic(SampleRecord(1)), 3);
+    EXPECT_EQ(sim().CountReceived("CW01"), 2u);
+    EXPECT_EQ(sim().SlotRecord(1).valid, 0);
+}
+
+TEST_F(TransferTest, NoPollingExchangeSlipsBetweenHeaderAndData) {
+    driver->SetServiceDataOn(true);  // poll continuously
+    for (int i = 0; i < 8; ++i) {
+        ASSERT_EQ(driver->WriteCharacteristic(SampleRecord(i % 5)), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));  // room for a polling pass
+    }
+    const auto lines = sim().ReceivedLines();
+    int headers = 0;
+    for (size_t k = 0; k + 1 < lines.size(); ++k) {
+        if (lines[k].size() == 4 && lines[k].compare(0, 2, "CW") == 0) {
+            ++headers;
+            EXPECT_EQ(lines[k + 1].size(), 512u) << "after " << lines[k];
+        }
+    }
+    EXPECT_EQ(headers, 8);
+    EXPECT_GT(sim().CountReceived("SD"), 0u);  // polling did run meanwhile
+}
+
+TEST_F(TransferTest, StartupDateIsWrittenThenReadBack) {
+    sim().ModifyState([](SimMeterState& s) {
+        s.startupYear = 2008;
+        s.startupMonth = 1;
+    });
+    ASSERT_EQ(driver->ReadStartupDate(), 0);
+    sim().ClearReceived();
+    ASSERT_EQ(driver->WriteStartupDate(2009, 8), 0);
+    EXPECT_EQ(sim().ReceivedLines(), (std::vector<std::string>{"DW0908", "DR"}));
+    StartupDate d;
+    driver->GetStartupDate(d);
+    EXPECT_EQ(d.year, 2009);
+    EXPECT_EQ(d.month, 8);
+    // The same date again sends nothing.
+    sim().ClearReceived();
+    EXPECT_EQ(driver->WriteStartupDate(2009, 8), 0);
+    EXPECT_TRUE(sim().ReceivedLines().empty() || sim().CountReceived("DW") == 0);
+}
+
+TEST_F(TransferTest, SerialNumberAndLetter) {
+    EXPECT_EQ(driver->WriteSerialNumber(17), 0);  // unchanged: nothing sent
+    EXPECT_EQ(sim().CountReceived("SW"), 0u);
+    ASSERT_EQ(driver->WriteSerialNumber(12345), 0);
+    EXPECT_EQ(sim().CountReceived("SW12345"), 1u);
+    EXPECT_EQ(sim().State().serialNumber, 12345);
+
+    ASSERT_EQ(driver->WriteVersionLetter('B'), 0);
+    EXPECT_EQ(sim().CountReceived("VWB"), 1u);
+    MeterIdentity id;
+    driver->GetIdentity(id);
+    EXPECT_EQ(id.versionLetter, 'B');  // re-read at once
+    ASSERT_EQ(driver->WriteVersionLetter(' '), 0);
+    EXPECT_EQ(sim().CountReceived("VW "), 1u);
+}
+
+TEST_F(TransferTest, UnconfirmedLetterFailsWithoutReadingIdentity) {
+    SimFaults f;
+    f.silentCommands = {"VW"};
+    sim().SetFaults(f);
+    const DriverTiming t = FastTiming();
+    DriverTiming quiet = t;
+    quiet.idleMs = 60000;  // keep the polling out of the count
+    driver->SetTiming(quiet);
+    sim().ClearReceived();
+    EXPECT_EQ(driver->WriteVersionLetter('Z'), 3);
+    EXPECT_EQ(sim().CountReceived("VWZ"), 4u);
+    EXPECT_EQ(sim().CountReceived("VR"), 0u);
+}
+
+TEST_F(TransferTest, ElectrodeCoefficient) {
+    sim().ModifyState([](SimMeterState& s) { s.electrodeCoefficient = 2.5; });
+    ElectrodeCoefficient k;
+    ASSERT_EQ(driver->ReadElectrodeCoefficient(k), 0);
+    EXPECT_TRUE(k.valid);
+    EXPECT_DOUBLE_EQ(k.coefficient, 2.5);
+    EXPECT_EQ(driver->WriteElectrodeCoefficient(2.5), 0);  // unchanged
+    EXPECT_EQ(sim().CountReceived("KW"), 0u);
+    ASSERT_EQ(driver->WriteElectrodeCoefficient(1.0), 0);
+    EXPECT_EQ(sim().CountReceived("KW0000803F"), 1u);
+    EXPECT_DOUBLE_EQ(sim().State().electrodeCoefficient, 1.0);
+    // The stored value changes only with the next read.
+    driver->GetElectrodeCoefficient(k);
+    EXPECT_DOUBLE_EQ(k.coefficient, 2.5);
+}

@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "meter/char_image.h"
+#include "meter/reply_decoder.h"
+
+namespace {
+
+DecodeResult Decode(const std::string& line, MeterState& st, int32_t now = 1000) {
+    return DecodeReply(line.data(), line.size(), st, now);
+}
+
+}  // namespace
+
+TEST(ReplyDecoder, ConditionDigit) {
+    struct Case {
+        const char* line;
+        bool memory, data, low;
+    } cases[] = {
+        {"ST0002\r\n", false, false, false},
+        {"ST0000\r\n", false, true, false},
+        {"ST0007\r\n", true, false, true},
+        {"ST000a\r\n", false, true, false},  // lower case reads as 0
+    };
+    for (const Case& c : cases) {
+        MeterState st;
+        const DecodeResult r = Decode(c.line, st);
+        EXPECT_EQ(r.code, 0) << c.line;
+        EXPECT_EQ(r.kind, ReplyKind::Condition);
+        EXPECT_TRUE(st.condition.valid);
+        EXPECT_EQ(st.condition.startupMemoryError, c.memory) << c.line;
+        EXPECT_EQ(st.condition.startupDataError, c.data) << c.line;
+        EXPECT_EQ(st.condition.lowSupplyVoltage, c.low) << c.line;
+    }
+}
+
+TEST(ReplyDecoder, Temperature) {
+    MeterState st;
+    EXPECT_EQ(Decode("TRO0960\r\n", st).kind, ReplyKind::Temperature);
+    EXPECT_DOUBLE_EQ(st.temperature.temperature, 24.0);
+    EXPECT_FALSE(st.temperature.temperatureError);
+    Decode("TRE0960\r\n", st);
+    EXPECT_DOUBLE_EQ(st.temperature.temperature, 24.0);
+    EXPECT_TRUE(st.temperature.temperatureError);
+    Decode("TROFF38\r\n", st);
+    EXPECT_DOUBLE_EQ(st.temperature.temperature, -2.0);
+    EXPECT_FALSE(st.temperature.temperatureError);
+}
+
+TEST(ReplyDecoder, IdentityAndNumbers) {
+    MeterState st;
+    EXPECT_EQ(Decode("KV-607B 1.3\r\n", st).kind, ReplyKind::Identity);
+    EXPECT_STREQ(st.identity.model, "KV-607");
+    EXPECT_EQ(st.identity.versionLetter, 'B');
+    EXPECT_EQ(st.identity.versionMajor, 1);
+    EXPECT_EQ(st.identity.versionMinor, 3);
+    // Minimum length: the minor digit lies past the end and reads as 0.
+    EXPECT_EQ(Decode("KV-606A 2\r\n", st).code, 0);
+    EXPECT_EQ(st.identity.versionMajor, 2);
+    EXPECT_EQ(st.identity.versionMinor, 0);
+
+    Decode("SR0017\r\n", st);
+    EXPECT_EQ(st.serialNumber.serialNumber, 17);
+    Decode("DR0908\r\n", st);
+    EXPECT_EQ(st.startupDate.year, 2009);
+    EXPECT_EQ(st.startupDate.month, 8);
+    Decode("CN14\r\n", st);
+    EXPECT_EQ(st.count.count, 20);
+    Decode("SDABCDEFGH\r\n", st);
+    EXPECT_STREQ(st.serviceData.text, "ABCDEFGH");
+    Decode("KR0000803F\r\n", st);
+    EXPECT_DOUBLE_EQ(st.coefficient.coefficient, 1.0);
+    EXPECT_TRUE(st.coefficient.valid);
+}
+
+TEST(ReplyDecoder, ShortLinesAreRejectedAndChangeNothing) {
+    const char* shortLines[] = {"ST02\r\n", "TRO0\r\n", "KV-60\r\n",    "SR0\r\n",
+                                "DR0\r\n", "SDABC\r\n", "CN\r",       "KR0000\r\n",
+                                "SW1\r\n",  "KW00\r\n",  "VW"/*no CRLF*/, "CW1\r\n",
+                                "CZ1\r\n",  "DW1\r\n",   "CR00FF\r\n"};
+    for (const char* line : shortLines) {
+        MeterState st;
+        const DecodeResult r = Decode(line, st);
+        EXPECT_EQ(r.code, 3) << line;
+        EXPECT_EQ(r.kind, ReplyKind::None) << line;
+        EXPECT_FALSE(st.condition.valid || st.temperature.valid || st.identity.valid ||
+                     st.serialNumber.valid || st.startupDate.valid || st.serviceData.valid ||
+                     st.count.valid || st.coefficient.valid || st.slot.valid)
+            << line;
+    }
+}
+
+TEST(ReplyDecoder, RefusalsAreRejectedAtAnyLength) {
+    MeterState st;
+    EXPECT_EQ(Decode("!C\r\n", st).code, 3);
+    EXPECT_EQ(Decode("!CW05\r\n", st).code, 3);
+    EXPECT_EQ(Decode("!CZ" + std::string(600, 'Z') + "\r\n", st).code, 3);
+}
+
+TEST(ReplyDecoder, ConfirmationsSignalTheirEvents) {
+    MeterState st;
+    EXPECT_EQ(Decode("SW0017\r\n", st).kind, ReplyKind::SerialNumberWritten);
+    EXPECT_EQ(Decode("KW0000803F\r\n", st).kind, ReplyKind::CoefficientWritten);
+    EXPECT_EQ(Decode("VW\r\n", st).kind, ReplyKind::VersionLetterWritten);
+    EXPECT_EQ(Decode("DW0908\r\n", st).kind, ReplyKind::StartupDateWritten);
+    EXPECT_EQ(Decode("CW05\r\n", st).kind, ReplyKind::CharDataWritten);
+    EXPECT_EQ(Decode("CZ05\r\n", st).kind, ReplyKind::CharHeaderAccepted);
+    // A confirmation stores nothing: the serial number stays unknown.
+    EXPECT_FALSE(st.serialNumber.valid);
+}
+
+TEST(ReplyDecoder, UnknownLinesAreAcceptedWithoutEffect) {
+    MeterState st;
+    const DecodeResult r = Decode("HELLO\r\n", st);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.kind, ReplyKind::None);
+    EXPECT_EQ(Decode(std::string("\0\0\r\n", 4), st).code, 0);
+}
+
+TEST(ReplyDecoder, CharacteristicWithGoodAndBadChecksum) {
+    CharRecData rec;
+    rec.ENABLE = 1;
+    rec.METHOD = 1;
+    rec.ACTIVE = 3;
+    rec.RH[0] = 1;
+    rec.RH[1] = 2;
+    rec.RH[2] = 3;
+    rec.VALUE[0] = 0.5;
+    std::strcpy(rec.NAME, "Pszenica  ");
+    rec.CREATE_TIME = 0x4A8D1C00;
+    const std::string hex = CharImageToHex(EncodeCharImage(rec));
+
+    MeterState st;
+    EXPECT_EQ(Decode("CR07" + hex + "\r\n", st).kind, ReplyKind::CharRead);
+    EXPECT_EQ(st.slot.REC_NUMBER, 7);
+    EXPECT_EQ(st.slot.ENABLE, 1);
+    EXPECT_EQ(st.slot.ACTIVE, 3);
+    EXPECT_DOUBLE_EQ(st.slot.RH[2], 3.0);
+    EXPECT_STREQ(st.slot.NAME, "Pszenica  ");
+    EXPECT_EQ(st.slot.CREATE_TIME, 0x4A8D1C00);
+    EXPECT_EQ(st.slot.valid, 1);
+
+    // An erased slot (all FF) fails the checksum: an empty record dated now.
+    MeterState erased;
+    EXPECT_EQ(Decode("CR03" + std::string(512, 'F') + "\r\n", erased, 12345).code, 0);
+    EXPECT_EQ(erased.slot.REC_NUMBER, 3);
+    EXPECT_EQ(erased.slot.ENABLE, 0);
+    EXPECT_EQ(erased.slot.ACTIVE, 2);
+    EXPECT_EQ(erased.slot.CREATE_TIME, 12345);
+    EXPECT_EQ(erased.slot.SAVE_TIME, 12345);
+    EXPECT_STREQ(erased.slot.NAME, "");
+    EXPECT_EQ(erased.slot.valid, 1);
+}
+
+TEST(ReplyDecoder, NoiseNeverCrashes) {
+    uint64_t x = 88172645463325252ull;
+    for (int i = 0; i < 2000; ++i) {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        std::string line(x % 1100, '\0');
+        for (char& c : line) {
+            x ^= x << 13;
+            x ^= x >> 7;
+            x ^= x << 17;
+            c = static_cast<char>(x);
+        }
+        const char* prefixes[] = {"ST", "TR", "CR", "KV-", "SR", "KR", "SD", "CN", "DR", ""};
+        line = prefixes[x % 10] + line + "\r\n";
+        MeterState st;
+        Decode(line, st);
+    }
+    SUCCEED();
+}
