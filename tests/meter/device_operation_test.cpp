@@ -11,9 +11,12 @@
 
 #include "meter/device_operation.h"
 #include "meter/kv60x_driver.h"
-#include "serial/port_names.h"
 #include "sim/meter_simulator.h"
 #include "support/scripted_prompts.h"
+#include "support/sim_fixture.h"
+
+using testsupport::FastTiming;
+using testsupport::SimulatedMeter;
 
 namespace {
 
@@ -30,14 +33,6 @@ struct TestDialog {
     bool unlocked() const { return edit->isEnabled() && ok->isEnabled() && cancel->isEnabled(); }
 };
 
-DriverTiming FastTiming() {
-    DriverTiming t;
-    t.replyTimeoutMs = 150;
-    t.attempts = 2;
-    t.cycleSleepMs = 50;
-    t.idleMs = 200;
-    return t;
-}
 
 }  // namespace
 
@@ -102,12 +97,10 @@ TEST(DeviceOperation, ReadFromTheSimulatedMeterFillsTheFieldOnTheUiThread) {
     ScopedPrompts prompts;
     SimMeterState state;
     state.electrodeCoefficient = 1.25;
-    MeterSimulator sim(state);
-    ASSERT_TRUE(sim.Start());
-    RegisterPortDevice(241, QString::fromStdString(sim.LinkPath()));
+    SimulatedMeter meter(state);
     Ckv60xDriver driver;
     driver.SetTiming(FastTiming());
-    ASSERT_EQ(driver.Connect(241), 1);
+    ASSERT_EQ(driver.Connect(meter.port()), 1);
 
     TestDialog d;
     d.dialog.show();
@@ -125,22 +118,19 @@ TEST(DeviceOperation, ReadFromTheSimulatedMeterFillsTheFieldOnTheUiThread) {
     EXPECT_TRUE(d.dialog.isVisible());  // a read keeps the dialog open
     EXPECT_TRUE(d.unlocked());
     driver.Disconnect();
-    RegisterPortDevice(241, QString());
 }
 
 TEST(DeviceOperation, ClosingWhileASilentMeterIsAskedWaitsWithEventsRunning) {
     ScopedPrompts prompts;
-    MeterSimulator sim;
-    ASSERT_TRUE(sim.Start());
-    RegisterPortDevice(242, QString::fromStdString(sim.LinkPath()));
+    SimulatedMeter meter;
     Ckv60xDriver driver;
     DriverTiming t = FastTiming();
-    t.replyTimeoutMs = 250;
+    t.replyTimeoutMs = 120;  // 4 sendings: about half a second
     driver.SetTiming(t);
-    ASSERT_EQ(driver.Connect(242), 1);
+    ASSERT_EQ(driver.Connect(meter.port()), 1);
     SimFaults silent;
     silent.silent = true;
-    sim.SetFaults(silent);
+    meter.sim().SetFaults(silent);
 
     TestDialog d;
     d.dialog.show();
@@ -157,11 +147,10 @@ TEST(DeviceOperation, ClosingWhileASilentMeterIsAskedWaitsWithEventsRunning) {
     const qint64 ms = elapsed.elapsed();
     EXPECT_FALSE(d.op.IsBusy());
     EXPECT_GE(ms, 200);   // it really waited for the meter's attempts
-    EXPECT_LT(ms, 3000);
+    EXPECT_LT(ms, 6000);
     EXPECT_GE(ticks, 5);  // the event loop ran meanwhile
     EXPECT_EQ(d.dialog.result(), QDialog::Rejected);  // not turned into OK afterwards
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można zapisać ustawień"));
     driver.Disconnect();
-    RegisterPortDevice(242, QString());
 }
