@@ -380,8 +380,11 @@ void Ckv60xDlg::ToggleServiceData() { ApplyServiceData(!m_serviceDataShown); }
 void Ckv60xDlg::LayOut() {
     if (m_initialising) return;
     const int border = ClampBorder(style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
+    const int labelWidth =
+        m_serviceLabel->fontMetrics().horizontalAdvance(m_serviceLabel->text()) + 4;
     const MainLayout l = ComputeMainLayout(m_client->width(), m_client->height(),
-                                           m_statusLineHeight, m_serviceDataShown, border);
+                                           m_statusLineHeight, m_serviceDataShown, border,
+                                           labelWidth);
     m_icon->setGeometry(l.icon);
     m_statusText->setGeometry(l.statusText);
     m_serviceLabel->setGeometry(l.serviceLabel);

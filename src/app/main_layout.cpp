@@ -21,7 +21,8 @@ WindowRect ClampWindowRect(WindowRect r, int screenWidth, int screenHeight) {
 int ClampBorder(int frameWidth) { return std::clamp(frameWidth, 6, 20); }
 
 MainLayout ComputeMainLayout(int cx, int cy, int statusLineHeight, bool serviceLineShown,
-                             int b) {
+                             int b, int serviceLabelWidth) {
+    const int labelWidth = std::max(90, serviceLabelWidth);
     MainLayout l;
     l.icon = RectLTRB(b, b, b + 24, b + 24);
     const int iconBottom = b + 24;
@@ -30,8 +31,8 @@ MainLayout ComputeMainLayout(int cx, int cy, int statusLineHeight, bool serviceL
                             iconCentre + statusLineHeight / 2);
     const int labelTop = iconBottom + b;
     const int labelBottom = labelTop + static_cast<int>(2.2 * statusLineHeight);
-    l.serviceLabel = RectLTRB(b, labelTop, b + 90, labelBottom);
-    l.serviceText = RectLTRB(b + 90 + b, labelTop, cx - b, labelBottom);
+    l.serviceLabel = RectLTRB(b, labelTop, b + labelWidth, labelBottom);
+    l.serviceText = RectLTRB(b + labelWidth + b, labelTop, cx - b, labelBottom);
     const int valueTop = serviceLineShown ? labelBottom + b : iconBottom + b;
     l.valueDisplay = RectLTRB(b, valueTop, cx - b, cy - b);
     return l;

@@ -45,6 +45,7 @@ struct MainLayout {
 
 // The controls of the main window for a client area of clientWidth x
 // clientHeight (below the menu), a status text box statusLineHeight high, with
-// or without the service data line.
+// or without the service data line. The service data label is 90 pixels wide,
+// or as wide as its text needs when the font is larger (serviceLabelWidth).
 MainLayout ComputeMainLayout(int clientWidth, int clientHeight, int statusLineHeight,
-                             bool serviceLineShown, int border);
+                             bool serviceLineShown, int border, int serviceLabelWidth = 90);

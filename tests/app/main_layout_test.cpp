@@ -21,6 +21,13 @@ TEST(MainLayout, ServiceLineMovesTheValueDisplayDown) {
     EXPECT_EQ(l.valueDisplay, RectLTRB(10, 100, 490, 290));
 }
 
+TEST(MainLayout, ServiceLabelWidensForALargerFontOnly) {
+    const MainLayout wide = ComputeMainLayout(500, 300, 20, true, 6, 120);
+    EXPECT_EQ(wide.serviceLabel, RectLTRB(6, 36, 126, 80));
+    EXPECT_EQ(wide.serviceText.left(), 132);
+    EXPECT_EQ(ComputeMainLayout(500, 300, 20, true, 6, 50).serviceLabel.width(), 90);
+}
+
 TEST(MainLayout, BorderIsClampedToSixToTwenty) {
     EXPECT_EQ(ClampBorder(0), 6);
     EXPECT_EQ(ClampBorder(3), 6);
