@@ -20,6 +20,7 @@
 #include "ui/help_window.h"
 #include "ui/info_bmp.h"
 #include "ui/prompts.h"
+#include "ui/ui_resources.h"
 
 namespace {
 
@@ -83,6 +84,7 @@ Ckv60xDlg::Ckv60xDlg(bool serviceMode, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
+    setWindowIcon(AppIcon());
 
     m_menuBar = new QMenuBar(this);
     m_client = new QWidget(this);
