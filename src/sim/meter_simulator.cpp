@@ -312,8 +312,12 @@ void MeterSimulator::Flush(int64_t nowUs) {
         if (p.dueUs > nowUs) return;
         size_t allowed = p.bytes.size();
         if (m_faults.wireSpeed) {
-            allowed = std::min(p.bytes.size(),
-                               static_cast<size_t>((nowUs - p.dueUs) / kByteUs) + 1);
+            // A byte reaches the other end once its 11 bits have gone by.
+            allowed = std::min(p.bytes.size(), static_cast<size_t>((nowUs - p.dueUs) / kByteUs));
+            if (allowed == 0) {
+                m_nextWireUs = p.dueUs + static_cast<int64_t>(kByteUs);
+                return;
+            }
         }
         const ssize_t n = ::write(m_deviceFd, p.bytes.data(), allowed);
         if (n <= 0) return;  // the line is full or gone; try again later
@@ -479,7 +483,9 @@ void MeterSimulator::Run() {
             }
             Flush(now);
             if (!m_out.empty()) {
-                timeoutUs = std::clamp<int64_t>(m_out.front().dueUs - now, 0, timeoutUs);
+                const int64_t next = m_faults.wireSpeed ? std::max(m_out.front().dueUs, m_nextWireUs)
+                                                        : m_out.front().dueUs;
+                timeoutUs = std::clamp<int64_t>(next - now, 0, timeoutUs);
             }
         }
         pollfd fds[2] = {{m_wake[0], POLLIN, 0}, {fd, POLLIN, 0}};

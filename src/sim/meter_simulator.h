@@ -145,6 +145,7 @@ private:
     int64_t m_nextUnsolicitedUs = 0;
     int64_t m_wireBusyUntilUs = 0;  // output pacing
     int64_t m_rxBusyUntilUs = 0;    // input pacing
+    int64_t m_nextWireUs = 0;       // when the next paced byte is complete
     uint64_t m_random = 0x9E3779B97F4A7C15ull;
     std::string m_linkPath;
     std::string m_realDevice;
