@@ -1,0 +1,38 @@
+// kv60x: the main program.
+//   kv60x [--service] [--demo] [--config FILE] [--port COMn|DEVICE]
+
+#include <QApplication>
+#include <cstdio>
+
+#include "app/kv60x_app.h"
+#include "app/kv60x_dlg.h"
+#include "ui/prompts.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kv60x"));
+    QApplication::setOrganizationName(QStringLiteral("kv60x"));
+    QApplication::setApplicationVersion(QStringLiteral("1.08"));
+
+    AppOptions options;
+    QString error;
+    bool help = false;
+    if (!ParseAppOptions(QApplication::arguments(), options, error, &help)) {
+        std::fprintf(stderr, "kv60x: %s\n\n%s", qPrintable(error), qPrintable(AppUsageText()));
+        return 2;
+    }
+    if (help) {
+        std::printf("%s", AppUsageText().toUtf8().constData());
+        return 0;
+    }
+    Ckv60xApp kv60x(options, QApplication::arguments());
+    if (!kv60x.Start()) {
+        Prompts::instance().message(nullptr,
+                                    QStringLiteral("Nie można uruchomić symulowanego miernika."),
+                                    Prompts::Icon::Critical);
+        return 1;
+    }
+    kv60x.window()->exec();
+    kv60x.Finish();
+    return 0;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+#include "meter/meter_records.h"
+
+// What the main window shows about the meter, composed from one refresh's
+// copies of the driver records (pure functions, no widgets).
+
+enum class StatusIcon { Information, Warning, Error };
+
+struct StatusInputs {
+    bool connected = false;  // the driver's polling status was 0
+    MeterIdentity identity;
+    SerialNumberData serialNumber;
+    MeterCondition condition;
+    TemperatureReading temperature;
+    ServiceData serviceData;
+    bool registrationRunning = false;
+    int fileInterval = 60;  // seconds
+};
+
+struct StatusLine {
+    QString text;         // the status text box
+    QString serviceText;  // the service data box (empty clears it)
+    StatusIcon icon = StatusIcon::Error;
+};
+
+// The status text pieces, joined exactly as they stand (so two spaces appear
+// where a piece ending in a space meets one starting with a space).
+StatusLine ComposeStatusLine(const StatusInputs& in);
+
+// " Rejestracja do pliku co hh:mm:ss. " for an interval in seconds.
+QString RegistrationPiece(int intervalSeconds);
+
+// What the value display shows.
+struct DisplayState {
+    bool hasValue = false;  // false: "???"
+    double value = 0.0;
+    bool blink = true;
+};
+
+DisplayState ComposeDisplayState(bool connected, const MeterCondition& condition,
+                                 const TemperatureReading& temperature);

@@ -1,0 +1,387 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QComboBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <csignal>
+
+#include "app/ini_ex.h"
+#include "app/kv60x_app.h"
+#include "app/kv60x_dlg.h"
+#include "serial/com_dlg.h"
+#include "support/scripted_prompts.h"
+#include "support/sim_fixture.h"
+#include "ui/color_static.h"
+#include "ui/info_bmp.h"
+
+using testsupport::FastTiming;
+using testsupport::SimulatedMeter;
+using testsupport::WaitUntil;
+
+namespace {
+
+CWaitComDlg::Job Entries(QStringList entries) {
+    return [entries](const std::atomic<bool>&) { return entries; };
+}
+
+QString PortEntry(int port) { return QStringLiteral("COM%1 (symulator)").arg(port); }
+
+AppSettings WithPort(int port) {
+    AppSettings s;
+    s.portNr = port;
+    return s;
+}
+
+// A main window on a simulated meter with short time-outs, shown and initialised.
+struct Window {
+    explicit Window(int port, bool service = false, AppSettings s = AppSettings())
+        : dlg(service) {
+        s.portNr = port;
+        dlg.driver().SetTiming(FastTiming());
+        dlg.LoadSettings(s);
+        dlg.show();
+    }
+    Ckv60xDlg dlg;
+};
+
+QStringList MenuLayout(QMenuBar* bar) {
+    QStringList out;
+    for (QAction* top : bar->actions()) {
+        QStringList items;
+        for (QAction* a : top->menu()->actions()) items << a->text();
+        out << top->text() + QStringLiteral(": ") + items.join(QStringLiteral(", "));
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(MainWindowApp, FirstStartCreatesTheConfigurationAndAsksForAPortAfterShowing) {
+    ScopedPrompts prompts;
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("kv60x.ini"));
+    AppOptions options;
+    options.configFile = ini;
+    Ckv60xApp app(options, {QStringLiteral("kv60x")});
+    app.SetWindowSetup([](Ckv60xDlg& w) { w.SetPortLister(Entries({})); });
+
+    QElapsedTimer sinceShown;
+    qint64 delay = -1;
+    bool fileExisted = false;
+    QRect frame;
+    testsupport::WhenShown<Ckv60xDlg>([&](Ckv60xDlg* w) {
+        sinceShown.start();
+        fileExisted = QFile::exists(ini);
+        testsupport::WhenShown<CComDlg>([&, w](CComDlg* d) {
+            delay = sinceShown.elapsed();
+            frame = w->frameGeometry();
+            d->cancelButton()->click();
+            QTimer::singleShot(0, w, [w] { w->action(Ckv60xDlg::kCmdClose)->trigger(); });
+        });
+    });
+    EXPECT_EQ(app.Run(), 0);
+    EXPECT_TRUE(fileExisted);
+    EXPECT_GE(delay, 350);
+    EXPECT_LT(delay, 3000);
+    EXPECT_EQ(frame, QRect(80, 50, 640, 500));
+
+    CIniEx check;
+    ASSERT_EQ(check.Open(ini, false, false, true), 1);
+    EXPECT_EQ(check.GetSections(),
+              (QStringList{QStringLiteral("INPUT_VALUE"), QStringLiteral("GENERAL"),
+                           QStringLiteral("LOG")}));
+    EXPECT_EQ(check.GetKeys(QStringLiteral("GENERAL")),
+              (QStringList{"PORT_NR", "WINDOW_TOP", "WINDOW_BOTTOM", "WINDOW_LEFT",
+                           "WINDOW_RIGHT", "TOPMOST"}));
+    EXPECT_EQ(check.GetValueInt("GENERAL", "PORT_NR", -1), 0);
+    EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_LEFT", -1), 80);
+    EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_BOTTOM", -1), 550);
+    EXPECT_EQ(check.GetValueInt("INPUT_VALUE", "BACKGROUND_INPUT", -1), 13559807);
+    EXPECT_EQ(check.GetValue("INPUT_VALUE", "FONT_NAME_INPUT"), QStringLiteral("Arial"));
+    EXPECT_EQ(check.GetValueInt("LOG", "FILE_INTERVAL", -1), 60);
+}
+
+TEST(MainWindowApp, WindowOffTheScreenIsPulledBackAtExit) {
+    ScopedPrompts prompts;
+    SimulatedMeter meter;
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("kv60x.ini"));
+    {
+        CIniEx seed;
+        ASSERT_EQ(seed.Open(ini, true, true, true), 1);
+        seed.SetValueInt("GENERAL", "PORT_NR", meter.port());
+        seed.SetValueInt("GENERAL", "WINDOW_LEFT", 3000 - 640);
+        seed.SetValueInt("GENERAL", "WINDOW_RIGHT", 3000);
+        seed.SetValueInt("GENERAL", "WINDOW_TOP", 100);
+        seed.SetValueInt("GENERAL", "WINDOW_BOTTOM", 400);
+    }
+    AppOptions options;
+    options.configFile = ini;
+    Ckv60xApp app(options, {QStringLiteral("kv60x")});
+    int screenWidth = 0;
+    testsupport::WhenShown<Ckv60xDlg>([&](Ckv60xDlg* w) {
+        QTimer::singleShot(50, w, [&, w] {
+            screenWidth = w->screen()->geometry().width();
+            w->close();
+        });
+    });
+    app.Run();
+    ASSERT_GT(screenWidth, 0);
+    CIniEx check;
+    ASSERT_EQ(check.Open(ini, false, false, true), 1);
+    EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_RIGHT", -1), screenWidth);
+    EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_LEFT", -1), screenWidth - 640);
+    EXPECT_EQ(check.GetValueInt("GENERAL", "PORT_NR", -1), meter.port());
+}
+
+TEST(MainWindowApp, TerminationSignalClosesTheWindowAndSavesEvenWithADialogOpen) {
+    ScopedPrompts prompts;
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("kv60x.ini"));
+    AppOptions options;
+    options.configFile = ini;
+    options.service = true;
+    Ckv60xApp app(options, {QStringLiteral("kv60x")});
+    app.SetWindowSetup([](Ckv60xDlg& w) { w.SetPortLister(Entries({})); });
+    bool dialogWasOpen = false;
+    testsupport::WhenShown<CComDlg>([&](CComDlg*) {
+        dialogWasOpen = true;
+        std::raise(SIGTERM);  // handled through the self-pipe
+    });
+    EXPECT_EQ(app.Run(), 0);
+    EXPECT_TRUE(dialogWasOpen);
+    CIniEx check;
+    ASSERT_EQ(check.Open(ini, false, false, true), 1);
+    EXPECT_EQ(check.GetKeys(QStringLiteral("LOG")).size(), 6);
+}
+
+TEST(MainWindow, MenusTitlesAndTopmostInBothModes) {
+    ScopedPrompts prompts;
+    SimulatedMeter meter;
+    AppSettings s;
+    s.topmost = 1;
+    {
+        Window w(meter.port(), false, s);
+        EXPECT_EQ(w.dlg.windowTitle(), QStringLiteral("KV60X"));
+        EXPECT_EQ(MenuLayout(w.dlg.menu()),
+                  (QStringList{
+                      "Program: Zamknij", "Widok: Kolory, Czcionki, Zawsze na wierzchu",
+                      "Ustawienia: Port szeregowy, Rejestracja do pliku",
+                      "Panel: Informacje, Charakterystyki wszystkich materiałów, "
+                      "Charakterystyka wybranego materiału",
+                      "Pomoc: Pomoc, O programie"}));
+        EXPECT_TRUE(w.dlg.isTopmost());
+        EXPECT_TRUE(w.dlg.windowFlags() & Qt::WindowStaysOnTopHint);
+        EXPECT_TRUE(w.dlg.action(Ckv60xDlg::kCmdTopmost)->isChecked());
+        EXPECT_EQ(w.dlg.action(Ckv60xDlg::kCmdServiceData), nullptr);
+        w.dlg.action(Ckv60xDlg::kCmdTopmost)->trigger();
+        EXPECT_FALSE(w.dlg.isTopmost());
+        EXPECT_FALSE(w.dlg.action(Ckv60xDlg::kCmdTopmost)->isChecked());
+        EXPECT_TRUE(w.dlg.isVisible());
+        EXPECT_EQ(w.dlg.Settings().topmost, 0);
+    }
+    Window w(meter.port(), true, s);
+    EXPECT_EQ(w.dlg.windowTitle(), QStringLiteral("KV60X TRYB SERWISOWY"));
+    EXPECT_TRUE(MenuLayout(w.dlg.menu())
+                    .contains("Serwis: Zapis daty uruchamiania, Zapis numeru seryjnego, Odczyt "
+                              "pamięci uruchamiania, Wyświetlaj dane serwisowe, Współczynnik "
+                              "kształtu elektrod"));
+    EXPECT_TRUE(w.dlg.action(Ckv60xDlg::kCmdTopmost)->isChecked());
+    EXPECT_FALSE(w.dlg.action(Ckv60xDlg::kCmdServiceData)->isChecked());
+    EXPECT_FALSE(w.dlg.serviceLabel()->isVisible());
+}
+
+TEST(MainWindow, EnterAndEscapeDoNotCloseTheWindow) {
+    ScopedPrompts prompts;
+    SimulatedMeter meter;
+    Window w(meter.port());
+    QTest::keyClick(&w.dlg, Qt::Key_Escape);
+    QTest::keyClick(w.dlg.statusTextBox(), Qt::Key_Return);
+    QTest::keyClick(w.dlg.valueDisplay(), Qt::Key_Escape);
+    QTest::keyClick(&w.dlg, Qt::Key_Enter);
+    EXPECT_TRUE(w.dlg.isVisible());
+    EXPECT_EQ(w.dlg.result(), 0);
+}
+
+TEST(MainWindow, ConnectFailureAtStartSaysSoAndAsksAgain) {
+    ScopedPrompts prompts;
+    Ckv60xDlg dlg;
+    dlg.driver().SetTiming(FastTiming());
+    dlg.LoadSettings(WithPort(199));  // nothing behind COM199
+    dlg.SetPortLister(Entries({}));
+    bool asked = false;
+    testsupport::WhenShown<CComDlg>([&](CComDlg* d) {
+        asked = d->currentPortLabel()->text() == QStringLiteral("Aktualnie używany port: COM199");
+        d->cancelButton()->click();
+    });
+    dlg.show();
+    ASSERT_TRUE(WaitUntil([&] { return asked; }, 3000));
+    ASSERT_GE(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można otworzyć portu COM199"));
+    EXPECT_EQ(dlg.portNumber(), 199);  // kept after a failure at start
+}
+
+TEST(MainWindow, PortSelectionCancelledSamePortAndFailingPort) {
+    ScopedPrompts prompts;
+    SimulatedMeter meter;
+    SimulatedMeter other;
+    Window w(meter.port());
+    // The default idle time: once the first cycle is complete, no command goes
+    // out for seconds unless the driver reconnects.
+    w.dlg.driver().SetTiming(DriverTiming{150, 4, 50, 5500, 20, 50});
+    w.dlg.SetPortLister(Entries({PortEntry(199), PortEntry(meter.port()), PortEntry(other.port())}));
+    ASSERT_TRUE(WaitUntil([&] { return w.dlg.connected(); }, 5000));
+    const int connects = w.dlg.connectCount();
+
+    // Cancelled: nothing changes.
+    testsupport::WhenShown<CComDlg>([](CComDlg* d) { d->cancelButton()->click(); });
+    w.dlg.action(Ckv60xDlg::kCmdPort)->trigger();
+    EXPECT_EQ(w.dlg.portNumber(), meter.port());
+
+    // The port in use chosen again: no reconnect.
+    meter.sim().ClearReceived();
+    QString preselected;
+    testsupport::WhenShown<CComDlg>([&](CComDlg* d) {
+        preselected = d->portList()->currentText();
+        d->okButton()->click();
+    });
+    w.dlg.action(Ckv60xDlg::kCmdPort)->trigger();
+    testsupport::ProcessEventsFor(300);
+    EXPECT_EQ(preselected, PortEntry(meter.port()));
+    EXPECT_EQ(w.dlg.connectCount(), connects);
+    EXPECT_EQ(meter.sim().CountReceived("VR"), 0u);
+    EXPECT_TRUE(w.dlg.connected());
+
+    // A port that cannot be opened: the message, then the selection again, where
+    // another meter is chosen.
+    int shown = 0;
+    std::function<void(CComDlg*)> answer = [&](CComDlg* d) {
+        ++shown;
+        const QString wanted = shown == 1 ? PortEntry(199) : PortEntry(other.port());
+        d->portList()->setCurrentIndex(d->portList()->findText(wanted));
+        d->okButton()->click();
+        if (shown == 1) testsupport::WhenShown<CComDlg>(answer);
+    };
+    testsupport::WhenShown<CComDlg>(answer);
+    w.dlg.action(Ckv60xDlg::kCmdPort)->trigger();
+    EXPECT_EQ(shown, 2);
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można otworzyć portu COM199"));
+    EXPECT_EQ(w.dlg.portNumber(), other.port());
+    EXPECT_EQ(w.dlg.Settings().portNr, other.port());
+    EXPECT_TRUE(WaitUntil([&] { return other.sim().CountReceived("VR") > 0; }, 3000));
+}
+
+TEST(MainWindow, ShowsTheMeterAndFollowsTheLinkEndToEnd) {
+    ScopedPrompts prompts;
+    SimMeterState state;
+    state.temperature = 23.456;
+    SimulatedMeter meter(state);
+    Window w(meter.port());
+    CColorStatic* display = w.dlg.valueDisplay();
+    EXPECT_EQ(display->ShownText(), QStringLiteral("???"));
+
+    ASSERT_TRUE(WaitUntil([&] { return w.dlg.lastStatusText() == "KV-607A nr 17. "; }, 5000));
+    EXPECT_EQ(w.dlg.statusTextBox()->text(), QStringLiteral("KV-607A nr 17. "));
+    EXPECT_EQ(w.dlg.statusIcon()->state(), CInfoBmp::Information);
+    ASSERT_TRUE(WaitUntil([&] { return !display->hasNoValue(); }, 2000));
+    EXPECT_EQ(display->ShownText(), QStringLiteral("23.46 °C"));
+    EXPECT_FALSE(display->isBlinking());
+
+    // Temperature error: warning picture, the value blinks.
+    meter.sim().ModifyState([](SimMeterState& s) { s.temperatureError = true; });
+    ASSERT_TRUE(WaitUntil([&] {
+        return w.dlg.lastStatusText() == "KV-607A nr 17.  Błąd pomiaru temperatury.";
+    }, 5000));
+    EXPECT_EQ(w.dlg.statusIcon()->state(), CInfoBmp::Warning);
+    EXPECT_TRUE(display->isBlinking());
+
+    // Low supply with a good temperature still blinks.
+    meter.sim().ModifyState([](SimMeterState& s) {
+        s.temperatureError = false;
+        s.lowSupplyVoltage = true;
+    });
+    ASSERT_TRUE(WaitUntil([&] {
+        return w.dlg.lastStatusText() == "KV-607A nr 17.  Niskie napięcie zasilania.";
+    }, 5000));
+    EXPECT_TRUE(display->isBlinking());
+
+    // Cable pulled: no link, "???" blinking, error picture.
+    meter.sim().Unplug();
+    ASSERT_TRUE(WaitUntil([&] {
+        return w.dlg.lastStatusText() == QStringLiteral("Brak komunikacji z urządzeniem. ");
+    }, 5000));
+    EXPECT_EQ(w.dlg.statusIcon()->state(), CInfoBmp::Error);
+    EXPECT_TRUE(display->hasNoValue());
+    EXPECT_TRUE(display->isBlinking());
+
+    // Back: the display recovers by itself.
+    meter.sim().ModifyState([](SimMeterState& s) { s.lowSupplyVoltage = false; });
+    ASSERT_TRUE(meter.sim().Replug());
+    ASSERT_TRUE(WaitUntil([&] { return w.dlg.lastStatusText() == "KV-607A nr 17. "; }, 8000));
+    ASSERT_TRUE(WaitUntil([&] { return !display->isBlinking(); }, 2000));
+    EXPECT_EQ(display->ShownText(), QStringLiteral("23.46 °C"));
+}
+
+TEST(MainWindow, ServiceDataLineTogglesAndLaysTheWindowOut) {
+    ScopedPrompts prompts;
+    SimMeterState state;
+    state.serviceText = "S1234567";
+    SimulatedMeter meter(state);
+    Window w(meter.port(), true);
+    ASSERT_TRUE(WaitUntil([&] { return w.dlg.connected(); }, 5000));
+    const int topBefore = w.dlg.valueDisplay()->geometry().top();
+    EXPECT_TRUE(w.dlg.serviceTextBox()->text().isEmpty());  // not polled while hidden
+
+    w.dlg.action(Ckv60xDlg::kCmdServiceData)->trigger();
+    EXPECT_TRUE(w.dlg.action(Ckv60xDlg::kCmdServiceData)->isChecked());
+    EXPECT_TRUE(w.dlg.serviceLabel()->isVisible());
+    EXPECT_EQ(w.dlg.serviceLabel()->text(), QStringLiteral("Dane serwisowe:"));
+    EXPECT_GT(w.dlg.valueDisplay()->geometry().top(), w.dlg.serviceLabel()->geometry().bottom());
+    EXPECT_GT(w.dlg.valueDisplay()->geometry().top(), topBefore);
+    ASSERT_TRUE(WaitUntil([&] { return w.dlg.serviceTextBox()->text() == "S1234567"; }, 5000));
+    EXPECT_EQ(w.dlg.serviceTextBox()->font().pointSizeF(), w.dlg.font().pointSizeF() * 3);
+
+    w.dlg.action(Ckv60xDlg::kCmdServiceData)->trigger();
+    EXPECT_FALSE(w.dlg.serviceLabel()->isVisible());
+    EXPECT_EQ(w.dlg.valueDisplay()->geometry().top(), topBefore);
+}
+
+TEST(MainWindow, CommandsOfLaterDialogsAndTheStartupMemory) {
+    ScopedPrompts prompts;
+    SimulatedMeter meter;
+    Window w(meter.port(), true);
+    for (int cmd : {Ckv60xDlg::kCmdLogFile, Ckv60xDlg::kCmdPanelInfo, Ckv60xDlg::kCmdCharTable,
+                    Ckv60xDlg::kCmdCharRecord, Ckv60xDlg::kCmdStartupDate,
+                    Ckv60xDlg::kCmdSerialNumber, Ckv60xDlg::kCmdElectrode}) {
+        w.dlg.action(cmd)->trigger();
+    }
+    ASSERT_EQ(prompts->messages.size(), 7u);
+    for (const auto& m : prompts->messages) EXPECT_EQ(m.text, Ckv60xDlg::kNotYetAvailable);
+
+    w.dlg.action(Ckv60xDlg::kCmdStartupMemory)->trigger();
+    ASSERT_EQ(prompts->messages.size(), 8u);
+    EXPECT_EQ(prompts->messages.back().text, QStringLiteral("Chwilowo wyłączone"));
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top != &w.dlg) EXPECT_FALSE(top->isVisible()) << top->metaObject()->className();
+    }
+}
+
+TEST(MainWindow, ControlsCarryTheirLabelsAsAccessibleNames) {
+    ScopedPrompts prompts;
+    SimulatedMeter meter;
+    Window w(meter.port());
+    EXPECT_EQ(w.dlg.valueDisplay()->accessibleName(), QStringLiteral("Temperatura"));
+    EXPECT_EQ(w.dlg.serviceTextBox()->accessibleName(), QStringLiteral("Dane serwisowe:"));
+    for (QWidget* child : w.dlg.clientArea()->findChildren<QWidget*>()) {
+        EXPECT_FALSE(child->accessibleName().isEmpty()) << child->metaObject()->className();
+    }
+}
