@@ -279,37 +279,43 @@ TEST_F(ServiceDialogs, SerialNumberWritesWhatChanged) {
     EXPECT_TRUE(prompts->messages.empty()) << Messages().join(';').toStdString();
 }
 
-TEST_F(ServiceDialogs, UnconfirmedLetterKeepsTheNewSerialNumber) {
+TEST_F(ServiceDialogs, SerialNumberWriteFailuresStopAtTheirStep) {
     Start();
-    SimFaults f;
-    f.silentCommands = {"VW"};
-    sim().SetFaults(f);
-    CSerialNumberDlg dlg(driver.get());
-    dlg.open();
-    Edit(&dlg, QStringLiteral("Numer seryjny"))->setText(QStringLiteral("555"));
-    Edit(&dlg, QStringLiteral("Wersja"))->setText(QStringLiteral("C"));
-    PressOk(dlg);
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Nie można zapisać typu panelu")});
-    EXPECT_TRUE(dlg.isVisible());
-    EXPECT_TRUE(Edit(&dlg, QStringLiteral("Wersja"))->isEnabled());
-    EXPECT_EQ(sim().CountReceived("VWC"), 4u);
-    EXPECT_EQ(sim().State().serialNumber, 555);
-    EXPECT_EQ(sim().State().versionLetter, 'A');
-}
-
-TEST_F(ServiceDialogs, UnconfirmedSerialNumberDoesNotSendTheLetter) {
-    Start();
-    SimFaults f;
-    f.silentCommands = {"SW"};
-    sim().SetFaults(f);
-    CSerialNumberDlg dlg(driver.get());
-    dlg.open();
-    Edit(&dlg, QStringLiteral("Numer seryjny"))->setText(QStringLiteral("555"));
-    Edit(&dlg, QStringLiteral("Wersja"))->setText(QStringLiteral("C"));
-    PressOk(dlg);
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Nie można ustawić numeru seryjnego")});
-    EXPECT_TRUE(dlg.isVisible());
-    EXPECT_EQ(sim().CountReceived("VW"), 0u);
+    struct Case {
+        const char* silent;
+        const char* message;
+        int serialAfter;  // in the meter
+    };
+    // A letter the meter does not confirm leaves the new serial number in it; a
+    // serial number it does not confirm stops the letter from going out.
+    const Case cases[] = {{"VW", "Nie można zapisać typu panelu", 555},
+                          {"SW", "Nie można ustawić numeru seryjnego", 17}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.silent);
+        sim().SetState(Panel());
+        ASSERT_TRUE(testsupport::WaitFor(
+            [&] {
+                SerialNumberData s;
+                return driver->GetSerialNumber(s) == 0 && s.serialNumber == 17;
+            },
+            5000));
+        SimFaults f;
+        f.silentCommands = {c.silent};
+        sim().SetFaults(f);
+        sim().ClearReceived();
+        prompts->messages.clear();
+        CSerialNumberDlg dlg(driver.get());
+        dlg.open();
+        Edit(&dlg, QStringLiteral("Numer seryjny"))->setText(QStringLiteral("555"));
+        Edit(&dlg, QStringLiteral("Wersja"))->setText(QStringLiteral("C"));
+        PressOk(dlg);
+        EXPECT_EQ(Messages(), QStringList{QString::fromUtf8(c.message)});
+        EXPECT_TRUE(dlg.isVisible());
+        EXPECT_TRUE(Edit(&dlg, QStringLiteral("Wersja"))->isEnabled());
+        EXPECT_EQ(sim().State().serialNumber, c.serialAfter);
+        EXPECT_EQ(sim().State().versionLetter, 'A');
+        EXPECT_EQ(sim().CountReceived("VWC"), c.serialAfter == 555 ? 4u : 0u);
+    }
 }
 
 // ---- electrode shape coefficient -----------------------------------------------------
@@ -334,19 +340,6 @@ TEST_F(ServiceDialogs, ElectrodeReadsOnOpeningAndIgnoresOkMeanwhile) {
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_TRUE(Has(sim().ReceivedLines(), "KW0000C03F"));
     EXPECT_EQ(sim().State().electrodeCoefficient, 1.5);
-}
-
-TEST_F(ServiceDialogs, ElectrodeTextWithoutNumberWritesZero) {
-    Start();
-    CElectrodeDlg dlg(driver.get());
-    dlg.open();
-    QLineEdit* value = Edit(&dlg, QStringLiteral("Wartość:"));
-    ASSERT_TRUE(WaitUntil([&] { return value->isEnabled(); }));
-    value->setText(QStringLiteral("abc"));
-    PressOk(dlg);
-    EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_TRUE(Has(sim().ReceivedLines(), "KW00000000"));
-    EXPECT_EQ(sim().State().electrodeCoefficient, 0.0);
 }
 
 TEST_F(ServiceDialogs, ElectrodeUnchangedValueIsNotRewritten) {
@@ -382,10 +375,11 @@ TEST_F(ServiceDialogs, ElectrodeFailedReadLeavesAnEmptyBoxToType) {
     EXPECT_EQ(Messages(), QStringList{kCannotRead});
     EXPECT_TRUE(value->text().isEmpty());
     EXPECT_TRUE(dlg.isVisible());
-    value->setText(QStringLiteral("2"));
+    value->setText(QStringLiteral("abc"));  // no number: 0
     PressOk(dlg);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_TRUE(Has(sim().ReceivedLines(), "KW00000040"));
+    EXPECT_TRUE(Has(sim().ReceivedLines(), "KW00000000"));
+    EXPECT_EQ(sim().State().electrodeCoefficient, 0.0);
 }
 
 // ---- panel information ----------------------------------------------------------
