@@ -11,6 +11,7 @@
 #include "service/electrode_dlg.h"
 #include "service/panel_info_dlg.h"
 #include "service/serial_number_dlg.h"
+#include "service/service_dialogs.h"
 #include "sim/meter_simulator.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
@@ -473,4 +474,16 @@ TEST_F(ServiceDialogs, EveryDialogSaysSoWhenNotConnected) {
 TEST_F(ServiceDialogs, EveryDialogSaysSoWhenTheMeterIsSilent) {
     Start(Panel(), true);
     ExpectEveryDialogRefuses(driver.get(), *prompts);
+}
+
+TEST_F(ServiceDialogs, EntryFunctionsRunTheDialogsModally) {
+    EXPECT_EQ(RunCalDlg(nullptr, driver.get()), QDialog::Rejected);  // not connected: no window
+    EXPECT_EQ(Messages(), QStringList{kCannotRead});
+    Start();
+    testsupport::WhenShown<CPanelInfoDlg>(
+        [](CPanelInfoDlg* dlg) { Button(dlg, QStringLiteral("Zamknij"))->click(); });
+    EXPECT_EQ(RunPanelInfoDlg(nullptr, driver.get()), QDialog::Accepted);
+    testsupport::WhenShown<CSerialNumberDlg>(
+        [](CSerialNumberDlg* dlg) { Button(dlg, QStringLiteral("Anuluj"))->click(); });
+    EXPECT_EQ(RunSerialNumberDlg(nullptr, driver.get()), QDialog::Rejected);
 }
