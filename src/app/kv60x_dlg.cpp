@@ -13,6 +13,7 @@
 
 #include "serial/com_dlg.h"
 #include "service/memory_dlg.h"
+#include "service/service_dialogs.h"
 #include "ui/about_dlg.h"
 #include "ui/color_dlg.h"
 #include "ui/color_static.h"
@@ -536,9 +537,9 @@ void Ckv60xDlg::ShowNotYetAvailable() {
 }
 
 void Ckv60xDlg::OnLogFileSettings() { ShowNotYetAvailable(); }
-void Ckv60xDlg::OnPanelInfo() { ShowNotYetAvailable(); }
+void Ckv60xDlg::OnPanelInfo() { RunPanelInfoDlg(this, &m_driver); }
 void Ckv60xDlg::OnCharacteristicsTable() { ShowNotYetAvailable(); }
 void Ckv60xDlg::OnSelectedCharacteristic() { ShowNotYetAvailable(); }
-void Ckv60xDlg::OnStartupDate() { ShowNotYetAvailable(); }
-void Ckv60xDlg::OnSerialNumber() { ShowNotYetAvailable(); }
-void Ckv60xDlg::OnElectrodeCoefficient() { ShowNotYetAvailable(); }
+void Ckv60xDlg::OnStartupDate() { RunCalDlg(this, &m_driver); }
+void Ckv60xDlg::OnSerialNumber() { RunSerialNumberDlg(this, &m_driver); }
+void Ckv60xDlg::OnElectrodeCoefficient() { RunElectrodeDlg(this, &m_driver); }

@@ -117,8 +117,9 @@ void DeviceOperation::HandleResult() {
     SetControlsEnabled(true);
     m_busy = false;
     // The completion message: a successful write closes the dialog with OK,
-    // unless it was closed meanwhile.
-    if (m_acceptOnSuccess && m_dialog && !m_dialogClosed) m_dialog->accept();
+    // unless it was closed meanwhile. done(), not accept(): dialogs override
+    // accept() to start their write.
+    if (m_acceptOnSuccess && m_dialog && !m_dialogClosed) m_dialog->done(QDialog::Accepted);
     emit finished(true);
 }
 

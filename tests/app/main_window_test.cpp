@@ -16,6 +16,10 @@
 #include "app/ini_ex.h"
 #include "app/kv60x_app.h"
 #include "app/kv60x_dlg.h"
+#include "service/cal_dlg.h"
+#include "service/electrode_dlg.h"
+#include "service/panel_info_dlg.h"
+#include "service/serial_number_dlg.h"
 #include "serial/com_dlg.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
@@ -25,6 +29,7 @@
 using testsupport::FastTiming;
 using testsupport::SimulatedMeter;
 using testsupport::WaitUntil;
+using testsupport::WhenShown;
 
 namespace {
 
@@ -359,20 +364,41 @@ TEST(MainWindow, CommandsOfLaterDialogsAndTheStartupMemory) {
     ScopedPrompts prompts;
     SimulatedMeter meter;
     Window w(meter.port(), true);
-    for (int cmd : {Ckv60xDlg::kCmdLogFile, Ckv60xDlg::kCmdPanelInfo, Ckv60xDlg::kCmdCharTable,
-                    Ckv60xDlg::kCmdCharRecord, Ckv60xDlg::kCmdStartupDate,
-                    Ckv60xDlg::kCmdSerialNumber, Ckv60xDlg::kCmdElectrode}) {
+    for (int cmd : {Ckv60xDlg::kCmdLogFile, Ckv60xDlg::kCmdCharTable, Ckv60xDlg::kCmdCharRecord}) {
         w.dlg.action(cmd)->trigger();
     }
-    ASSERT_EQ(prompts->messages.size(), 7u);
+    ASSERT_EQ(prompts->messages.size(), 3u);
     for (const auto& m : prompts->messages) EXPECT_EQ(m.text, Ckv60xDlg::kNotYetAvailable);
 
     w.dlg.action(Ckv60xDlg::kCmdStartupMemory)->trigger();
-    ASSERT_EQ(prompts->messages.size(), 8u);
+    ASSERT_EQ(prompts->messages.size(), 4u);
     EXPECT_EQ(prompts->messages.back().text, QStringLiteral("Chwilowo wyłączone"));
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (top != &w.dlg) EXPECT_FALSE(top->isVisible()) << top->metaObject()->className();
     }
+}
+
+TEST(MainWindow, ServiceAndPanelCommandsOpenTheirDialogs) {
+    ScopedPrompts prompts;
+    SimulatedMeter meter;
+    Window w(meter.port(), true);
+    ASSERT_TRUE(WaitUntil([&] { return w.dlg.connected(); }, 5000));
+    QStringList titles;
+    auto closeIt = [&titles](QDialog* d) {
+        titles << d->windowTitle();
+        d->reject();
+    };
+    WhenShown<CPanelInfoDlg>(closeIt);
+    w.dlg.action(Ckv60xDlg::kCmdPanelInfo)->trigger();
+    WhenShown<CCalDlg>(closeIt);
+    w.dlg.action(Ckv60xDlg::kCmdStartupDate)->trigger();
+    WhenShown<CSerialNumberDlg>(closeIt);
+    w.dlg.action(Ckv60xDlg::kCmdSerialNumber)->trigger();
+    WhenShown<CElectrodeDlg>(closeIt);
+    w.dlg.action(Ckv60xDlg::kCmdElectrode)->trigger();
+    EXPECT_EQ(titles, (QStringList{"Informacje o panelu", "Data uruchamiania", "Numer seryjny",
+                                   QString::fromUtf8("Współczynnik kształtu elektrod")}));
+    EXPECT_TRUE(prompts->messages.empty());
 }
 
 TEST(MainWindow, ControlsCarryTheirLabelsAsAccessibleNames) {
