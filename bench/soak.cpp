@@ -159,8 +159,11 @@ int main(int argc, char** argv) {
 
     Stats st;
     std::atomic<bool> stop{false};
-    const int64_t opBoundMs =
-        3LL * timing.attempts * timing.replyTimeoutMs + 2LL * timing.replyTimeoutMs + 1000;
+    // An operation may wait for the exchanges of the other workers and of the
+    // polling before its own (a write and its re-read): beyond that it hangs.
+    const int64_t commandMs = static_cast<int64_t>(timing.attempts) * timing.replyTimeoutMs;
+    const int64_t opBoundMs = 2 * commandMs + 3 * commandMs + 2 * timing.replyTimeoutMs +
+                              timing.charWritePauseMs + 2000;
     const auto deadline = Clock::now() + std::chrono::seconds(seconds);
 
     // Values the meter has sent in acceptable answers, per record kind.
