@@ -80,7 +80,8 @@ void CCharRecGraphDlg::SaveImage() {
         format = CGraph::ImageFormat::Pdf;
     } else if (suffix != QLatin1String("png")) {
         format = choice->filterIndex == 1 ? CGraph::ImageFormat::Pdf : CGraph::ImageFormat::Png;
-        path += format == CGraph::ImageFormat::Pdf ? QStringLiteral(".pdf") : QStringLiteral(".png");
+        path +=
+            format == CGraph::ImageFormat::Pdf ? QStringLiteral(".pdf") : QStringLiteral(".png");
     }
     if (!m_graph->SaveImage(path, format))
         Prompts::instance().message(this, QStringLiteral("Nie można zapisać obrazu"),

@@ -32,7 +32,9 @@ ClientRect ToClient(const QRect& r) {
     return ClientRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
-QPoint At(const Pixel& px) { return QPoint(px.x, px.y); }
+QPoint At(const Pixel& px) {
+    return QPoint(px.x, px.y);
+}
 
 // Resolution of the saved PDF: one graph pixel is one 1/96 inch.
 constexpr int kPdfDpi = 96;
@@ -183,7 +185,8 @@ void CGraph::DrawCurve(QPainter& p, const ClientRect& r) {
         prev = cur;
         if (!s) continue;
         p.drawLine(At(s->a), At(s->b));
-        for (const Pixel& end : {s->a, s->b}) p.drawRect(Box(end.x - 1, end.y - 1, end.x + 3, end.y + 3));
+        for (const Pixel& end : {s->a, s->b})
+            p.drawRect(Box(end.x - 1, end.y - 1, end.x + 3, end.y + 3));
     }
     p.setBrush(Qt::NoBrush);
 }
@@ -248,7 +251,8 @@ void CGraph::DrawCrosshair(QPainter& p) {
         yr = m_yRange;
     }
     if (const std::optional<double> y = ReadOutY(r, yr, cy))
-        p.drawText(Box(r.left, cy - 10, r.left + 45, cy + 10), kCentered, QString::asprintf("%.1f", *y));
+        p.drawText(Box(r.left, cy - 10, r.left + 45, cy + 10), kCentered,
+                   QString::asprintf("%.1f", *y));
     if (const std::optional<double> x = ReadOutX(r, xr, cx))
         p.drawText(Box(cx - 20, r.bottom - 20, cx + 20, r.bottom), kCentered,
                    QString::asprintf("  %.1f  ", *x));
@@ -309,9 +313,9 @@ bool CGraph::WriteImage(QIODevice& out, ImageFormat format, QSize size) {
     writer.setCreator(QStringLiteral("kv60x"));
     writer.setTitle(m_legend.isEmpty() ? QStringLiteral("Wykres charakterystyki") : m_legend);
     const QSizeF points = QSizeF(size) * 72.0 / kPdfDpi;
-    writer.setPageLayout(QPageLayout(QPageSize(points, QPageSize::Point, QString(),
-                                               QPageSize::ExactMatch),
-                                     QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    writer.setPageLayout(
+        QPageLayout(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch),
+                    QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
     QPainter p;
     if (!p.begin(&writer)) return false;
     DrawPicture(p, QRect(QPoint(0, 0), size));

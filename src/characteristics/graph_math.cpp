@@ -55,7 +55,9 @@ void UpdateXRange(XRange& range, float x, bool first) {
     if (x > range.right) range.right = x;
 }
 
-bool TooSmall(const ClientRect& r) { return r.bottom <= r.top + kMinPlotHeight; }
+bool TooSmall(const ClientRect& r) {
+    return r.bottom <= r.top + kMinPlotHeight;
+}
 
 double XScale(const ClientRect& r, const XRange& x) {
     const double span = static_cast<double>(x.right) - static_cast<double>(x.left);
@@ -78,9 +80,13 @@ int StepCode(double s, bool yAxis) {
     return code;
 }
 
-int YStep(double s) { return StepCode(s, true) / 100; }
+int YStep(double s) {
+    return StepCode(s, true) / 100;
+}
 
-double XStep(double s) { return StepCode(s, false) / 100.0; }
+double XStep(double s) {
+    return StepCode(s, false) / 100.0;
+}
 
 double FirstScaleValue(double step, double low) {
     // Computed directly rather than by counting k up from 1, which could take
@@ -117,12 +123,16 @@ Pixel MoveOntoRow(Pixel p, Pixel q, int row) {
 std::optional<Segment> ClipSegment(Segment s, int axis, int top) {
     // Below the axis (rows grow downward).
     if (s.a.y > axis && s.b.y > axis) return std::nullopt;
-    if (s.a.y > axis) s.a = MoveOntoRow(s.a, s.b, axis);
-    else if (s.b.y > axis) s.b = MoveOntoRow(s.b, s.a, axis);
+    if (s.a.y > axis)
+        s.a = MoveOntoRow(s.a, s.b, axis);
+    else if (s.b.y > axis)
+        s.b = MoveOntoRow(s.b, s.a, axis);
     // Above the top row.
     if (s.a.y < top && s.b.y < top) return std::nullopt;
-    if (s.a.y < top) s.a = MoveOntoRow(s.a, s.b, top);
-    else if (s.b.y < top) s.b = MoveOntoRow(s.b, s.a, top);
+    if (s.a.y < top)
+        s.a = MoveOntoRow(s.a, s.b, top);
+    else if (s.b.y < top)
+        s.b = MoveOntoRow(s.b, s.a, top);
     return s;
 }
 

@@ -10,12 +10,12 @@
 namespace graphmath {
 
 // Fixed layout of the plot inside the control (pixels).
-constexpr int kScaleColumnWidth = 25;                     // column of y labels
-constexpr int kLeftMargin = kScaleColumnWidth + 10;       // plot's left edge
+constexpr int kScaleColumnWidth = 25;                // column of y labels
+constexpr int kLeftMargin = kScaleColumnWidth + 10;  // plot's left edge
 constexpr int kTopMargin = 30;
 constexpr int kRightMargin = 30;
-constexpr int kBottomMargin = 20;                         // x axis above the bottom
-constexpr int kXScaleInset = 11 + kScaleColumnWidth;      // 36, used by the x scale
+constexpr int kBottomMargin = 20;                     // x axis above the bottom
+constexpr int kXScaleInset = 11 + kScaleColumnWidth;  // 36, used by the x scale
 constexpr int kMinPlotHeight = kTopMargin + kBottomMargin + 5;
 
 // Whole-number bounds enclosing every y with a margin.
@@ -85,8 +85,12 @@ int XToColumn(const ClientRect& r, const XRange& range, double xScale, double x)
 int YToRow(const ClientRect& r, const YRange& range, double yScale, double y);
 
 // Row of the x axis and the top row of the plot.
-inline int AxisRow(const ClientRect& r) { return r.bottom - kBottomMargin; }
-inline int TopRow(const ClientRect& r) { return r.top + kTopMargin; }
+inline int AxisRow(const ClientRect& r) {
+    return r.bottom - kBottomMargin;
+}
+inline int TopRow(const ClientRect& r) {
+    return r.top + kTopMargin;
+}
 
 struct Segment {
     Pixel a;

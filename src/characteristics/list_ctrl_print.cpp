@@ -47,9 +47,13 @@ ListPrintMetrics MeasureListPrint(QPaintDevice& device) {
     return m;
 }
 
-QFont ListBodyFont(const ListPrintMetrics& m) { return ArialFont(m.bodyPixels, 400); }
+QFont ListBodyFont(const ListPrintMetrics& m) {
+    return ArialFont(m.bodyPixels, 400);
+}
 
-QFont ListTitleFont(const ListPrintMetrics& m) { return ArialFont(m.titlePixels, 500); }
+QFont ListTitleFont(const ListPrintMetrics& m) {
+    return ArialFont(m.titlePixels, 500);
+}
 
 int ListColumnX(const ListPrintMetrics& m, long long listPixelsBefore) {
     return m.mx + static_cast<int>(listPixelsBefore * m.dpiX / 120);
@@ -78,8 +82,10 @@ std::vector<ListColumnGroup> SplitListColumns(const QVector<int>& widths, int fi
 
 void PrintList(QPagedPaintDevice& device, const ListPrintData& data, const QString& title,
                int firstColumn, bool selectionOnly) {
-    if (auto* printer = dynamic_cast<QPrinter*>(&device)) printer->setDocName(kDocumentName);
-    else if (auto* pdf = dynamic_cast<QPdfWriter*>(&device)) pdf->setTitle(kDocumentName);
+    if (auto* printer = dynamic_cast<QPrinter*>(&device))
+        printer->setDocName(kDocumentName);
+    else if (auto* pdf = dynamic_cast<QPdfWriter*>(&device))
+        pdf->setTitle(kDocumentName);
 
     const ListPrintMetrics m = MeasureListPrint(device);
     const QFont bodyFont = ListBodyFont(m);
@@ -88,7 +94,8 @@ void PrintList(QPagedPaintDevice& device, const ListPrintData& data, const QStri
 
     std::vector<ListColumnGroup> groups = SplitListColumns(data.widths, firstColumn, m);
     // A list without printable columns still gets its title page.
-    if (groups.empty()) groups.push_back(ListColumnGroup{std::max(0, firstColumn), std::max(0, firstColumn) - 1});
+    if (groups.empty())
+        groups.push_back(ListColumnGroup{std::max(0, firstColumn), std::max(0, firstColumn) - 1});
 
     std::vector<int> rows;
     for (int r = 0; r < data.rows.size(); ++r)
@@ -123,7 +130,8 @@ void PrintList(QPagedPaintDevice& device, const ListPrintData& data, const QStri
         const int lh = m.lineHeight;
 
         for (int c = g.first; c <= g.last; ++c)
-            TextAt(p, x[c - g.first], m.my + 3 * lh, c < data.captions.size() ? data.captions[c] : QString());
+            TextAt(p, x[c - g.first], m.my + 3 * lh,
+                   c < data.captions.size() ? data.captions[c] : QString());
         separators(m.my + 3 * lh, m.my + 5 * lh);
         const int ruleY = m.my + static_cast<int>(std::trunc(4.5 * lh));
         p.drawLine(m.mx, ruleY, x.back(), ruleY);

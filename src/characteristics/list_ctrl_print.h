@@ -27,14 +27,14 @@ struct ListPrintData {
 struct ListPrintMetrics {
     int dpiX = 0;
     int dpiY = 0;
-    int pageWidth = 0;   // printable area, printer pixels
+    int pageWidth = 0;  // printable area, printer pixels
     int pageHeight = 0;
-    int mx = 0;          // left margin: a third of an inch
-    int my = 0;          // top margin
-    int bodyPixels = 0;  // character height of the body font (2.3 mm)
-    int titlePixels = 0; // 2.2 times the body height, weight 500
-    int lineHeight = 0;  // body font height plus external leading
-    int separator = 0;   // distance of a column separator before the next column
+    int mx = 0;           // left margin: a third of an inch
+    int my = 0;           // top margin
+    int bodyPixels = 0;   // character height of the body font (2.3 mm)
+    int titlePixels = 0;  // 2.2 times the body height, weight 500
+    int lineHeight = 0;   // body font height plus external leading
+    int separator = 0;    // distance of a column separator before the next column
 };
 
 ListPrintMetrics MeasureListPrint(QPaintDevice& device);

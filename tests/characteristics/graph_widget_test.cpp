@@ -6,7 +6,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "characteristics/char_rec_graph_dlg.h"
 #include "characteristics/graph.h"
@@ -58,7 +60,8 @@ std::pair<int, int> ColumnSpan(const QImage& img, const QColor& c, int top, int 
 }  // namespace
 
 TEST(GraphDialog, DrawsActiveRecordWithLegendCaptionsAndLabels) {
-    const CharRecData rec = SampleRecord({8.0, 12.5, 17.0, 21.5, 26.0}, {120.0, 180.0, 260.0, 310.0, 345.0});
+    const CharRecData rec =
+        SampleRecord({8.0, 12.5, 17.0, 21.5, 26.0}, {120.0, 180.0, 260.0, 310.0, 345.0});
     CCharRecGraphDlg dlg(rec);
     dlg.resize(640, 440);
     dlg.show();
@@ -90,6 +93,13 @@ TEST(GraphDialog, DrawsActiveRecordWithLegendCaptionsAndLabels) {
     // Scale labels and captions are drawn in white in the label areas.
     EXPECT_GT(CountColor(img, QRect(11, 30, 24, axis - 30), kWhite), 20);
     EXPECT_GT(CountColor(img, QRect(36, axis + 1, g->width() - 120, 19), kWhite), 20);
+
+    // With the crosshair over the curve, seen in the whole dialog.
+    MoveMouse(g, QPoint(300, 200));
+    ASSERT_TRUE(g->CrosshairOn());
+    const QImage withCross = Grab(&dlg, QStringLiteral("graph_dialog_crosshair"));
+    const QPoint at = g->mapTo(&dlg, QPoint(300 + 20, 200));
+    EXPECT_GT(CountColor(withCross, QRect(at.x(), at.y(), 200, 1), kCurve), 30);
 }
 
 TEST(GraphDialog, FallingHumiditiesStayInsideThePlot) {
@@ -126,7 +136,8 @@ TEST(GraphDialog, InactiveRecordGivesEmptyGraph) {
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x) {
             if (img.pixelColor(x, y).rgb() != kWhite.rgb()) continue;
-            const bool line = ((x == 10 || x == 35) && y >= 30 && y <= axis) || (y == axis && x >= 35);
+            const bool line =
+                ((x == 10 || x == 35) && y >= 30 && y <= axis) || (y == axis && x >= 35);
             (line ? onLines : stray) += 1;
         }
     EXPECT_EQ(stray, 0);
@@ -183,7 +194,8 @@ TEST(GraphWidget, CrosshairFollowsMouseWithoutFullRedraw) {
     // Read-outs: y in the scale column at the cursor's row, x under the axis.
     const int axis = 300 - graphmath::kBottomMargin;
     EXPECT_NE(cross.copy(0, cursor.y() - 10, 45, 20), before.copy(0, cursor.y() - 10, 45, 20));
-    EXPECT_NE(cross.copy(cursor.x() - 20, axis, 40, 20), before.copy(cursor.x() - 20, axis, 40, 20));
+    EXPECT_NE(cross.copy(cursor.x() - 20, axis, 40, 20),
+              before.copy(cursor.x() - 20, axis, 40, 20));
 
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&g, &leave);
@@ -230,8 +242,9 @@ TEST(GraphDialog, SavesPngAndPdf) {
     prompts->answerFile(dir.filePath(QStringLiteral("curve.png")), 0);
     dlg.SaveButton()->click();
     ASSERT_EQ(prompts->fileRequests.size(), 1u);
-    EXPECT_EQ(prompts->fileRequests[0].request.filters,
-              (QStringList{QStringLiteral("Obraz PNG (*.png)"), QStringLiteral("Dokument PDF (*.pdf)")}));
+    EXPECT_EQ(
+        prompts->fileRequests[0].request.filters,
+        (QStringList{QStringLiteral("Obraz PNG (*.png)"), QStringLiteral("Dokument PDF (*.pdf)")}));
     QImage png;
     ASSERT_TRUE(png.load(dir.filePath(QStringLiteral("curve.png")), "PNG"));
     EXPECT_EQ(png.size(), graphSize);
@@ -252,4 +265,22 @@ TEST(GraphDialog, SavesPngAndPdf) {
     dlg.SaveImage();
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można zapisać obrazu"));
+}
+
+TEST(GraphWidget, PointsAddedFromAnotherThreadWhilePainting) {
+    CGraph g;
+    g.resize(400, 300);
+    g.show();
+    std::atomic<bool> done{false};
+    std::thread feeder([&] {
+        for (int i = 0; i < 2000; ++i)
+            g.AddPoint(static_cast<float>(i), static_cast<float>(i % 50));
+        done = true;
+    });
+    while (!done) g.grab();
+    feeder.join();
+    EXPECT_EQ(g.PointCount(), 2000);
+    EXPECT_FLOAT_EQ(g.GetXRange().right, 1999.0f);
+    EXPECT_EQ(g.GetYRange(), (graphmath::YRange{-1, 50}));
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return g.FullRedraws() > 0; }));
 }

@@ -31,7 +31,8 @@ struct Word {
 
 // Words of every page, from pdftotext's bounding boxes.
 std::vector<std::vector<Word>> PdfWords(const QString& pdf) {
-    const QString html = RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    const QString html =
+        RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
     std::vector<std::vector<Word>> pages;
     static const QRegularExpression tag(
         QStringLiteral("<page |<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
@@ -43,8 +44,9 @@ std::vector<std::vector<Word>> PdfWords(const QString& pdf) {
             continue;
         }
         if (pages.empty()) continue;
-        pages.back().push_back(Word{mt.captured(5), mt.captured(1).toDouble(), mt.captured(2).toDouble(),
-                                    mt.captured(3).toDouble(), mt.captured(4).toDouble()});
+        pages.back().push_back(Word{mt.captured(5), mt.captured(1).toDouble(),
+                                    mt.captured(2).toDouble(), mt.captured(3).toDouble(),
+                                    mt.captured(4).toDouble()});
     }
     return pages;
 }
@@ -126,9 +128,11 @@ TEST(ListPrint, PageLayoutAtSixHundredDpi) {
     const ListPrintMetrics m = MeasureListPrint(printer);
     PrintList(printer, Materials(3), QStringLiteral("Spis materiałów"), 0, false);
     if (qEnvironmentVariableIsSet("KV60X_GRAB_DIR"))  // to look at by eye
-        QFile::copy(file, qEnvironmentVariable("KV60X_GRAB_DIR") + QStringLiteral("/print_list.pdf"));
+        QFile::copy(file,
+                    qEnvironmentVariable("KV60X_GRAB_DIR") + QStringLiteral("/print_list.pdf"));
 
-    EXPECT_TRUE(RunTool(QStringLiteral("pdfinfo"), {file}).contains(QRegularExpression(QStringLiteral("Title:\\s+VERTON"))));
+    EXPECT_TRUE(RunTool(QStringLiteral("pdfinfo"), {file})
+                    .contains(QRegularExpression(QStringLiteral("Title:\\s+VERTON"))));
     const auto pages = PdfWords(file);
     ASSERT_EQ(pages.size(), 1u);
     const auto& page = pages[0];
@@ -189,7 +193,8 @@ TEST(ListPrint, SelectionOnlyThroughPrintDialog) {
     list.setColumnWidth(1, 120);
     list.setSelectionMode(QAbstractItemView::ExtendedSelection);
     for (const char* name : {"Pszenica", "Kukurydza", "Rzepak"}) {
-        auto* item = new QTreeWidgetItem(&list, {QString::number(list.topLevelItemCount() + 1), QString::fromUtf8(name)});
+        auto* item = new QTreeWidgetItem(
+            &list, {QString::number(list.topLevelItemCount() + 1), QString::fromUtf8(name)});
         item->setSelected(QByteArray(name) == "Kukurydza");
     }
     ScopedPrompts prompts;
@@ -202,7 +207,8 @@ TEST(ListPrint, SelectionOnlyThroughPrintDialog) {
     ASSERT_EQ(prompts->printRequests.size(), 1u);
     EXPECT_TRUE(prompts->printRequests[0].allowSelection);
 
-    const QString text = RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")});
+    const QString text = RunTool(QStringLiteral("pdftotext"),
+                                 {QStringLiteral("-layout"), file, QStringLiteral("-")});
     EXPECT_TRUE(text.contains(QStringLiteral("Spis materiałów")));
     EXPECT_TRUE(text.contains(QStringLiteral("Nazwa")));
     EXPECT_TRUE(text.contains(QStringLiteral("Kukurydza")));
@@ -230,8 +236,9 @@ TEST(ListPrint, EmptyListHasTitleHeaderAndRuleOnOnePage) {
 
     // Render at 100 dpi and look for the rule and the separators.
     const QString prefix = dir.filePath(QStringLiteral("empty"));
-    RunTool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"),
-                                     QStringLiteral("-singlefile"), file, prefix});
+    RunTool(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"),
+             QStringLiteral("-singlefile"), file, prefix});
     QImage img(prefix + QStringLiteral(".png"));
     ASSERT_FALSE(img.isNull());
     const double scale = 100.0 / kDpi;
@@ -242,7 +249,8 @@ TEST(ListPrint, EmptyListHasTitleHeaderAndRuleOnOnePage) {
     int bestRun = 0;
     for (int y = ruleRow - 2; y <= ruleRow + 2; ++y) {
         int run = 0;
-        for (int x = static_cast<int>(200 * scale) + 1; x < ruleEnd - 1; ++x) run += dark(x, y) ? 1 : 0;
+        for (int x = static_cast<int>(200 * scale) + 1; x < ruleEnd - 1; ++x)
+            run += dark(x, y) ? 1 : 0;
         bestRun = std::max(bestRun, run);
     }
     EXPECT_GE(bestRun, ruleEnd - static_cast<int>(200 * scale) - 4);
@@ -257,7 +265,8 @@ TEST(ListPrint, EmptyListHasTitleHeaderAndRuleOnOnePage) {
     EXPECT_TRUE(darkColumn(ListColumnX(m, 40) - m.separator));
     EXPECT_TRUE(darkColumn(ListColumnX(m, 220) - m.separator));
     EXPECT_FALSE(darkColumn(ListColumnX(m, 320) - m.separator));
-    img.save(qEnvironmentVariable("KV60X_GRAB_DIR", dir.path()) + QStringLiteral("/print_empty.png"));
+    img.save(qEnvironmentVariable("KV60X_GRAB_DIR", dir.path()) +
+             QStringLiteral("/print_empty.png"));
 }
 
 TEST(ListPrint, WideListPrintsOneRunOfPagesPerColumnGroup) {
@@ -268,7 +277,8 @@ TEST(ListPrint, WideListPrintsOneRunOfPagesPerColumnGroup) {
     ListPrintData d;
     d.captions = QStringList{QStringLiteral("Nr"), QStringLiteral("Opis"), QStringLiteral("Uwagi")};
     d.widths = {40, 700, 2000};
-    d.rows << QStringList{QStringLiteral("1"), QStringLiteral("Pierwszy"), QStringLiteral("Koniec")};
+    d.rows << QStringList{QStringLiteral("1"), QStringLiteral("Pierwszy"),
+                          QStringLiteral("Koniec")};
     PrintList(printer, d, QStringLiteral("Szeroki"), 0, false);
     const auto pages = PdfWords(file);
     ASSERT_EQ(pages.size(), 2u);
