@@ -156,14 +156,6 @@ TEST(GraphDialog, GuardsPointCountAndInvalidBlocks) {
     EXPECT_EQ(invalid.Graph()->PointCount(), 0);
 }
 
-TEST(GraphWidget, LegendFallbackAndNoNameOrCode) {
-    CharRecData rec = SampleRecord({1, 2}, {1, 2});
-    std::memset(rec.NAME, ' ', 10);
-    std::memset(rec.CODE, ' ', 3);
-    CCharRecGraphDlg dlg(rec);
-    EXPECT_EQ(dlg.Graph()->LegendText(), QStringLiteral("Charakterystyka"));
-}
-
 TEST(GraphWidget, CrosshairFollowsMouseWithoutFullRedraw) {
     CGraph g;
     g.AddPoint(10, 100);
