@@ -5,6 +5,7 @@
 #include "characteristics/char_dialog_hooks.h"
 #include "characteristics/char_rec_dlg.h"
 #include "characteristics/char_rec_select_dlg.h"
+#include "characteristics/char_table_dlg.h"
 
 CharDialogHooks& DefaultCharDialogHooks() {
     static CharDialogHooks hooks;
@@ -16,4 +17,9 @@ int RunCharRecByNumber(QWidget* parent, Ckv60xDriver* driver, bool serviceMode) 
     if (select.exec() != QDialog::Accepted) return QDialog::Rejected;
     CCharRecDlg editor(driver, select.Number(), serviceMode, parent);
     return editor.exec();
+}
+
+int RunCharTable(QWidget* parent, Ckv60xDriver* driver, bool serviceMode) {
+    CCharTableDlg table(driver, serviceMode, parent);
+    return table.exec();
 }

@@ -116,6 +116,9 @@ void CCharRecDlg::BuildControls() {
     m_method->addButton(m_capacitive, 1);
 
     m_desc = MakeEdit(QStringLiteral("Opis materiału"), CharRecData::kDescLen, this);
+    // Room for the whole description.
+    m_desc->setMinimumWidth(m_desc->fontMetrics().horizontalAdvance(QString(32, QLatin1Char('m'))) *
+                            3 / 4);
     m_certificate =
         MakeEdit(QStringLiteral("Świadectwo wzorcowania"), CharRecData::kCertificateLen, this);
     m_code = MakeEdit(QStringLiteral("Kod materiału"), CharRecData::kCodeLen, this);
@@ -316,6 +319,7 @@ void CCharRecDlg::FillControls() {
     m_certificate->setText(FixedFieldToUnicode(m_rec.CERTIFICATE, sizeof m_rec.CERTIFICATE));
     m_desc->setText(FixedFieldToUnicode(m_rec.DESC, sizeof m_rec.DESC));
     m_name->setText(FixedFieldToUnicode(m_rec.NAME, sizeof m_rec.NAME));
+    for (QLineEdit* e : {m_code, m_certificate, m_desc, m_name}) e->setCursorPosition(0);
 
     const QDateTime now = QDateTime::currentDateTime();
     m_createDate->setDateTime(

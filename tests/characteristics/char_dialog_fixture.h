@@ -14,10 +14,7 @@
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
 #include "support/test_support.h"
-
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
+#include "ui/grab_util.h"
 
 // A simulated meter with demo characteristics, a connected driver with fast
 // timing, and scripted prompts.
