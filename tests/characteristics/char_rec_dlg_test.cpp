@@ -360,3 +360,22 @@ TEST_F(CharDialogTest, EveryControlCarriesItsLabelAsAccessibleName) {
     EXPECT_EQ(dlg.CountEdit()->accessibleName(),
               QStringLiteral("Liczba aktywnych punktów charakterystyki"));
 }
+
+TEST_F(CharDialogTest, FailedReadLeavesAnEmptyRecordForTheSlot) {
+    SimFaults f;
+    f.silentLines = {"CR04"};
+    sim().SetFaults(f);
+    CCharRecDlg dlg(driver.get(), 5, false);
+    dlg.show();
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można odczytać ustawień"));
+    EXPECT_EQ(dlg.Data().valid, 0);
+    EXPECT_EQ(dlg.Data().REC_NUMBER, 4);
+    EXPECT_FALSE(dlg.EnableBox()->isChecked());
+    EXPECT_TRUE(dlg.EnableBox()->isEnabled());
+    EXPECT_TRUE(dlg.OkButton()->isEnabled());
+    EXPECT_TRUE(dlg.NameEdit()->text().isEmpty());
+    EXPECT_FALSE(dlg.Modified());
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Charakterystyka materiału nr 5"));
+}
