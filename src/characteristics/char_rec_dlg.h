@@ -46,7 +46,7 @@ public:
     // "Wykres" hands the validated record to this (the graph window).
     CharGraphHook graphHook = DefaultCharDialogHooks().graph;
 
-    // Controls, for the main window's tests and for accessibility checks.
+    // The controls, for tests and accessibility checks.
     QCheckBox* EnableBox() const { return m_enable; }
     QCheckBox* PasswordBox() const { return m_password; }
     QCheckBox* CompensationBox() const { return m_compensation; }
