@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "serial/com_dlg.h"
+#include "characteristics/char_dialogs.h"
 #include "service/memory_dlg.h"
 #include "service/service_dialogs.h"
 #include "ui/about_dlg.h"
@@ -538,8 +539,8 @@ void Ckv60xDlg::ShowNotYetAvailable() {
 
 void Ckv60xDlg::OnLogFileSettings() { ShowNotYetAvailable(); }
 void Ckv60xDlg::OnPanelInfo() { RunPanelInfoDlg(this, &m_driver); }
-void Ckv60xDlg::OnCharacteristicsTable() { ShowNotYetAvailable(); }
-void Ckv60xDlg::OnSelectedCharacteristic() { ShowNotYetAvailable(); }
+void Ckv60xDlg::OnCharacteristicsTable() { RunCharTable(this, &m_driver, m_serviceMode); }
+void Ckv60xDlg::OnSelectedCharacteristic() { RunCharRecByNumber(this, &m_driver, m_serviceMode); }
 void Ckv60xDlg::OnStartupDate() { RunCalDlg(this, &m_driver); }
 void Ckv60xDlg::OnSerialNumber() { RunSerialNumberDlg(this, &m_driver); }
 void Ckv60xDlg::OnElectrodeCoefficient() { RunElectrodeDlg(this, &m_driver); }

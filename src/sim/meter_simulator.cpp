@@ -479,6 +479,7 @@ void MeterSimulator::HandleLine(const std::string& line, int64_t arrivedUs) {
     }
     if (m_faults.silent) return;
     if (line.size() >= 2 && m_faults.silentCommands.count(line.substr(0, 2))) return;
+    if (m_faults.silentLines.count(line)) return;
     if (m_faults.answerOnNth > 1 && m_sameLineCount < m_faults.answerOnNth) return;
     m_sameLineCount = 0;
     std::string answer = Answer(line);

@@ -39,6 +39,7 @@ struct SimMeterState {
 struct SimFaults {
     bool silent = false;              // answers nothing
     std::set<std::string> silentCommands;  // two-letter commands left unanswered
+    std::set<std::string> silentLines;     // whole command lines left unanswered, e.g. "CR05"
     int answerOnNth = 0;              // >1: only the n-th sending of the same line is answered
     int lateMs = 0;                   // every answer this late
     bool garble = false;              // answers with random bytes replaced (CR LF kept)

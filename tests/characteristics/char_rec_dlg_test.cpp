@@ -1,0 +1,381 @@
+// The characteristic editor, its number prompt and point dialog, against the
+// simulated meter.
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDateTimeEdit>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <cstring>
+#include <ctime>
+
+#include "characteristics/char_dialog_fixture.h"
+#include "characteristics/char_rec_dlg.h"
+#include "characteristics/char_rec_select_dlg.h"
+#include "characteristics/edit_char_table_dlg.h"
+#include "records/record_files.h"
+
+using testsupport::WaitUntil;
+using testsupport::WhenShown;
+
+namespace {
+
+QStringList RowTexts(QTreeWidget* list) {
+    QStringList rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* it = list->topLevelItem(i);
+        rows << it->text(0) + QLatin1Char('|') + it->text(1) + QLatin1Char('|') + it->text(2);
+    }
+    return rows;
+}
+
+CharRecData Sample(int slot) {
+    CharRecData r;
+    r.REC_NUMBER = static_cast<uint8_t>(slot);
+    r.ENABLE = 1;
+    r.METHOD = 0;
+    r.ACTIVE = 3;
+    const double rh[] = {10.0, 20.0, 30.0};
+    const double v[] = {0.5, 0.25, 0.125};
+    for (int i = 0; i < 3; ++i) {
+        r.RH[i] = rh[i];
+        r.VALUE[i] = v[i];
+    }
+    std::memcpy(r.CODE, "ABC", 3);
+    std::memcpy(r.NAME,
+                "Pr\xF3"
+                "bka     ",
+                10);  // "Próbka" in code page 1250
+    std::memcpy(r.DESC, "Opis                                    ", 40);
+    std::memcpy(r.CERTIFICATE, "SW/7           ", 15);
+    r.CREATE_TIME = 1300000000;
+    r.SAVE_TIME = 1300003600;
+    r.valid = 1;
+    return r;
+}
+
+}  // namespace
+
+TEST_F(CharDialogTest, NumberPromptBoundsFollowTheMeterCount) {
+    CCharRecSelectDlg dlg(driver.get());
+    dlg.NumberEdit()->setText(QStringLiteral("21"));
+    dlg.OnOk();
+    dlg.NumberEdit()->setText(QStringLiteral("abc"));
+    dlg.OnOk();
+    ASSERT_EQ(prompts->messages.size(), 2u);
+    EXPECT_EQ(prompts->messages[0].text,
+              QStringLiteral("Numer charakterystyki powinien zawierać się w przedziale <1, 20>"));
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+    dlg.NumberEdit()->setText(QStringLiteral("20"));
+    dlg.OnOk();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.Number(), 20);
+
+    // No valid count: 1..150.
+    Ckv60xDriver idle;
+    CCharRecSelectDlg noCount(&idle);
+    noCount.NumberEdit()->setText(QStringLiteral("151"));
+    noCount.OnOk();
+    ASSERT_EQ(prompts->messages.size(), 3u);
+    EXPECT_EQ(prompts->messages[2].text,
+              QStringLiteral("Numer charakterystyki powinien zawierać się w przedziale <1, 150>"));
+    noCount.NumberEdit()->setText(QStringLiteral("150"));
+    noCount.OnOk();
+    EXPECT_EQ(noCount.result(), QDialog::Accepted);
+}
+
+TEST_F(CharDialogTest, OpeningByNumberReadsTheSlotAndFillsTheControls) {
+    CCharRecDlg dlg(driver.get(), 1, false);
+    dlg.show();
+    EXPECT_FALSE(dlg.OkButton()->isEnabled());  // locked while reading
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
+    EXPECT_EQ(Received("CR00"), 1u);
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Charakterystyka materiału nr 1"));
+    EXPECT_TRUE(prompts->messages.empty());
+    const CharRecData slot = sim().SlotRecord(0);
+    EXPECT_EQ(dlg.CodeEdit()->text(), QStringLiteral("PSZ"));
+    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Pszenica  "));
+    EXPECT_TRUE(dlg.EnableBox()->isChecked());
+    EXPECT_TRUE(dlg.CapacitiveRadio()->isChecked());
+    EXPECT_EQ(dlg.CountEdit()->text(), QString::number(slot.ACTIVE));
+    ASSERT_EQ(dlg.PointList()->topLevelItemCount(), slot.ACTIVE);
+    EXPECT_EQ(dlg.PointList()->topLevelItem(1)->text(1), QString::asprintf("%.03f", slot.RH[1]));
+    EXPECT_EQ(dlg.PointList()->topLevelItem(1)->text(2), QString::asprintf("%.05f", slot.VALUE[1]));
+    EXPECT_EQ(dlg.CreateDateEdit()->dateTime().toSecsSinceEpoch(), slot.CREATE_TIME);
+    EXPECT_EQ(dlg.CoefficientEdit(1)->text(), QStringLiteral("-0.0003000"));
+    // Compensation on: coefficients editable; outside service mode no password box.
+    EXPECT_TRUE(dlg.CoefficientEdit(0)->isEnabled());
+    EXPECT_FALSE(dlg.PasswordBox()->isVisible());
+    EXPECT_FALSE(dlg.Modified());
+
+    // Enabling rules follow the two boxes at once.
+    dlg.CompensationBox()->click();
+    EXPECT_FALSE(dlg.CoefficientEdit(0)->isEnabled());
+    dlg.EnableBox()->click();
+    EXPECT_FALSE(dlg.NameEdit()->isEnabled());
+    EXPECT_FALSE(dlg.PointList()->isEnabled());
+    EXPECT_TRUE(dlg.EnableBox()->isEnabled());
+    EXPECT_TRUE(dlg.Modified());
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Charakterystyka materiału nr 1*"));
+}
+
+TEST_F(CharDialogTest, PointCountRebuildsTheListKeepsHiddenPointsAndMarksOnce) {
+    CharRecData rec = Sample(4);
+    rec.ACTIVE = 10;
+    for (int i = 0; i < 10; ++i) {
+        rec.RH[i] = 5.0 + i;
+        rec.VALUE[i] = 0.1 * (i + 1);
+    }
+    CCharRecDlg dlg(rec, false);
+    dlg.show();
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Charakterystyka materiału nr 5"));
+    const QStringList ten = RowTexts(dlg.PointList());
+    ASSERT_EQ(ten.size(), 10);
+
+    dlg.CountEdit()->setText(QStringLiteral("3"));
+    EXPECT_EQ(dlg.PointList()->topLevelItemCount(), 3);
+    dlg.CountEdit()->setText(QStringLiteral("10"));
+    EXPECT_EQ(RowTexts(dlg.PointList()), ten);
+
+    dlg.CountEdit()->setText(QStringLiteral("1"));
+    EXPECT_EQ(dlg.PointList()->topLevelItemCount(), 2);
+    dlg.OnOk();
+    dlg.CountEdit()->setText(QStringLiteral("20"));
+    EXPECT_EQ(dlg.PointList()->topLevelItemCount(), 15);
+    dlg.OnOk();
+    ASSERT_EQ(prompts->messages.size(), 2u);
+    EXPECT_EQ(prompts->messages[0].text, charrecmsg::PointCount());
+    EXPECT_EQ(prompts->messages[1].text, charrecmsg::PointCount());
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Charakterystyka materiału nr 5*"));
+
+    // Opened with a record: OK validates and hands the block back.
+    dlg.CountEdit()->setText(QStringLiteral("4"));
+    dlg.NameEdit()->setText(QStringLiteral("AB"));
+    dlg.OnOk();
+    ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    const CharRecData out = dlg.Data();
+    EXPECT_EQ(out.ACTIVE, 4);
+    EXPECT_EQ(out.REC_NUMBER, 4);
+    EXPECT_EQ(QByteArray(out.NAME), QByteArray("AB        "));
+    EXPECT_EQ(out.RH[3], 8.0);
+    EXPECT_EQ(out.RH[4], 0.0);  // beyond ACTIVE
+    EXPECT_TRUE(dlg.Modified());
+}
+
+TEST_F(CharDialogTest, MeterCountAboveFifteenIsHeldToTheList) {
+    CharRecData rec = Sample(0);
+    rec.ACTIVE = 200;
+    CCharRecDlg dlg(rec, false);
+    EXPECT_EQ(dlg.PointList()->topLevelItemCount(), 15);
+    EXPECT_EQ(dlg.Data().ACTIVE, 15);
+}
+
+TEST_F(CharDialogTest, PointDialogTakesCommaAndSinglePrecision) {
+    CCharRecDlg dlg(Sample(0), false);
+    dlg.show();
+    dlg.PointList()->setCurrentItem(dlg.PointList()->topLevelItem(1));
+    WhenShown<CEditCharTableDlg>([](CEditCharTableDlg* p) {
+        EXPECT_EQ(p->HumidityEdit()->text(), QStringLiteral("20.000"));
+        EXPECT_EQ(p->ValueEdit()->text(), QStringLiteral("0.25000"));
+        p->HumidityEdit()->setText(QStringLiteral("12,5"));
+        p->ValueEdit()->setText(QStringLiteral("0,123456789"));
+        p->OnOk();
+    });
+    dlg.EditPoint(1);
+    EXPECT_EQ(dlg.Data().RH[1], 12.5);
+    EXPECT_EQ(dlg.Data().VALUE[1], static_cast<double>(0.123456789f));
+    EXPECT_EQ(dlg.PointList()->topLevelItem(1)->text(1), QStringLiteral("12.500"));
+    EXPECT_EQ(dlg.PointList()->topLevelItem(1)->text(2), QStringLiteral("0.12346"));
+    EXPECT_TRUE(dlg.Modified());
+}
+
+TEST_F(CharDialogTest, OkWritesTheValidatedRecordIntoTheSlot) {
+    CCharRecDlg dlg(driver.get(), 3, false);
+    dlg.show();
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
+    dlg.NameEdit()->setText(QStringLiteral("Żyto"));
+    dlg.CodeEdit()->setText(QStringLiteral("ZYTO"));
+    dlg.OnOk();
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.isVisible(); }));
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_TRUE(prompts->messages.empty());
+    EXPECT_EQ(ReceivedPrefix("CW02"), 1u);
+
+    const CharRecData written = dlg.Data();
+    EXPECT_EQ(QByteArray(written.NAME), QByteArray("\xAFyto      "));
+    EXPECT_EQ(QByteArray(written.CODE), QByteArray("ZYT"));
+    const CharRecData slot = sim().SlotRecord(2);
+    // The meter keeps single-precision numbers; everything else exactly.
+    CharRecData expected = written;
+    for (int i = 0; i < CharRecData::kPoints; ++i) {
+        EXPECT_FLOAT_EQ(static_cast<float>(slot.RH[i]), static_cast<float>(written.RH[i]));
+        EXPECT_FLOAT_EQ(static_cast<float>(slot.VALUE[i]), static_cast<float>(written.VALUE[i]));
+        expected.RH[i] = slot.RH[i];
+        expected.VALUE[i] = slot.VALUE[i];
+    }
+    for (int k = 0; k < CharRecData::kCoefficients; ++k) {
+        EXPECT_FLOAT_EQ(static_cast<float>(slot.COMPENS[k]),
+                        static_cast<float>(written.COMPENS[k]));
+        expected.COMPENS[k] = slot.COMPENS[k];
+    }
+    EXPECT_TRUE(slot == expected);
+}
+
+TEST_F(CharDialogTest, FailedWriteKeepsTheEditorOpenWithItsInputs) {
+    CCharRecDlg dlg(driver.get(), 2, false);
+    dlg.show();
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
+    const CharRecData before = sim().SlotRecord(1);
+    SimFaults f;
+    f.refuseCharHeader = true;
+    sim().SetFaults(f);
+    dlg.NameEdit()->setText(QStringLiteral("Nowa"));
+    dlg.OnOk();
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można zapisać ustawień"));
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Nowa"));
+    EXPECT_TRUE(dlg.NameEdit()->isEnabled());
+    EXPECT_TRUE(dlg.OkButton()->isEnabled());
+    EXPECT_TRUE(sim().SlotRecord(1) == before);
+
+    // The meter takes it again: the next OK writes and closes.
+    sim().ClearFaults();
+    dlg.OnOk();
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.isVisible(); }));
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+}
+
+TEST_F(CharDialogTest, ImportTakesTheEditorsSlotAndTodaysSaveDate) {
+    const QString path = TempPath(QStringLiteral("slot7.kvr"));
+    ASSERT_TRUE(SaveCharRecFile(path, Sample(6)));
+    const QString bad = TempPath(QStringLiteral("short.kvr"));
+    ASSERT_TRUE(testsupport::WriteFileBytes(bad.toStdString(), std::string(100, '\1')));
+
+    CharRecData target = Sample(2);
+    std::memcpy(target.NAME, "Inna      ", 10);
+    CCharRecDlg dlg(target, false);
+    dlg.show();
+    prompts->answerFile(bad);
+    dlg.OnImport();
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Błąd w trakcie odczytu charakterystyki"));
+    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Inna      "));
+    EXPECT_FALSE(dlg.Modified());
+    ASSERT_EQ(prompts->fileRequests.size(), 1u);
+    EXPECT_EQ(prompts->fileRequests[0].request.filters,
+              QStringList{QStringLiteral("Rekord (*.kvr)")});
+
+    prompts->answerFile(path);
+    const int32_t before = static_cast<int32_t>(std::time(nullptr));
+    dlg.OnImport();
+    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Próbka    "));
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Charakterystyka materiału nr 3*"));
+    EXPECT_EQ(dlg.SaveDateEdit()->date(), QDate::currentDate());
+    dlg.OnOk();
+    ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.Data().REC_NUMBER, 2);
+    EXPECT_GE(dlg.Data().SAVE_TIME, before);
+    EXPECT_LE(dlg.Data().SAVE_TIME, static_cast<int32_t>(std::time(nullptr)));
+    EXPECT_EQ(dlg.Data().CREATE_TIME, Sample(6).CREATE_TIME);
+}
+
+TEST_F(CharDialogTest, ExportWritesTheValidatedRecord) {
+    CCharRecDlg dlg(Sample(5), false);
+    const QString path = TempPath(QStringLiteral("out.kvr"));
+    dlg.NameEdit()->setText(QStringLiteral("X"));
+    prompts->answerFile(path);
+    dlg.OnExport();
+    EXPECT_TRUE(prompts->messages.empty());
+    CharRecData loaded;
+    ASSERT_TRUE(LoadCharRecFile(path, &loaded));
+    EXPECT_EQ(QByteArray(loaded.NAME), QByteArray("X         "));
+    EXPECT_EQ(loaded.REC_NUMBER, 5);
+    EXPECT_EQ(loaded.ACTIVE, 3);
+
+    prompts->answerFile(TempPath(QStringLiteral("no/such/dir/x.kvr")));
+    dlg.OnExport();
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Błąd w trakcie zapisu charakterystyki"));
+}
+
+TEST_F(CharDialogTest, GraphValidatesWarnsForInactiveAndAlwaysOpens) {
+    CCharRecDlg dlg(Sample(0), false);
+    std::vector<CharRecData> shown;
+    dlg.graphHook = [&](QWidget*, const CharRecData& r) { shown.push_back(r); };
+    dlg.OnGraph();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(prompts->messages.empty());
+    EXPECT_EQ(shown[0].ACTIVE, 3);
+    EXPECT_EQ(shown[0].RH[2], 30.0);
+
+    dlg.EnableBox()->setChecked(false);
+    dlg.OnGraph();
+    ASSERT_EQ(shown.size(), 2u);
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Brak danych do wyświetlenia wykresu"));
+    EXPECT_EQ(shown[1].ENABLE, 0);
+
+    // A failed validation opens nothing.
+    dlg.PointList()->topLevelItem(1)->setText(1, QStringLiteral("10.000"));
+    dlg.OnGraph();
+    EXPECT_EQ(shown.size(), 2u);
+    EXPECT_EQ(prompts->messages.back().text, charrecmsg::ArgumentsOrder());
+}
+
+TEST_F(CharDialogTest, ProtectedRecordIsRefusedOutsideServiceMode) {
+    CharRecData rec = Sample(0);
+    rec.PASSWORD = 1;
+    CCharRecDlg refused(rec, false);
+    EXPECT_EQ(refused.exec(), QDialog::Accepted);
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, charrecmsg::AccessDenied());
+    EXPECT_FALSE(refused.Modified());
+
+    CCharRecDlg service(rec, true);
+    service.show();
+    EXPECT_TRUE(service.PasswordBox()->isVisible());
+    EXPECT_TRUE(service.PasswordBox()->isChecked());
+    service.OnOk();
+    EXPECT_EQ(service.Data().PASSWORD, 1);
+    EXPECT_EQ(prompts->messages.size(), 1u);
+}
+
+TEST_F(CharDialogTest, EveryControlCarriesItsLabelAsAccessibleName) {
+    CCharRecDlg dlg(Sample(0), true);
+    for (QWidget* w : dlg.findChildren<QWidget*>()) {
+        if (qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractButton*>(w) ||
+            qobject_cast<QDateTimeEdit*>(w) || qobject_cast<QTreeWidget*>(w)) {
+            if (qobject_cast<QLineEdit*>(w) && qobject_cast<QDateTimeEdit*>(w->parentWidget()))
+                continue;  // the date editor's own inner field
+            EXPECT_FALSE(w->accessibleName().isEmpty()) << w->metaObject()->className();
+        }
+    }
+    EXPECT_EQ(dlg.CoefficientEdit(2)->accessibleName(), QStringLiteral("C:"));
+    EXPECT_EQ(dlg.CountEdit()->accessibleName(),
+              QStringLiteral("Liczba aktywnych punktów charakterystyki"));
+}
+
+TEST_F(CharDialogTest, FailedReadLeavesAnEmptyRecordForTheSlot) {
+    SimFaults f;
+    f.silentLines = {"CR04"};
+    sim().SetFaults(f);
+    CCharRecDlg dlg(driver.get(), 5, false);
+    dlg.show();
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można odczytać ustawień"));
+    EXPECT_EQ(dlg.Data().valid, 0);
+    EXPECT_EQ(dlg.Data().REC_NUMBER, 4);
+    EXPECT_FALSE(dlg.EnableBox()->isChecked());
+    EXPECT_TRUE(dlg.EnableBox()->isEnabled());
+    EXPECT_TRUE(dlg.OkButton()->isEnabled());
+    EXPECT_TRUE(dlg.NameEdit()->text().isEmpty());
+    EXPECT_FALSE(dlg.Modified());
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Charakterystyka materiału nr 5"));
+}

@@ -1,0 +1,382 @@
+// The characteristics table against the simulated meter.
+
+#include <QAction>
+#include <QDate>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <cstring>
+#include <ctime>
+
+#include "characteristics/char_dialog_fixture.h"
+#include "characteristics/char_rec_dlg.h"
+#include "characteristics/char_table_dlg.h"
+#include "records/record_files.h"
+
+using testsupport::WaitUntil;
+using testsupport::WhenShown;
+
+namespace {
+
+QString Cell(const CCharTableDlg& t, int row, int col) {
+    return t.List()->topLevelItem(row)->text(col);
+}
+
+void Select(CCharTableDlg& t, int row) {
+    t.List()->setCurrentItem(t.List()->topLevelItem(row));
+}
+
+bool NumberOnly(const CCharTableDlg& t, int row) {
+    for (int c = 1; c < 8; ++c)
+        if (!Cell(t, row, c).isEmpty()) return false;
+    return true;
+}
+
+// Opens the table and waits until every slot was read.
+std::unique_ptr<CCharTableDlg> OpenTable(Ckv60xDriver* driver) {
+    auto t = std::make_unique<CCharTableDlg>(driver, false);
+    t->show();
+    EXPECT_TRUE(WaitUntil([&] { return !t->IsBusy(); }, 20000));
+    return t;
+}
+
+// Edits row `row` in the editor: a new name, then OK.
+void RenameRow(CCharTableDlg& t, int row, const QString& name) {
+    WhenShown<CCharRecDlg>([name](CCharRecDlg* e) {
+        e->NameEdit()->setText(name);
+        e->OnOk();
+    });
+    t.EditRow(row);
+}
+
+CTableCharRec FileSet(int n) {
+    CTableCharRec set;
+    for (int i = 0; i < n; ++i) {
+        CharRecData r = MakeEmptySlot(i);
+        r.ENABLE = 1;
+        r.ACTIVE = 2;
+        r.RH[0] = 1.0;
+        r.RH[1] = 2.0 + i;
+        r.VALUE[1] = 1.0;
+        std::snprintf(r.NAME, sizeof r.NAME, "Plik%-6d", i + 1);
+        r.SAVE_TIME = 1000;
+        set.Put(r, i);
+    }
+    return set;
+}
+
+}  // namespace
+
+TEST_F(CharDialogTest, TableReadsEverySlotWithTheProgressBar) {
+    std::vector<int> progress;
+    auto t = std::make_unique<CCharTableDlg>(driver.get(), false);
+    QObject::connect(t->Progress(), &QProgressBar::valueChanged,
+                     [&](int v) { progress.push_back(v); });
+    EXPECT_EQ(t->Progress()->maximum(), 20);
+    EXPECT_FALSE(t->List()->isEnabled());
+    t->show();
+    ASSERT_TRUE(WaitUntil([&] { return !t->IsBusy(); }, 20000));
+    EXPECT_TRUE(prompts->messages.empty());
+    ASSERT_EQ(t->List()->topLevelItemCount(), 20);
+    EXPECT_EQ(t->Progress()->value(), 0);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(*std::max_element(progress.begin(), progress.end()), 20);
+    EXPECT_TRUE(t->List()->isEnabled());
+    EXPECT_EQ(ReceivedPrefix("CR"), 20u);
+
+    const CharRecData s0 = sim().SlotRecord(0);
+    EXPECT_EQ(Cell(*t, 0, 0), QStringLiteral("1"));
+    EXPECT_EQ(Cell(*t, 0, 1), QStringLiteral("PSZ"));
+    EXPECT_EQ(Cell(*t, 0, 2), QStringLiteral("Pszenica  "));
+    EXPECT_EQ(Cell(*t, 0, 3), QString::asprintf("%.01f...%.01f", s0.RH[0], s0.RH[s0.ACTIVE - 1]));
+    EXPECT_EQ(Cell(*t, 0, 5), QStringLiteral("pojemnościowa"));
+    EXPECT_EQ(Cell(*t, 0, 7), QStringLiteral("Aktywna"));
+    EXPECT_EQ(Cell(*t, 1, 2), QStringLiteral("Żyto      "));  // code page 1250 shown as Unicode
+    EXPECT_EQ(Cell(*t, 4, 5), QStringLiteral("rezystancyjna"));
+    EXPECT_EQ(Cell(*t, 6, 7), QStringLiteral("Nieaktywna"));
+    EXPECT_TRUE(Cell(*t, 6, 3).isEmpty());
+
+    // Nothing changed: OK closes at once without writing.
+    t->OnOk();
+    ASSERT_TRUE(WaitUntil([&] { return !t->isVisible(); }));
+    EXPECT_EQ(t->result(), QDialog::Accepted);
+    EXPECT_EQ(ReceivedPrefix("CW"), 0u);
+}
+
+TEST_F(CharDialogTest, ReadFailureStopsTheTableAndOkWritesOnlyChangedSlots) {
+    SimFaults f;
+    f.silentLines = {"CR05"};
+    sim().SetFaults(f);
+    auto t = OpenTable(driver.get());
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można odczytać ustawień"));
+    EXPECT_EQ(ReceivedPrefix("CR06"), 0u);
+    EXPECT_FALSE(NumberOnly(*t, 4));
+    for (int row = 5; row < 20; ++row) {
+        EXPECT_TRUE(NumberOnly(*t, row)) << row;
+        EXPECT_EQ(Cell(*t, row, 0), QString::number(row + 1));
+    }
+    EXPECT_EQ(t->Progress()->value(), 0);
+
+    sim().ClearFaults();
+    RenameRow(*t, 2, QStringLiteral("Trzy"));
+    Select(*t, 2);
+    t->Copy();
+    Select(*t, 9);
+    t->Paste();
+    sim().ClearReceived();
+    t->OnOk();
+    ASSERT_TRUE(WaitUntil([&] { return !t->isVisible(); }));
+    EXPECT_EQ(ReceivedPrefix("CW"), 2u);  // slots 2 and 9 only
+    EXPECT_EQ(Received("CW02"), 1u);
+    EXPECT_EQ(Received("CW09"), 1u);
+    EXPECT_EQ(QByteArray(sim().SlotRecord(9).NAME), QByteArray("Trzy      "));
+    EXPECT_EQ(sim().SlotRecord(9).REC_NUMBER, 9);
+}
+
+TEST_F(CharDialogTest, CopyTakesTheSourceAsItIsWhenPasting) {
+    auto t = OpenTable(driver.get());
+    EXPECT_EQ(t->CreateContextMenu(), nullptr);  // no row selected
+    Select(*t, 1);
+    t->Copy();
+    RenameRow(*t, 1, QStringLiteral("Zmieniona"));
+    EXPECT_EQ(Cell(*t, 1, 0), QStringLiteral("2*"));
+    Select(*t, 3);
+    auto menu = t->CreateContextMenu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 3);
+    EXPECT_EQ(menu->actions()[2]->text(), QStringLiteral("Wklej"));
+    EXPECT_TRUE(menu->actions()[2]->isEnabled());
+    menu->actions()[2]->trigger();
+
+    CharRecData expected = t->Slot(1);
+    expected.REC_NUMBER = 3;
+    EXPECT_TRUE(t->Slot(3) == expected);
+    EXPECT_EQ(Cell(*t, 3, 0), QStringLiteral("4*"));
+    EXPECT_EQ(Cell(*t, 3, 2), QStringLiteral("Zmieniona "));
+
+    // An edit closed with OK but without a change marks nothing.
+    WhenShown<CCharRecDlg>([](CCharRecDlg* e) { e->OnOk(); });
+    t->EditRow(7);
+    EXPECT_FALSE(t->SlotModified(7));
+    EXPECT_EQ(Cell(*t, 7, 0), QStringLiteral("8"));
+}
+
+TEST_F(CharDialogTest, CutRecordPastesIntoSeveralRowsAndLeavesAnEmptySlot) {
+    auto t = OpenTable(driver.get());
+    const CharRecData third = t->Slot(2);
+    Select(*t, 2);
+    t->Copy();
+    prompts->questionAnswers = {false, true};
+    t->Cut();  // answered No: nothing happens
+    EXPECT_TRUE(t->Slot(2) == third);
+    t->Cut();
+    ASSERT_EQ(prompts->questions.size(), 2u);
+    EXPECT_EQ(prompts->questions[1].text, QStringLiteral("Na pewno wyciąć charakterystykę nr 3?"));
+    EXPECT_TRUE(t->Slot(2) == MakeEmptySlot(2));
+    EXPECT_EQ(Cell(*t, 2, 0), QStringLiteral("3*"));
+    EXPECT_EQ(Cell(*t, 2, 7), QStringLiteral("Nieaktywna"));
+    EXPECT_TRUE(t->PasteAvailable());  // the copy source is gone, the cut record is held
+
+    for (int row : {4, 5}) {
+        Select(*t, row);
+        t->Paste();
+        CharRecData expected = third;
+        expected.REC_NUMBER = static_cast<uint8_t>(row);
+        EXPECT_TRUE(t->Slot(row) == expected) << row;
+    }
+    Select(*t, 4);
+    t->Paste();  // marked once only
+    EXPECT_EQ(Cell(*t, 4, 0), QStringLiteral("5*"));
+    EXPECT_TRUE(prompts->messages.empty());
+
+    t->OnOk();
+    ASSERT_TRUE(WaitUntil([&] { return !t->isVisible(); }));
+    EXPECT_EQ(sim().SlotRecord(2).ENABLE, 0);
+    EXPECT_EQ(sim().SlotRecord(2).ACTIVE, 0);
+    EXPECT_EQ(sim().SlotRecord(5).REC_NUMBER, 5);
+    EXPECT_EQ(QByteArray(sim().SlotRecord(5).DESC), QByteArray(third.DESC));
+}
+
+TEST_F(CharDialogTest, ClipboardRefusesWithoutRowOrSource) {
+    auto t = OpenTable(driver.get());
+    t->Cut();
+    t->Paste();
+    Select(*t, 0);
+    t->Paste();
+    ASSERT_EQ(prompts->messages.size(), 3u);
+    EXPECT_EQ(prompts->messages[0].text,
+              QStringLiteral("Błąd przy próbie wycinania - niewłaściwy wiersz"));
+    EXPECT_EQ(prompts->messages[1].text,
+              QStringLiteral("Błąd przy próbie kopiowania - niewłaściwy wiersz"));
+    EXPECT_EQ(
+        prompts->messages[2].text,
+        QStringLiteral("Błąd przy próbie kopiowania - brak określonego wiersza do kopiowania"));
+    EXPECT_FALSE(t->SlotModified(0));
+}
+
+TEST_F(CharDialogTest, ImportOfTenIntoTwentySlotsAndExport) {
+    const QString ten = TempPath(QStringLiteral("ten.kvz"));
+    ASSERT_TRUE(SaveCharRecSetFile(ten, FileSet(10)));
+    auto t = OpenTable(driver.get());
+    prompts->answerFile(ten);
+    const int32_t before = static_cast<int32_t>(std::time(nullptr));
+    t->OnImport();
+    ASSERT_EQ(t->List()->topLevelItemCount(), 20);
+    for (int i = 0; i < 20; ++i) {
+        if (i < 10) {
+            EXPECT_TRUE(t->SlotModified(i));
+            EXPECT_EQ(Cell(*t, i, 0), QString::number(i + 1) + QLatin1Char('*'));
+            EXPECT_GE(t->Slot(i).SAVE_TIME, before);
+        } else {
+            EXPECT_FALSE(t->SlotModified(i));
+            EXPECT_EQ(Cell(*t, i, 7), QStringLiteral("Nieaktywna"));
+            EXPECT_EQ(t->Slot(i).valid, 0);
+        }
+    }
+    const QString out = TempPath(QStringLiteral("out.kvz"));
+    prompts->answerFile(out);
+    t->OnExport();
+    CTableCharRec loaded;
+    ASSERT_TRUE(LoadCharRecSetFile(out, &loaded));
+    EXPECT_EQ(loaded.Count(), 20);
+    EXPECT_TRUE(loaded.Get(3) == t->Slot(3));
+
+    t->OnOk();
+    ASSERT_TRUE(WaitUntil([&] { return !t->isVisible(); }));
+    EXPECT_EQ(ReceivedPrefix("CW"), 10u);  // the ten imported slots only
+    EXPECT_EQ(QByteArray(sim().SlotRecord(9).NAME), QByteArray("Plik10    "));
+    EXPECT_EQ(sim().SlotRecord(9).SAVE_TIME, t->Slot(9).SAVE_TIME);
+}
+
+TEST_F(CharDialogTest, WithoutCountThereAre150RowsAndImportSetsTheCount) {
+    StartMeter(20, false);
+    const QString thirty = TempPath(QStringLiteral("thirty.kvz"));
+    ASSERT_TRUE(SaveCharRecSetFile(thirty, FileSet(30)));
+    CCharTableDlg t(driver.get(), false);
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text,
+              QStringLiteral("Błąd przy próbie odczytu liczy charakterystyk"));
+    EXPECT_EQ(t.List()->topLevelItemCount(), 150);
+    EXPECT_EQ(Cell(t, 149, 0), QStringLiteral("150"));
+    EXPECT_EQ(Cell(t, 149, 7), QStringLiteral("Nieaktywna"));
+
+    prompts->answerFile(TempPath(QStringLiteral("missing.kvz")));
+    t.OnImport();
+    EXPECT_EQ(prompts->messages.back().text,
+              QStringLiteral("Błąd w trakcie odczytu charakterystyk"));
+    EXPECT_EQ(t.List()->topLevelItemCount(), 150);
+
+    prompts->answerFile(thirty);
+    t.OnImport();
+    EXPECT_EQ(t.Count(), 30);
+    ASSERT_EQ(t.List()->topLevelItemCount(), 30);
+    EXPECT_EQ(Cell(t, 29, 0), QStringLiteral("30*"));
+    EXPECT_EQ(Cell(t, 29, 2), QStringLiteral("Plik30    "));
+}
+
+TEST_F(CharDialogTest, FailedWriteStaysOpenAndTheNextOkWritesAllChangedAgain) {
+    auto t = OpenTable(driver.get());
+    RenameRow(*t, 0, QStringLiteral("A"));
+    RenameRow(*t, 1, QStringLiteral("B"));
+    SimFaults f;
+    f.refuseCharHeader = true;
+    sim().SetFaults(f);
+    sim().ClearReceived();
+    t->OnOk();
+    ASSERT_TRUE(WaitUntil([&] { return !t->IsBusy(); }));
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można zapisać ustawień"));
+    EXPECT_TRUE(t->isVisible());
+    EXPECT_TRUE(t->OkButton()->isEnabled());
+    EXPECT_EQ(Received("CW01"), 0u);  // writing stopped at the first failure
+
+    sim().ClearFaults();
+    sim().ClearReceived();
+    t->OnOk();
+    ASSERT_TRUE(WaitUntil([&] { return !t->isVisible(); }));
+    EXPECT_EQ(Received("CW00"), 1u);
+    EXPECT_EQ(Received("CW01"), 1u);
+    EXPECT_EQ(QByteArray(sim().SlotRecord(1).NAME), QByteArray("B         "));
+}
+
+TEST_F(CharDialogTest, PrintTitleNamesThePanelOrIsEmpty) {
+    auto t = OpenTable(driver.get());
+    std::vector<QString> titles;
+    QTreeWidget* printed = nullptr;
+    t->printHook = [&](QWidget*, QTreeWidget* list, const QString& title) {
+        printed = list;
+        titles.push_back(title);
+    };
+    t->OnPrint();
+    ASSERT_EQ(titles.size(), 1u);
+    EXPECT_EQ(printed, t->List());
+    EXPECT_EQ(titles[0], QStringLiteral("Spis materiałów dla: KV-607A, numer seryjny: 17, data: ") +
+                             QLocale().toString(QDate::currentDate(), QLocale::LongFormat));
+    EXPECT_TRUE(prompts->messages.empty());
+
+    Ckv60xDriver idle;
+    CCharTableDlg noPanel(&idle, false);
+    noPanel.printHook = t->printHook;
+    noPanel.OnPrint();
+    ASSERT_EQ(titles.size(), 2u);
+    EXPECT_TRUE(titles[1].isEmpty());
+    EXPECT_EQ(prompts->messages.back().text,
+              QStringLiteral("Błąd przy próbie odczytu danych panelu"));
+}
+
+TEST_F(CharDialogTest, MeterWithMoreThan150SlotsShows150) {
+    StartMeter(200);
+    auto t = OpenTable(driver.get());
+    EXPECT_EQ(t->Count(), 150);
+    EXPECT_EQ(t->List()->topLevelItemCount(), 150);
+    EXPECT_EQ(ReceivedPrefix("CR"), 150u);
+    EXPECT_TRUE(prompts->messages.empty());
+}
+
+TEST_F(CharDialogTest, ImportedRecordIsWrittenToItsRowsSlot) {
+    CTableCharRec set = FileSet(2);
+    for (int i = 0; i < 2; ++i) {
+        CharRecData r = set.Get(i);
+        r.REC_NUMBER = 7;  // both taken from slot 8 of another meter
+        set.Put(r, i);
+    }
+    const QString path = TempPath(QStringLiteral("foreign.kvz"));
+    ASSERT_TRUE(SaveCharRecSetFile(path, set));
+    auto t = OpenTable(driver.get());
+    const CharRecData eighth = sim().SlotRecord(7);
+    prompts->answerFile(path);
+    t->OnImport();
+    t->OnOk();
+    ASSERT_TRUE(WaitUntil([&] { return !t->isVisible(); }));
+    EXPECT_TRUE(prompts->messages.empty());
+    EXPECT_EQ(Received("CW00"), 1u);
+    EXPECT_EQ(Received("CW01"), 1u);
+    EXPECT_EQ(Received("CW07"), 0u);
+    EXPECT_EQ(QByteArray(sim().SlotRecord(1).NAME), QByteArray("Plik2     "));
+    EXPECT_TRUE(sim().SlotRecord(7) == eighth);
+}
+
+TEST_F(CharDialogTest, TableControlsAreNamedAndThePicturesLookRight) {
+    auto t = OpenTable(driver.get());
+    for (QWidget* w : t->findChildren<QWidget*>()) {
+        if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QTreeWidget*>(w) ||
+            qobject_cast<QProgressBar*>(w)) {
+            EXPECT_FALSE(w->accessibleName().isEmpty()) << w->metaObject()->className();
+        }
+    }
+    Select(*t, 1);
+    const QImage table = testsupport::Grab(t.get(), QStringLiteral("char_table_20"));
+    EXPECT_FALSE(table.isNull());
+    // The last column fills what is left of the list.
+    const int widths = 30 + 40 + 70 + 70 + 180 + 90 + 90;
+    EXPECT_GE(t->List()->columnWidth(7), t->List()->viewport()->width() - widths - 1);
+
+    CCharRecDlg editor(t->Slot(0), true);
+    editor.show();
+    const QImage picture = testsupport::Grab(&editor, QStringLiteral("char_rec_editor"));
+    EXPECT_FALSE(picture.isNull());
+}
