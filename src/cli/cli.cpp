@@ -42,6 +42,9 @@ void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 const QCommandLineOption kPortOption(QStringLiteral("port"),
                                      QStringLiteral("COM number, COMn or device path of the meter."),
                                      QStringLiteral("P"));
+const QCommandLineOption kTimeoutOption(QStringLiteral("timeout"),
+                                        QStringLiteral("Seconds to wait for the meter's first complete answers (default 15)."),
+                                        QStringLiteral("S"));
 const QCommandLineOption kDemoOption(QStringLiteral("demo"),
                                      QStringLiteral("Use a built-in simulated meter (COM250) with sample characteristics."));
 
@@ -149,7 +152,7 @@ QString JoinLines(QString text) {
 // connects, waits for the first complete polling cycle and releases it all.
 class MeterSession {
 public:
-    explicit MeterSession(const CliEnv& env) : m_env(env) {}
+    explicit MeterSession(const CliEnv& env) : m_env(env), m_firstCycleMs(env.firstCycleTimeoutMs) {}
     ~MeterSession() {
         if (m_driver) m_driver->Disconnect();
         m_driver.reset();
@@ -163,6 +166,13 @@ public:
 
     // Returns -1 when a port is known, otherwise the exit code (message shown).
     int Resolve(const QCommandLineParser& p) {
+        if (p.isSet(kTimeoutOption)) {
+            double seconds = 0;
+            if (!ParseStrictNumber(p.value(kTimeoutOption), &seconds) || seconds <= 0 || seconds > 3600) {
+                return Fail(m_env, kExitUsage, QStringLiteral("Nieprawidłowa wartość --timeout: %1").arg(p.value(kTimeoutOption)));
+            }
+            m_firstCycleMs = static_cast<int>(seconds * 1000);
+        }
         if (p.isSet(kDemoOption)) {
             if (p.isSet(kPortOption)) {
                 return Fail(m_env, kExitUsage, QStringLiteral("Opcje --demo i --port wykluczają się"));
@@ -236,7 +246,7 @@ public:
             }
             return kExitMeter;
         }
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_env.firstCycleTimeoutMs);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_firstCycleMs);
         while (!(m_driver->GetStatus() == 0 && m_driver->CompletedCycles() > 0)) {
             if (m_env.Stopped() || std::chrono::steady_clock::now() >= until) {
                 return Fail(m_env, kExitMeter, QStringLiteral("Brak komunikacji z urządzeniem."));
@@ -266,11 +276,13 @@ private:
     std::unique_ptr<MeterSimulator> m_sim;
     std::unique_ptr<Ckv60xDriver> m_driver;
     int m_port = 0;
+    int m_firstCycleMs = 0;
 };
 
 void AddMeterOptions(QCommandLineParser& p) {
     p.addOption(kPortOption);
     p.addOption(kDemoOption);
+    p.addOption(kTimeoutOption);
 }
 
 // Reads slot `index` (0-based); the answer must name the slot asked for.

@@ -223,6 +223,9 @@ private:
 
 QByteArray ExactNumber(double value) {
     if (!std::isfinite(value)) return "null";  // JSON has no NaN or infinity
+    // A JSON reader keeps no sign on zero (Qt stores whole numbers as integers),
+    // so -0.0 is written as the 0 it reads back as.
+    if (value == 0.0) return "0";
     char buf[64];
     const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 17);
     return QByteArray(buf, static_cast<qsizetype>(res.ptr - buf));

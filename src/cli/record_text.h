@@ -46,5 +46,6 @@ QString CheckRecordForWrite(const CharRecData& rec);
 // A JSON string literal of `text` (quotes included).
 QByteArray JsonQuoted(const QString& text);
 
-// Shortest exact text of a double ("%.17g", "C" locale whatever the process locale).
+// Exact text of a double ("%.17g", "C" locale whatever the process locale);
+// -0.0 is written as 0, "null" for what JSON cannot hold (NaN, infinities).
 QByteArray ExactNumber(double value);
