@@ -11,7 +11,7 @@
 #include "characteristics/char_rec_graph_dlg.h"
 #include "support/scripted_prompts.h"
 
-using testsupport::ScopedPrompts;
+
 using testsupport::WhenShown;
 
 TEST(CharDialogHooks, DefaultsOpenTheGraphAndPrintTheList) {
@@ -33,7 +33,7 @@ TEST(CharDialogHooks, DefaultsOpenTheGraphAndPrintTheList) {
     ScopedPrompts prompts;
     QTemporaryDir dir;
     const QString pdf = dir.filePath("list.pdf");
-    testsupport::ScriptedPrompts::PrintAnswer answer;
+    ScriptedPrompts::PrintAnswer answer;
     answer.accept = true;
     answer.pdfFile = pdf;
     prompts->printAnswers.push_back(answer);
