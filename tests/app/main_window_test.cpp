@@ -359,16 +359,16 @@ TEST(MainWindow, CommandsOfLaterDialogsAndTheStartupMemory) {
     ScopedPrompts prompts;
     SimulatedMeter meter;
     Window w(meter.port(), true);
-    for (int cmd : {Ckv60xDlg::kCmdLogFile, Ckv60xDlg::kCmdPanelInfo, Ckv60xDlg::kCmdCharTable,
+    for (int cmd : {Ckv60xDlg::kCmdPanelInfo, Ckv60xDlg::kCmdCharTable,
                     Ckv60xDlg::kCmdCharRecord, Ckv60xDlg::kCmdStartupDate,
                     Ckv60xDlg::kCmdSerialNumber, Ckv60xDlg::kCmdElectrode}) {
         w.dlg.action(cmd)->trigger();
     }
-    ASSERT_EQ(prompts->messages.size(), 7u);
+    ASSERT_EQ(prompts->messages.size(), 6u);
     for (const auto& m : prompts->messages) EXPECT_EQ(m.text, Ckv60xDlg::kNotYetAvailable);
 
     w.dlg.action(Ckv60xDlg::kCmdStartupMemory)->trigger();
-    ASSERT_EQ(prompts->messages.size(), 8u);
+    ASSERT_EQ(prompts->messages.size(), 7u);
     EXPECT_EQ(prompts->messages.back().text, QStringLiteral("Chwilowo wyłączone"));
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (top != &w.dlg) EXPECT_FALSE(top->isVisible()) << top->metaObject()->className();
