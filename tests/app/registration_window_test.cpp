@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeEdit>
@@ -61,6 +62,7 @@ struct Window {
         dlg.driver().SetTiming(FastTiming());
         dlg.SetRegistrationStartDelay(startDelayMs);
         dlg.LoadSettings(s);
+        dlg.Initialise();  // as exec() does, before the window shows
         dlg.show();
     }
     bool WaitForReading() {
@@ -274,4 +276,195 @@ TEST(Registration, ExistingFileTakAppendsNieEmptiesAndOkAgainOnlyAddsALine) {
     });
     EXPECT_TRUE(w.dlg.isRegistrationRunning());
     EXPECT_EQ(w.dlg.LogSettings().fileLog, 1);
+}
+
+TEST(Registration, LongestIntervalAndCommaWithDecimalComma) {
+    ScopedPrompts prompts;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("nowy.csv"));
+    Window w;
+    ASSERT_TRUE(w.WaitForReading());
+    w.Settings([&](CLogFileDlg* d) {
+        TurnOn(d);
+        SetName(d, path);
+        d->separatorRadio(1)->click();  // FILE_SEP_FORMAT 2
+        d->decimalRadio(0)->click();    // FILE_DEC_SEPARATOR 1
+        d->intervalPicker()->setTime(QTime(23, 59, 59));
+        return true;
+    });
+    EXPECT_TRUE(prompts->questions.empty());  // a new file: nothing to ask
+    EXPECT_EQ(w.dlg.LogSettings().fileInterval, 86399);
+    EXPECT_EQ(w.dlg.registrationTimerInterval(), 86399 * 1000);
+    EXPECT_TRUE(w.dlg.lastStatusText().endsWith(" Rejestracja do pliku co 23:59:59. "));
+    const QList<QByteArray> lines = Lines(path);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], kHeaderComma);
+    EXPECT_TRUE(lines[1].endsWith(",21,5")) << lines[1].toStdString();  // not prevented
+}
+
+TEST(Registration, StoredOnStartsAfterLaunchAppendingWithoutAQuestion) {
+    ScopedPrompts prompts;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("stale.csv"));
+    Write(path, "poprzednia sesja\r\n");
+    AppSettings s;
+    s.fileLog = 1;
+    s.fileName = path;
+    s.fileInterval = 1;
+    s.fileSepFormat = 3;
+    s.fileDecSeparator = 2;
+    s.fileCheckComment = 1;  // the comment belongs to starts from the dialog only
+    Window w(s, 300);
+    EXPECT_FALSE(w.dlg.isRegistrationRunning());
+    ASSERT_TRUE(WaitUntil([&] { return Lines(path).size() >= 4; }, 5000));
+    EXPECT_TRUE(prompts->questions.empty());
+    EXPECT_TRUE(prompts->messages.empty());
+    const QList<QByteArray> lines = Lines(path);
+    EXPECT_EQ(lines[0], "poprzednia sesja");
+    EXPECT_EQ(lines[1], kHeaderSemicolon);
+    EXPECT_EQ(lines.count(kHeaderSemicolon), 1);
+    // Until the meter has answered the value is "???", then the reading.
+    for (int i = 2; i < lines.size(); ++i) {
+        EXPECT_TRUE(lines[i].endsWith(";21.5") || lines[i].endsWith(";???")) << lines[i].toStdString();
+    }
+    EXPECT_TRUE(lines.last().endsWith(";21.5"));
+    EXPECT_TRUE(w.dlg.lastStatusText().endsWith(" Rejestracja do pliku co 00:00:01. "));
+}
+
+TEST(Registration, UnavailableFileAsksAgainAndCancelSwitchesOff) {
+    ScopedPrompts prompts;
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("brak/pomiary.csv"));
+
+    // From the dialog: the message, then the dialog again with the same settings.
+    {
+        Window w;
+        int shown = 0;
+        QString secondName;
+        std::function<void(CLogFileDlg*)> answer = [&](CLogFileDlg* d) {
+            ++shown;
+            if (shown == 1) {
+                TurnOn(d);
+                SetName(d, missing);
+                WhenShown<CLogFileDlg>(answer);
+                d->okButton()->click();
+            } else {
+                secondName = d->fileNameBox()->text();
+                EXPECT_TRUE(d->logCheck()->isChecked());
+                d->cancelButton()->click();
+            }
+        };
+        WhenShown<CLogFileDlg>(answer);
+        w.dlg.action(Ckv60xDlg::kCmdLogFile)->trigger();
+        EXPECT_EQ(shown, 2);
+        EXPECT_EQ(secondName, missing);
+        ASSERT_EQ(prompts->messages.size(), 1u);
+        EXPECT_EQ(prompts->messages[0].text,
+                  QStringLiteral("Wybrany plik rejestracji wyników pomiaru jest niedostępny."));
+        EXPECT_EQ(prompts->messages[0].icon, Prompts::Icon::Warning);
+        EXPECT_EQ(w.dlg.Settings().fileLog, 0);
+        EXPECT_FALSE(w.dlg.isRegistrationRunning());
+    }
+
+    // At start: the message and the settings command.
+    AppSettings s;
+    s.fileLog = 1;
+    s.fileName = missing;
+    bool dialogShown = false;
+    WhenShown<CLogFileDlg>([&](CLogFileDlg* d) {
+        dialogShown = true;
+        d->cancelButton()->click();
+    });
+    Window w(s, 100);
+    ASSERT_TRUE(WaitUntil([&] { return dialogShown; }, 5000));
+    EXPECT_EQ(prompts->messages.size(), 2u);
+    EXPECT_EQ(w.dlg.Settings().fileLog, 0);
+}
+
+TEST(Registration, FileOrFolderGoneWhileRegisteringIsReportedOnceAndWritingResumes) {
+    ScopedPrompts prompts;
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("logi"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/pomiary.txt");
+    AppSettings s;
+    s.fileLog = 1;
+    s.fileName = path;
+    s.fileInterval = 1;
+    s.fileSepFormat = 1;
+    Window w(s, 10);
+    ASSERT_TRUE(WaitUntil([&] { return Lines(path).size() >= 2; }, 5000));
+    const QString error = RegistrationWriteErrorText();
+
+    // The file removed: created again at the next line, with its header.
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(WaitUntil([&] { return Lines(path).size() >= 2; }, 3000));
+    EXPECT_TRUE(Lines(path)[0].startsWith("Data i Godzina\t"));
+    EXPECT_FALSE(w.dlg.lastStatusText().contains(error));
+
+    // The folder replaced by a plain file: nothing can be written there.
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    Write(folder, "x");
+    ASSERT_TRUE(WaitUntil([&] { return w.dlg.lastStatusText().contains(error); }, 3000));
+    EXPECT_EQ(w.dlg.lastStatusText().count(error), 1);
+    EXPECT_TRUE(w.dlg.lastStatusText().endsWith(" Rejestracja do pliku co 00:00:01. " + error));
+    testsupport::ProcessEventsFor(1200);  // still failing, still said once
+    EXPECT_EQ(w.dlg.statusTextBox()->text().count(error), 1);
+    EXPECT_TRUE(w.dlg.isRegistrationRunning());
+    EXPECT_TRUE(prompts->messages.empty());  // no box per interval
+    testsupport::Grab(&w.dlg, QStringLiteral("main_window_registration_failing"));
+
+    // The folder back: lines resume and the message goes.
+    ASSERT_TRUE(QFile::remove(folder));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(WaitUntil([&] { return !w.dlg.lastStatusText().contains(error); }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return Lines(path).size() >= 2; }, 3000));
+    EXPECT_TRUE(Lines(path)[1].endsWith("\t21,5") || Lines(path)[1].endsWith("\t21.5"));
+    testsupport::Grab(&w.dlg, QStringLiteral("main_window_registration"));
+}
+
+TEST(Registration, SpreadsheetReadsTheColumnsAndNumbers) {
+    // Python's csv module with the chosen separator, for both decimal signs.
+    if (QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty()) {
+        GTEST_SKIP() << "python3 not installed";
+    }
+    ScopedPrompts prompts;
+    QTemporaryDir dir;
+    Window w;
+    ASSERT_TRUE(w.WaitForReading());
+    struct Case {
+        int sepRadio;
+        int decRadio;
+        QString sep;
+        QString dec;
+    };
+    const Case cases[] = {{2, 0, ";", ","}, {2, 1, ";", "."}, {0, 0, "\t", ","}, {1, 1, ",", "."}};
+    int n = 0;
+    for (const Case& c : cases) {
+        const QString path = dir.filePath(QStringLiteral("arkusz%1.csv").arg(n++));
+        w.Settings([&](CLogFileDlg* d) {
+            TurnOn(d);
+            SetName(d, path);
+            d->separatorRadio(c.sepRadio)->click();
+            d->decimalRadio(c.decRadio)->click();
+            return true;
+        });
+        w.Settings([](CLogFileDlg*) { return true; });  // a second line
+        const char* script =
+            "import csv, sys\n"
+            "path, sep, dec = sys.argv[1], sys.argv[2], sys.argv[3]\n"
+            "rows = list(csv.reader(open(path, newline='', encoding='utf-8'), delimiter=sep))\n"
+            "assert rows[0] == ['Data i Godzina', 'Temperatura \\u00b0C'], rows[0]\n"
+            "assert len(rows) == 3, rows\n"
+            "for r in rows[1:]:\n"
+            "    assert len(r) == 2, r\n"
+            "    assert r[0].strip(), r\n"
+            "    assert float(r[1].replace(dec, '.')) == 21.5, r\n"
+            "print('ok')\n";
+        QProcess py;
+        py.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromUtf8(script), path, c.sep, c.dec});
+        ASSERT_TRUE(py.waitForFinished(10000));
+        EXPECT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
+        EXPECT_EQ(py.readAllStandardOutput().trimmed(), "ok");
+    }
 }
