@@ -469,3 +469,32 @@ TEST(Registration, SpreadsheetReadsTheColumnsAndNumbers) {
         EXPECT_EQ(py.readAllStandardOutput().trimmed(), "ok");
     }
 }
+
+TEST(Registration, WindowClosedWhileAskingLeavesTheExistingFileAlone) {
+    // The question box closed with the window (end of session, SIGTERM) gives
+    // no answer: it must not count as "Nie", which would empty the file.
+    struct ClosingPrompts : ScriptedPrompts {
+        Ckv60xDlg* window = nullptr;
+        bool question(QWidget* parent, const QString& text) override {
+            window->CloseWindow();
+            return ScriptedPrompts::question(parent, text);  // no answer queued: No
+        }
+    } prompts;
+    Prompts::install(&prompts);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("wazne.csv"));
+    Write(path, "dane z wczoraj\r\n");
+    {
+        Window w;
+        prompts.window = &w.dlg;
+        w.Settings([&](CLogFileDlg* d) {
+            TurnOn(d);
+            SetName(d, path);
+            return true;
+        });
+        EXPECT_EQ(prompts.questions.size(), 1u);
+        EXPECT_FALSE(w.dlg.registrationFileOpen());
+    }
+    Prompts::install(nullptr);
+    EXPECT_EQ(Read(path), "dane z wczoraj\r\n");
+}
