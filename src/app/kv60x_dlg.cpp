@@ -9,7 +9,10 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStyle>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
+#include <climits>
+#include <ctime>
 
 #include "serial/com_dlg.h"
 #include "characteristics/char_dialogs.h"
@@ -139,6 +142,7 @@ Ckv60xDlg::Ckv60xDlg(bool serviceMode, QWidget* parent)
     m_portSelectionTimer.setInterval(kPortSelectionDelayMs);
     m_portSelectionTimer.setSingleShot(true);
     connect(&m_portSelectionTimer, &QTimer::timeout, this, &Ckv60xDlg::RunPortSelection);
+    connect(&m_registrationTimer, &QTimer::timeout, this, &Ckv60xDlg::WriteRegistrationLine);
 
     BuildMenu();
 }
@@ -495,6 +499,7 @@ void Ckv60xDlg::UpdateStatusText() {
     m_records.connected = m_connected;
     m_records.registrationRunning = isRegistrationRunning();
     m_records.fileInterval = m_settings.fileInterval;
+    m_records.registrationFailing = m_logFile.IsOpen() && m_logFile.Failing();
     const StatusLine s = ComposeStatusLine(m_records);
     switch (s.icon) {
         case StatusIcon::Information: m_icon->ShowInformation(); break;
@@ -513,9 +518,128 @@ void Ckv60xDlg::UpdateStatusText() {
     }
 }
 
+// ---- registration to file -------------------------------------------------------
+
+LogFileSettings Ckv60xDlg::LogSettings() const {
+    LogFileSettings l;
+    l.fileLog = m_settings.fileLog;
+    l.fileName = m_settings.fileName;
+    l.fileInterval = m_settings.fileInterval;
+    l.fileSepFormat = m_settings.fileSepFormat;
+    l.fileDecSeparator = m_settings.fileDecSeparator;
+    l.fileCheckComment = m_settings.fileCheckComment;
+    l.comment = m_comment;
+    return l;
+}
+
+void Ckv60xDlg::OnLogFileSettings() {
+    QScopedValueRollback<bool> running(m_inLogSettings, true);
+    // A file that cannot be opened brings the dialog back until one opens or
+    // the user gives up.
+    for (;;) {
+        if (m_closing) return;
+        const LogFileSettings before = LogSettings();
+        CLogFileDlg dlg(before, this);
+        const int result = dlg.exec();
+        if (m_closing) return;
+        if (result != QDialog::Accepted) {
+            if (!m_logFile.IsOpen()) m_settings.fileLog = 0;
+            UpdateStatusText();
+            return;
+        }
+        update();
+        const LogFileSettings now = dlg.settings();
+        m_settings.fileLog = now.fileLog;
+        m_settings.fileName = now.fileName;
+        m_settings.fileInterval = now.fileInterval;
+        m_settings.fileSepFormat = now.fileSepFormat;
+        m_settings.fileDecSeparator = now.fileDecSeparator;
+        m_settings.fileCheckComment = now.fileCheckComment;
+        m_comment = now.comment;
+
+        if (now.fileLog == 0) {
+            StopRegistration();
+            UpdateStatusText();
+            return;
+        }
+        if (!m_logFile.IsOpen() || now.fileName != before.fileName ||
+            now.fileLog != before.fileLog) {
+            m_logFile.Close();
+            const RegistrationFile::OpenResult opened = m_logFile.Open(now.fileName);
+            if (opened == RegistrationFile::OpenResult::Failed) {
+                m_registrationTimer.stop();
+                UpdateStatusText();
+                Prompts::instance().message(this, kLogFileUnavailable, Prompts::Icon::Warning);
+                continue;
+            }
+            bool appending = false;
+            if (opened == RegistrationFile::OpenResult::Existed) {
+                appending = Prompts::instance().question(this, kLogFileExists);
+                if (m_closing) {
+                    // The window closed under the question: no answer, so the
+                    // file stays as it was.
+                    m_logFile.Close();
+                    return;
+                }
+                if (!appending) m_logFile.Truncate();
+            }
+            m_logFile.SetHeaderPending();
+            if (now.fileCheckComment == 1) {
+                QString text;
+                if (appending) text = QStringLiteral("\r\n");
+                if (!m_comment.isEmpty()) {
+                    QString comment = m_comment;
+                    comment.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+                    comment.replace(QChar('\n'), QStringLiteral("\r\n"));
+                    text += comment + QStringLiteral("\r\n");
+                }
+                if (!text.isEmpty()) m_logFile.WriteText(text);
+            }
+        }
+        WriteRegistrationLine();
+        RestartRegistrationTimer();
+        UpdateStatusText();
+        return;
+    }
+}
+
 void Ckv60xDlg::StartRegistrationIfEnabled() {
-    // Registration to file (FILE_LOG) is not part of this window yet: the
-    // registration writer and CLogFileDlg will start timer 1034 from here.
+    if (m_closing) return;
+    if (m_settings.fileName.isEmpty() || m_settings.fileLog != 1 || m_logFile.IsOpen()) return;
+    if (m_logFile.Open(m_settings.fileName) == RegistrationFile::OpenResult::Failed) {
+        Prompts::instance().message(this, kLogFileUnavailable, Prompts::Icon::Warning);
+        // When the settings dialog is already open, its outcome decides.
+        if (!m_inLogSettings) OnLogFileSettings();
+        return;
+    }
+    // An existing file is continued at its end, the column titles first.
+    WriteRegistrationLine();
+    RestartRegistrationTimer();
+    UpdateStatusText();
+}
+
+void Ckv60xDlg::WriteRegistrationLine() {
+    if (!m_logFile.IsOpen()) return;
+    const QChar separator = RegistrationSeparator(m_settings.fileSepFormat);
+    const QChar decimal = RegistrationDecimalSign(m_settings.fileDecSeparator);
+    // A failure keeps registration going: the status line says so until a
+    // later line gets through.
+    m_logFile.WriteLine(RegistrationDateTime(std::time(nullptr)), separator,
+                        RegistrationValue(m_records.temperature, m_connected, decimal));
+    UpdateStatusText();
+}
+
+void Ckv60xDlg::RestartRegistrationTimer() {
+    // At least a second (a zero period would write without pause), and no
+    // more than the timer can hold.
+    const int seconds = std::clamp(m_settings.fileInterval, 1, INT_MAX / 1000);
+    m_registrationTimer.stop();
+    m_registrationTimer.start(seconds * 1000);
+}
+
+void Ckv60xDlg::StopRegistration() {
+    m_registrationTimer.stop();
+    m_logFile.Close();
 }
 
 // ---- menu commands -------------------------------------------------------------
@@ -533,11 +657,6 @@ void Ckv60xDlg::OnStartupMemory() {
     dlg.exec();
 }
 
-void Ckv60xDlg::ShowNotYetAvailable() {
-    Prompts::instance().message(this, kNotYetAvailable, Prompts::Icon::Information);
-}
-
-void Ckv60xDlg::OnLogFileSettings() { ShowNotYetAvailable(); }
 void Ckv60xDlg::OnPanelInfo() { RunPanelInfoDlg(this, &m_driver); }
 void Ckv60xDlg::OnCharacteristicsTable() { RunCharTable(this, &m_driver, m_serviceMode); }
 void Ckv60xDlg::OnSelectedCharacteristic() { RunCharRecByNumber(this, &m_driver, m_serviceMode); }

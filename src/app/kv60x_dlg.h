@@ -7,7 +7,9 @@
 #include <map>
 
 #include "app/app_settings.h"
+#include "app/log_file_dlg.h"
 #include "app/main_layout.h"
+#include "app/registration.h"
 #include "app/status_text.h"
 #include "meter/kv60x_driver.h"
 #include "serial/wait_com_dlg.h"
@@ -55,8 +57,12 @@ public:
 
     static inline const QString kTitle = QStringLiteral("KV60X");
     static inline const QString kServiceTitle = QStringLiteral("KV60X TRYB SERWISOWY");
-    static inline const QString kNotYetAvailable =
-        QStringLiteral("Funkcja będzie dostępna w następnej wersji programu.");
+    static inline const QString kLogFileUnavailable =
+        QStringLiteral("Wybrany plik rejestracji wyników pomiaru jest niedostępny.");
+    static inline const QString kLogFileExists = QStringLiteral(
+        "Plik rejestracji pomiarów już istnieje.\r\nKontynuować rejestrację?\r\n"
+        "Wybierz Tak aby dopisywać wyniki do poprzednich,\r\n"
+        "wybierz Nie aby skasować poprzednią zawartość pliku.");
 
     explicit Ckv60xDlg(bool serviceMode = false, QWidget* parent = nullptr);
     ~Ckv60xDlg() override;
@@ -72,6 +78,9 @@ public:
     void SetStartupPort(int port) { m_startupPort = port; }
     // The port listing used by the port selection (tests); default: the ports present.
     void SetPortLister(CWaitComDlg::Job lister) { m_portLister = std::move(lister); }
+    // Delay of the registration start after creation (timer 1036); tests
+    // shorten it. Call before the window is initialised.
+    void SetRegistrationStartDelay(int ms) { m_registrationStartTimer.setInterval(ms); }
 
     // The creation steps (connect or ask for a port, fonts, menus, timers).
     // Run once; exec() and the first show call it when it has not run yet.
@@ -91,6 +100,11 @@ public:
     bool connected() const { return m_connected; }
     WindowRect windowRect() const { return m_windowRect; }
     bool isRegistrationRunning() const { return m_registrationTimer.isActive(); }
+    int registrationTimerInterval() const { return m_registrationTimer.interval(); }
+    int registrationTimeLeftMs() const { return m_registrationTimer.remainingTime(); }
+    bool registrationFileOpen() const { return m_logFile.IsOpen(); }
+    // The registration settings as the dialog gets them (comment included).
+    LogFileSettings LogSettings() const;
     QString lastStatusText() const { return m_lastStatusText; }
 
     CColorStatic* valueDisplay() const { return m_display; }
@@ -121,8 +135,9 @@ public slots:
     void OnHelp();
     void OnAbout();
     void OnStartupMemory();
-    // Commands whose dialogs come later; each says so for now.
+    // "Rejestracja do pliku": the settings dialog, then the file and timer 1034.
     void OnLogFileSettings();
+    // Commands whose dialogs come later; each says so for now.
     void OnPanelInfo();
     void OnCharacteristicsTable();
     void OnSelectedCharacteristic();
@@ -145,10 +160,12 @@ private:
     void LayOut();
     void CaptureWindowRect();
     void UpdateStatusText();
-    // Timer 1036: starts registration to file when it is on. Registration
-    // itself (the file, the header, timer 1034) comes with CLogFileDlg.
+    // Timer 1036: starts registration to file when it is stored on.
     void StartRegistrationIfEnabled();
-    void ShowNotYetAvailable();
+    // One registration line from the last refresh's copy (timer 1034).
+    void WriteRegistrationLine();
+    void RestartRegistrationTimer();
+    void StopRegistration();
     bool ConnectTo(int port);
 
     bool m_serviceMode = false;
@@ -176,6 +193,11 @@ private:
     StatusInputs m_records;  // the copies of the last refresh
     CWaitComDlg::Job m_portLister;
 
+    // Registration to file.
+    RegistrationFile m_logFile;
+    QString m_comment;             // lasts while the program runs
+    bool m_inLogSettings = false;  // the settings command is running
+
     Ckv60xDriver m_driver;
 
     QMenuBar* m_menuBar = nullptr;
@@ -189,6 +211,6 @@ private:
 
     QTimer m_refreshTimer;            // 1035
     QTimer m_registrationStartTimer;  // 1036, one-shot
-    QTimer m_registrationTimer;       // 1034, FILE_INTERVAL (started by registration)
+    QTimer m_registrationTimer;       // 1034, FILE_INTERVAL while registration runs
     QTimer m_portSelectionTimer;      // 1069, one-shot
 };

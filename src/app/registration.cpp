@@ -74,6 +74,8 @@ RegistrationFile::OpenResult RegistrationFile::Open(const QString& path) {
 void RegistrationFile::Close() {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
+    m_path.clear();
+    m_failing = false;
 }
 
 bool RegistrationFile::Truncate() {
@@ -120,7 +122,7 @@ bool RegistrationFile::WriteWhole(const QByteArray& bytes) {
 }
 
 bool RegistrationFile::WriteText(const QString& text) {
-    if (m_fd < 0 && m_path.isEmpty()) return false;
+    if (m_path.isEmpty()) return false;
     const bool ok = WriteWhole(text.toLocal8Bit());
     m_failing = !ok;
     return ok;

@@ -49,8 +49,11 @@ public:
 
     // Opens path for appending, creating it when missing.
     OpenResult Open(const QString& path);
+    // Ends registration to this file; nothing is written until the next Open.
     void Close();
-    bool IsOpen() const { return m_fd >= 0; }
+    // In use (opened and not closed), also while its descriptor is lost because
+    // the file or its folder went away.
+    bool IsOpen() const { return !m_path.isEmpty(); }
     QString Path() const { return m_path; }
 
     // Empties the file (the user chose to start it afresh).

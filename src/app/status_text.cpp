@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "app/registration.h"
+
 namespace {
 
 // Fixed-length texts from the meter: up to the first NUL.
@@ -57,6 +59,7 @@ StatusLine ComposeStatusLine(const StatusInputs& in) {
         }
     }
     if (in.registrationRunning) out.text += RegistrationPiece(in.fileInterval);
+    if (in.registrationFailing) out.text += RegistrationWriteErrorText();
     return out;
 }
 

@@ -17,7 +17,8 @@ struct StatusInputs {
     TemperatureReading temperature;
     ServiceData serviceData;
     bool registrationRunning = false;
-    int fileInterval = 60;  // seconds
+    int fileInterval = 60;             // seconds
+    bool registrationFailing = false;  // the last registration write failed
 };
 
 struct StatusLine {

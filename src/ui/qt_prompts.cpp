@@ -27,12 +27,33 @@ QString title() {
     return t.isEmpty() ? QStringLiteral("KV60X") : t;
 }
 
+// "Lista CSV (*.csv)" -> "csv"; empty unless the filter has one plain pattern.
+QString FilterSuffix(const QString& filter) {
+    const qsizetype open = filter.lastIndexOf(QLatin1String("(*."));
+    if (open < 0 || !filter.endsWith(')')) return QString();
+    const QString ext = filter.mid(open + 3, filter.size() - open - 4);
+    if (ext.isEmpty() || ext.contains(' ') || ext.contains('*')) return QString();
+    return ext;
+}
+
 std::optional<Prompts::FileChoice> runFileDialog(QWidget* parent, const Prompts::FileRequest& req,
                                                  QFileDialog::AcceptMode mode) {
     QFileDialog dlg(parent, req.title);
     dlg.setAcceptMode(mode);
     dlg.setNameFilters(req.filters);
     dlg.setDefaultSuffix(req.defaultSuffix);
+    if (mode == QFileDialog::AcceptSave && req.filters.size() > 1) {
+        // With several types to choose from, a name typed without extension
+        // gets the one of the type selected, as the user expects; the default
+        // suffix picks the type shown first.
+        for (const QString& f : req.filters) {
+            if (FilterSuffix(f) == req.defaultSuffix) dlg.selectNameFilter(f);
+        }
+        QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg](const QString& f) {
+            const QString suffix = FilterSuffix(f);
+            if (!suffix.isEmpty()) dlg.setDefaultSuffix(suffix);
+        });
+    }
     if (mode == QFileDialog::AcceptSave) {
         dlg.setFileMode(QFileDialog::AnyFile);
     } else {

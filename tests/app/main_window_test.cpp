@@ -362,16 +362,12 @@ TEST(MainWindow, ServiceDataLineTogglesAndLaysTheWindowOut) {
     EXPECT_EQ(w.dlg.valueDisplay()->geometry().top(), topBefore);
 }
 
-TEST(MainWindow, CommandsOfLaterDialogsAndTheStartupMemory) {
+TEST(MainWindow, StartupMemoryIsSwitchedOff) {
     ScopedPrompts prompts;
     SimulatedMeter meter;
     Window w(meter.port(), true);
-    w.dlg.action(Ckv60xDlg::kCmdLogFile)->trigger();
-    ASSERT_EQ(prompts->messages.size(), 1u);
-    EXPECT_EQ(prompts->messages.back().text, Ckv60xDlg::kNotYetAvailable);
-
     w.dlg.action(Ckv60xDlg::kCmdStartupMemory)->trigger();
-    ASSERT_EQ(prompts->messages.size(), 2u);
+    ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages.back().text, QStringLiteral("Chwilowo wyłączone"));
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (top != &w.dlg) EXPECT_FALSE(top->isVisible()) << top->metaObject()->className();
