@@ -67,12 +67,7 @@ bool MeterSimulator::Start(const std::string& linkPath) {
         m_ownLinkDir = false;
     }
     m_realDevice.clear();
-    if (!OpenDevice()) return false;
-    if (::pipe2(m_wake, O_NONBLOCK | O_CLOEXEC) != 0) return false;
-    m_startUs = NowUs();
-    m_running = true;
-    m_thread = std::thread(&MeterSimulator::Run, this);
-    return true;
+    return OpenAndRun();
 }
 
 bool MeterSimulator::StartOnDevice(const std::string& devicePath) {
@@ -80,6 +75,10 @@ bool MeterSimulator::StartOnDevice(const std::string& devicePath) {
     std::lock_guard<std::mutex> lock(m_lock);
     m_realDevice = devicePath;
     m_linkPath.clear();
+    return OpenAndRun();
+}
+
+bool MeterSimulator::OpenAndRun() {
     if (!OpenDevice()) return false;
     if (::pipe2(m_wake, O_NONBLOCK | O_CLOEXEC) != 0) return false;
     m_startUs = NowUs();

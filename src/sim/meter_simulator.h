@@ -135,6 +135,7 @@ private:
     void Flush(int64_t nowUs);
     std::string Distort(std::string answer);
     bool OpenDevice();
+    bool OpenAndRun();  // m_lock held
     void CloseDevice();
     static int64_t NowUs();
 
