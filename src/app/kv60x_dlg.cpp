@@ -157,6 +157,8 @@ Ckv60xDlg::~Ckv60xDlg() {
     m_registrationStartTimer.stop();
     m_registrationTimer.stop();
     m_portSelectionTimer.stop();
+    // The trend window reads m_trend, which goes before the children do.
+    delete m_trendWindow;
     // Stops the polling thread and releases the port before the widgets go.
     m_driver.Disconnect();
 }
