@@ -60,8 +60,10 @@ int main(int argc, char** argv) {
     int seconds = 20;
     int width = 1000;
     for (int i = 1; i + 1 < argc; ++i) {
-        if (!std::strcmp(argv[i], "--seconds")) seconds = std::max(1, std::atoi(argv[++i]));
-        else if (!std::strcmp(argv[i], "--width")) width = std::max(100, std::atoi(argv[++i]));
+        if (!std::strcmp(argv[i], "--seconds"))
+            seconds = std::max(1, std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--width"))
+            width = std::max(100, std::atoi(argv[++i]));
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -82,8 +84,8 @@ int main(int argc, char** argv) {
     std::printf("readings: %zu in the history (capacity %zu, at most %zu bytes)\n",
                 history.Samples().size(), history.Samples().capacity(),
                 TrendHistory::kMemoryBoundBytes);
-    std::printf("chart: %d x %d px, plot %d px wide, span 24 h\n", chart->width(),
-                chart->height(), chart->lastView().width);
+    std::printf("chart: %d x %d px, plot %d px wide, span 24 h\n", chart->width(), chart->height(),
+                chart->lastView().width);
 
     // One redraw, repeated.
     std::vector<double> paintMs, statsMs, traceMs;
@@ -109,10 +111,11 @@ int main(int argc, char** argv) {
         for (const Polyline& p : trace) points += p.size();
         if (s.count == 0) return 1;
     }
-    std::printf("redraw: median %.2f ms, worst %.2f ms (statistics %.2f ms, trace %.2f ms, "
-                "%zu points in %zu entries)\n",
-                Median(paintMs), *std::max_element(paintMs.begin(), paintMs.end()),
-                Median(statsMs), Median(traceMs), points, last - first);
+    std::printf(
+        "redraw: median %.2f ms, worst %.2f ms (statistics %.2f ms, trace %.2f ms, "
+        "%zu points in %zu entries)\n",
+        Median(paintMs), *std::max_element(paintMs.begin(), paintMs.end()), Median(statsMs),
+        Median(traceMs), points, last - first);
 
     // A new reading and one redraw a second, as with the service data shown.
     QTimer feed;

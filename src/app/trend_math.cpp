@@ -13,9 +13,13 @@ int64_t FloorDiv(int64_t a, int64_t b) {
     return q;
 }
 
-int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
+int64_t CeilDiv(int64_t a, int64_t b) {
+    return -FloorDiv(-a, b);
+}
 
-bool Usable(const Sample& s) { return !s.IsGap() && std::isfinite(s.value); }
+bool Usable(const Sample& s) {
+    return !s.IsGap() && std::isfinite(s.value);
+}
 
 // Values far outside any temperature are kept within this, so that pixel and
 // integer arithmetic can never overflow.
@@ -110,10 +114,14 @@ void TrendHistory::Clear() {
 
 int64_t SpanMs(Span span) {
     switch (span) {
-        case Span::Min10: return 10 * 60 * 1000LL;
-        case Span::Hour1: return 3600 * 1000LL;
-        case Span::Hour8: return 8 * 3600 * 1000LL;
-        case Span::Hour24: return 24 * 3600 * 1000LL;
+        case Span::Min10:
+            return 10 * 60 * 1000LL;
+        case Span::Hour1:
+            return 3600 * 1000LL;
+        case Span::Hour8:
+            return 8 * 3600 * 1000LL;
+        case Span::Hour24:
+            return 24 * 3600 * 1000LL;
     }
     return 10 * 60 * 1000LL;
 }
@@ -183,7 +191,7 @@ ValueAxis ChooseValueAxis(const SpanStats& stats, int plotHeight) {
 }
 
 int64_t ChooseTimeStepMs(int64_t spanMs, int plotWidth) {
-    static const int64_t kStepsS[] = {10,   15,   30,    60,    120,   300,   600,  900,
+    static const int64_t kStepsS[] = {10,   15,   30,   60,    120,   300,   600,   900,
                                       1800, 3600, 7200, 10800, 14400, 21600, 43200, 86400};
     int64_t step = 0;
     for (int64_t s : kStepsS) {

@@ -100,11 +100,11 @@ private:
     SampleRing m_ring;
     int64_t m_wallOffsetMs = 0;
     int64_t m_lastFeedMs = 0;
-    bool m_haveLast = false;        // a reading was seen with the link up
+    bool m_haveLast = false;  // a reading was seen with the link up
     uint64_t m_lastCycles = 0;
     TemperatureReading m_lastReading;
-    bool m_changeAdded = false;     // an entry for a change was added within this cycle
-    bool m_linkDown = false;        // the newest entry is a link-down gap
+    bool m_changeAdded = false;  // an entry for a change was added within this cycle
+    bool m_linkDown = false;     // the newest entry is a link-down gap
     int64_t m_lastGapMs = 0;
 };
 

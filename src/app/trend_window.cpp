@@ -40,7 +40,9 @@ QColor Blend(const QColor& a, const QColor& b, double share) {
                             a.blueF() * share + b.blueF() * (1 - share));
 }
 
-int64_t UtcOffsetMs() { return int64_t(QDateTime::currentDateTime().offsetFromUtc()) * 1000; }
+int64_t UtcOffsetMs() {
+    return int64_t(QDateTime::currentDateTime().offsetFromUtc()) * 1000;
+}
 
 }  // namespace
 
@@ -279,8 +281,8 @@ QByteArray TrendWindow::DataText() const {
         const Sample& s = ring[i];
         const int64_t wallMs = s.timeMs + offset;
         // Whole seconds toward minus infinity, as the clock showed them.
-        const std::time_t when = static_cast<std::time_t>(wallMs >= 0 ? wallMs / 1000
-                                                                      : -((-wallMs + 999) / 1000));
+        const std::time_t when =
+            static_cast<std::time_t>(wallMs >= 0 ? wallMs / 1000 : -((-wallMs + 999) / 1000));
         QString value = QStringLiteral("???");
         if (!s.IsGap() && std::isfinite(s.value)) {
             value = QString::asprintf("%.01f", double(s.value));
@@ -339,8 +341,8 @@ void TrendWindow::SaveData() {
     // The data as they are at this moment; written whole or not at all.
     const QByteArray data = DataText();
     QSaveFile file(path);
-    const bool ok = file.open(QIODevice::WriteOnly) && file.write(data) == data.size() &&
-                    file.commit();
+    const bool ok =
+        file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit();
     if (!ok) {
         Prompts::instance().message(this, QStringLiteral("Nie można zapisać danych"),
                                     Prompts::Icon::Warning);

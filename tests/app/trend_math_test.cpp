@@ -17,8 +17,12 @@ TemperatureReading Reading(double t, bool error = false) {
     return r;
 }
 
-Sample Value(int64_t t, float v) { return Sample{t, v, 0}; }
-Sample Gap(int64_t t, uint8_t flag = Sample::kLinkDown) { return Sample{t, 0.0f, flag}; }
+Sample Value(int64_t t, float v) {
+    return Sample{t, v, 0};
+}
+Sample Gap(int64_t t, uint8_t flag = Sample::kLinkDown) {
+    return Sample{t, 0.0f, flag};
+}
 
 View PlotView(int64_t t0, int64_t t1, double v0, double v1, int width = 1000, int height = 300) {
     View v;
@@ -100,7 +104,7 @@ TEST(TrendHistory, LinkDownAddsAGapEverySecondAndRecoveryAddsTheReading) {
     EXPECT_TRUE(tick(true, 1, 20.0));
     int gaps = 0;
     for (int i = 0; i < 25; ++i) gaps += tick(false, 1, 20.0) ? 1 : 0;  // 2.5 s down
-    EXPECT_EQ(gaps, 3);  // at 0, 1 and 2 s
+    EXPECT_EQ(gaps, 3);                                                 // at 0, 1 and 2 s
     for (size_t i = 1; i < h.Samples().size(); ++i)
         EXPECT_EQ(h.Samples()[i].flags, Sample::kLinkDown);
     // The first reading after the outage is added even though the value and

@@ -124,9 +124,9 @@ TEST(TrendWindow, SavesTheShownReadingsInTheRegistrationFormatAndThePicture) {
 
     prompts->answerFile(dir.filePath(QStringLiteral("obraz.png")), 1);  // the name decides
     w.saveImageButton()->click();
-    EXPECT_EQ(prompts->fileRequests.back().request.filters,
-              (QStringList{QStringLiteral("Obraz PNG (*.png)"),
-                           QStringLiteral("Dokument PDF (*.pdf)")}));
+    EXPECT_EQ(
+        prompts->fileRequests.back().request.filters,
+        (QStringList{QStringLiteral("Obraz PNG (*.png)"), QStringLiteral("Dokument PDF (*.pdf)")}));
     QImage png(dir.filePath(QStringLiteral("obraz.png")));
     ASSERT_FALSE(png.isNull());
     EXPECT_GE(png.width(), 640);
@@ -227,8 +227,8 @@ TEST(TrendWindowLive, PlotsNewReadingsWithGapsForLinkLossAndErrors) {
     ASSERT_TRUE(WaitUntil([&] { return ring.back().flags == Sample::kError; }, 10000));
     meter.sim().ModifyState([](SimMeterState& s) { s.temperatureError = false; });
     ASSERT_TRUE(WaitUntil([&] { return ring.back().flags == 0; }, 10000));
-    ASSERT_TRUE(WaitUntil([&] { return ring.size() >= 3 && ring[ring.size() - 3].flags == 0; },
-                          10000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return ring.size() >= 3 && ring[ring.size() - 3].flags == 0; }, 10000));
 
     w->chart()->repaint();
     testsupport::Grab(w, QStringLiteral("trend_live"));
