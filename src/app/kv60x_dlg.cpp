@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,9 +12,11 @@
 #include <QStyle>
 #include <QScopedValueRollback>
 #include <QVBoxLayout>
+#include <chrono>
 #include <climits>
 #include <ctime>
 
+#include "app/trend_window.h"
 #include "serial/com_dlg.h"
 #include "characteristics/char_dialogs.h"
 #include "service/memory_dlg.h"
@@ -58,7 +61,8 @@ const std::vector<MenuGroup>& MenuGroups() {
          false,
          {{Ckv60xDlg::kCmdColors, "Kolory"},
           {Ckv60xDlg::kCmdFonts, "Czcionki"},
-          {Ckv60xDlg::kCmdTopmost, "Zawsze na wierzchu"}}},
+          {Ckv60xDlg::kCmdTopmost, "Zawsze na wierzchu"},
+          {Ckv60xDlg::kCmdTrend, "Wykres temperatury"}}},
         {"Ustawienia",
          false,
          {{Ckv60xDlg::kCmdPort, "Port szeregowy"},
@@ -153,6 +157,8 @@ Ckv60xDlg::~Ckv60xDlg() {
     m_registrationStartTimer.stop();
     m_registrationTimer.stop();
     m_portSelectionTimer.stop();
+    // The trend window reads m_trend, which goes before the children do.
+    delete m_trendWindow;
     // Stops the polling thread and releases the port before the widgets go.
     m_driver.Disconnect();
 }
@@ -220,6 +226,7 @@ void Ckv60xDlg::BuildMenu() {
     on(kCmdColors, &Ckv60xDlg::OnColors);
     on(kCmdFonts, &Ckv60xDlg::OnFonts);
     on(kCmdTopmost, &Ckv60xDlg::ToggleTopmost);
+    on(kCmdTrend, &Ckv60xDlg::OnTrendWindow);
     on(kCmdPort, &Ckv60xDlg::RunPortSelection);
     on(kCmdLogFile, &Ckv60xDlg::OnLogFileSettings);
     on(kCmdPanelInfo, &Ckv60xDlg::OnPanelInfo);
@@ -479,6 +486,16 @@ void Ckv60xDlg::Refresh() {
     m_driver.GetCharacteristicCount(count);
     m_driver.GetServiceData(m_records.serviceData);
 
+    // The trend gets one entry per new reading, not one per tick.
+    const int64_t steadyMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
+    if (m_trend.Feed(connectedNow, m_driver.CompletedCycles(), m_records.temperature, steadyMs,
+                     QDateTime::currentMSecsSinceEpoch()) &&
+        m_trendWindow) {
+        m_trendWindow->OnNewEntry();
+    }
+
     if (connectedNow != m_connected) {
         m_connected = connectedNow;
         LayOut();
@@ -644,7 +661,20 @@ void Ckv60xDlg::StopRegistration() {
 
 // ---- menu commands -------------------------------------------------------------
 
-void Ckv60xDlg::OnColors() { RunColorsCommand(this, m_display); }
+void Ckv60xDlg::OnColors() {
+    RunColorsCommand(this, m_display);
+    if (m_trendWindow)
+        m_trendWindow->SetColors(m_display->backgroundColor(), m_display->textColor());
+}
+
+void Ckv60xDlg::OnTrendWindow() {
+    if (!m_trendWindow) m_trendWindow = new TrendWindow(&m_trend, this);
+    m_trendWindow->SetColors(m_display->backgroundColor(), m_display->textColor());
+    m_trendWindow->show();
+    m_trendWindow->OnNewEntry();
+    m_trendWindow->raise();
+    m_trendWindow->activateWindow();
+}
 
 void Ckv60xDlg::OnFonts() { RunFontsCommand(this, m_display); }
 

@@ -11,6 +11,7 @@
 #include "app/main_layout.h"
 #include "app/registration.h"
 #include "app/status_text.h"
+#include "app/trend_window.h"
 #include "meter/kv60x_driver.h"
 #include "serial/wait_com_dlg.h"
 
@@ -35,6 +36,7 @@ public:
         kCmdColors = 32772,
         kCmdFonts = 32773,
         kCmdTopmost = 32785,
+        kCmdTrend = 32830,
         kCmdPort = 32775,
         kCmdLogFile = 32776,
         kCmdPanelInfo = 32781,
@@ -106,6 +108,9 @@ public:
     // The registration settings as the dialog gets them (comment included).
     LogFileSettings LogSettings() const;
     QString lastStatusText() const { return m_lastStatusText; }
+    // The readings of this run, and the trend window once it has been opened.
+    const trendmath::TrendHistory& trendHistory() const { return m_trend; }
+    TrendWindow* trendWindow() const { return m_trendWindow; }
 
     CColorStatic* valueDisplay() const { return m_display; }
     CInfoBmp* statusIcon() const { return m_icon; }
@@ -135,6 +140,8 @@ public slots:
     void OnHelp();
     void OnAbout();
     void OnStartupMemory();
+    // "Wykres temperatury": opens the trend window, or raises it.
+    void OnTrendWindow();
     // "Rejestracja do pliku": the settings dialog, then the file and timer 1034.
     void OnLogFileSettings();
     // Commands whose dialogs come later; each says so for now.
@@ -191,6 +198,7 @@ private:
     QString m_lastStatusText;
     QString m_lastServiceText;
     StatusInputs m_records;  // the copies of the last refresh
+    trendmath::TrendHistory m_trend;  // every reading of the run, for the trend window
     CWaitComDlg::Job m_portLister;
 
     // Registration to file.
@@ -208,6 +216,7 @@ private:
     QLabel* m_serviceLabel = nullptr;
     QLineEdit* m_serviceText = nullptr;
     CColorStatic* m_display = nullptr;
+    QPointer<TrendWindow> m_trendWindow;  // made on first use, a child of this window
 
     QTimer m_refreshTimer;            // 1035
     QTimer m_registrationStartTimer;  // 1036, one-shot

@@ -180,7 +180,8 @@ TEST(MainWindow, MenusTitlesAndTopmostInBothModes) {
         EXPECT_EQ(w.dlg.windowTitle(), QStringLiteral("KV60X"));
         EXPECT_EQ(MenuLayout(w.dlg.menu()),
                   (QStringList{
-                      "Program: Zamknij", "Widok: Kolory, Czcionki, Zawsze na wierzchu",
+                      "Program: Zamknij",
+                      "Widok: Kolory, Czcionki, Zawsze na wierzchu, Wykres temperatury",
                       "Ustawienia: Port szeregowy, Rejestracja do pliku",
                       "Panel: Informacje, Charakterystyki wszystkich materiałów, "
                       "Charakterystyka wybranego materiału",
