@@ -246,7 +246,7 @@ void MeterSimulator::EraseSlot(int slot) {
 
 std::vector<std::string> MeterSimulator::ReceivedLines() const {
     std::lock_guard<std::mutex> lock(m_lock);
-    return m_received;
+    return std::vector<std::string>(m_received.begin(), m_received.end());
 }
 
 size_t MeterSimulator::CountReceived(const std::string& prefix) const {
@@ -470,6 +470,7 @@ std::string MeterSimulator::Answer(const std::string& line) {
 
 void MeterSimulator::HandleLine(const std::string& line, int64_t arrivedUs) {
     m_received.push_back(line);
+    while (m_received.size() > m_sentHistory) m_received.pop_front();
     if (line == m_lastLine) {
         ++m_sameLineCount;
     } else {

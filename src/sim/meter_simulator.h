@@ -97,13 +97,14 @@ public:
     CharRecData SlotRecord(int slot) const;
     void EraseSlot(int slot);
 
-    // Every command line received (without CR LF), in order.
+    // The command lines received (without CR LF), in order; the most recent
+    // lines are kept, as many as the history of sent lines.
     std::vector<std::string> ReceivedLines() const;
     // How many received lines begin with prefix.
     size_t CountReceived(const std::string& prefix) const;
     void ClearReceived();
     // The lines sent (CR LF included), in order, answers and unsolicited lines.
-    // The most recent kSentHistory lines are kept.
+    // The most recent kSentHistory lines (or SetSentHistory's number) are kept.
     static constexpr size_t kSentHistory = 20000;
     std::vector<std::string> SentLines() const;
     void ClearSent();
@@ -143,7 +144,7 @@ private:
     SimMeterState m_state;
     SimFaults m_faults;
     std::vector<Image> m_slots;
-    std::vector<std::string> m_received;
+    std::deque<std::string> m_received;  // the most recent lines, as many as m_sentHistory
     std::deque<std::string> m_sent;
     uint64_t m_sentDropped = 0;  // lines dropped from the front of m_sent
     size_t m_sentHistory = kSentHistory;
