@@ -1,5 +1,7 @@
 #include "app/trend_window.h"
 
+#include "ui/picture_export.h"
+
 #include <QComboBox>
 #include <QDateTime>
 #include <QFileInfo>
@@ -32,7 +34,6 @@ const QString kPngFilter = QStringLiteral("Obraz PNG (*.png)");
 const QString kPdfFilter = QStringLiteral("Dokument PDF (*.pdf)");
 const QString kCsvFilter = QStringLiteral("Lista CSV (*.csv)");
 const QString kTxtFilter = QStringLiteral("Plik tekstowy (*.txt)");
-constexpr int kPdfDpi = 96;
 
 QColor Blend(const QColor& a, const QColor& b, double share) {
     return QColor::fromRgbF(a.redF() * share + b.redF() * (1 - share),
@@ -247,26 +248,8 @@ void TrendWindow::UpdateStats() {
 
 bool TrendWindow::WriteImage(QIODevice& out, ImageFormat format, QSize size) const {
     if (size.width() < 640 || size.height() < 400) size = size.expandedTo(QSize(640, 400));
-    if (format == ImageFormat::Png) {
-        QImage image(size, QImage::Format_RGB32);
-        {
-            QPainter p(&image);
-            m_chart->DrawChart(p, QRect(QPoint(0, 0), size));
-        }
-        return image.save(&out, "PNG");
-    }
-    QPdfWriter writer(&out);
-    writer.setResolution(kPdfDpi);
-    writer.setCreator(QStringLiteral("kv60x"));
-    writer.setTitle(kTitle);
-    const QSizeF points = QSizeF(size) * 72.0 / kPdfDpi;
-    writer.setPageLayout(
-        QPageLayout(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch),
-                    QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-    QPainter p;
-    if (!p.begin(&writer)) return false;
-    m_chart->DrawChart(p, QRect(QPoint(0, 0), size));
-    return p.end();
+    return WritePicture(out, format, size, kTitle,
+                        [this](QPainter& p, const QRect& area) { m_chart->DrawChart(p, area); });
 }
 
 QByteArray TrendWindow::DataText() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/picture_export.h"
+
 #include <QColor>
 #include <QString>
 #include <QWidget>
@@ -64,7 +66,7 @@ private:
 class TrendWindow : public QWidget {
     Q_OBJECT
 public:
-    enum class ImageFormat { Png, Pdf };
+    using ImageFormat = PictureFormat;
 
     static inline const QString kTitle = QStringLiteral("Wykres temperatury");
 

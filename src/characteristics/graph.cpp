@@ -1,5 +1,7 @@
 #include "characteristics/graph.h"
 
+#include "ui/picture_export.h"
+
 #include <QFontMetrics>
 #include <QImage>
 #include <QMetaObject>
@@ -37,7 +39,6 @@ QPoint At(const Pixel& px) {
 }
 
 // Resolution of the saved PDF: one graph pixel is one 1/96 inch.
-constexpr int kPdfDpi = 96;
 
 }  // namespace
 
@@ -299,27 +300,9 @@ void CGraph::leaveEvent(QEvent* event) {
 }
 
 bool CGraph::WriteImage(QIODevice& out, ImageFormat format, QSize size) {
-    if (size.isEmpty()) return false;
-    if (format == ImageFormat::Png) {
-        QImage image(size, QImage::Format_RGB32);
-        {
-            QPainter p(&image);
-            DrawPicture(p, QRect(QPoint(0, 0), size));
-        }
-        return image.save(&out, "PNG");
-    }
-    QPdfWriter writer(&out);
-    writer.setResolution(kPdfDpi);
-    writer.setCreator(QStringLiteral("kv60x"));
-    writer.setTitle(m_legend.isEmpty() ? QStringLiteral("Wykres charakterystyki") : m_legend);
-    const QSizeF points = QSizeF(size) * 72.0 / kPdfDpi;
-    writer.setPageLayout(
-        QPageLayout(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch),
-                    QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-    QPainter p;
-    if (!p.begin(&writer)) return false;
-    DrawPicture(p, QRect(QPoint(0, 0), size));
-    return p.end();
+    const QString title = m_legend.isEmpty() ? QStringLiteral("Wykres charakterystyki") : m_legend;
+    return WritePicture(out, format, size, title,
+                        [this](QPainter& p, const QRect& area) { DrawPicture(p, area); });
 }
 
 bool CGraph::SaveImage(const QString& path, ImageFormat format) {

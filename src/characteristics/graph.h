@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/picture_export.h"
+
 #include <QColor>
 #include <QFont>
 #include <QPixmap>
@@ -30,7 +32,7 @@ public:
         int mark = 0;
     };
 
-    enum class ImageFormat { Png, Pdf };
+    using ImageFormat = PictureFormat;
 
     explicit CGraph(QWidget* parent = nullptr);
     ~CGraph() override;
