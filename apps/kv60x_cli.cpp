@@ -16,7 +16,9 @@ std::atomic<bool> g_stop{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
 
 // Only sets the flag; the commands look at it between their steps.
-void OnStopSignal(int) { g_stop.store(true); }
+void OnStopSignal(int) {
+    g_stop.store(true);
+}
 
 void WriteAll(FILE* f, const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), f);

@@ -82,7 +82,8 @@ CharRecData RandomRecord(std::mt19937& rng, int slot) {
         r.RH[i] = static_cast<float>(i * 2.5 + (rng() % 100) / 100.0);
         r.VALUE[i] = static_cast<float>(i * 0.75 + (rng() % 1000) / 1000.0);
     }
-    for (double& c : r.COMPENS) c = static_cast<float>((static_cast<int>(rng() % 2000) - 1000) / 997.0);
+    for (double& c : r.COMPENS)
+        c = static_cast<float>((static_cast<int>(rng() % 2000) - 1000) / 997.0);
     for (char* t : {r.CODE, r.NAME, r.CERTIFICATE, r.DESC}) {
         const size_t len = t == r.CODE ? 3 : t == r.NAME ? 10 : t == r.CERTIFICATE ? 15 : 40;
         for (size_t k = 0; k < len; ++k) t[k] = static_cast<char>('A' + rng() % 26);
@@ -111,12 +112,17 @@ int main(int argc, char** argv) {
     bool unplug = false;
     bool realTiming = false;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) seconds = std::atoi(argv[++i]);
-        else if (!std::strcmp(argv[i], "--seed") && i + 1 < argc) seed = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
-        else if (!std::strcmp(argv[i], "--unplug")) unplug = true;
-        else if (!std::strcmp(argv[i], "--real-timing")) realTiming = true;
+        if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
+            seconds = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--seed") && i + 1 < argc)
+            seed = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+        else if (!std::strcmp(argv[i], "--unplug"))
+            unplug = true;
+        else if (!std::strcmp(argv[i], "--real-timing"))
+            realTiming = true;
         else {
-            std::fprintf(stderr, "usage: kv60x_soak [--seconds N] [--seed S] [--unplug] [--real-timing]\n");
+            std::fprintf(stderr,
+                         "usage: kv60x_soak [--seconds N] [--seed S] [--unplug] [--real-timing]\n");
             return 2;
         }
     }
@@ -162,8 +168,8 @@ int main(int argc, char** argv) {
     // An operation may wait for the exchanges of the other workers and of the
     // polling before its own (a write and its re-read): beyond that it hangs.
     const int64_t commandMs = static_cast<int64_t>(timing.attempts) * timing.replyTimeoutMs;
-    const int64_t opBoundMs = 2 * commandMs + 3 * commandMs + 2 * timing.replyTimeoutMs +
-                              timing.charWritePauseMs + 2000;
+    const int64_t opBoundMs =
+        2 * commandMs + 3 * commandMs + 2 * timing.replyTimeoutMs + timing.charWritePauseMs + 2000;
     const auto deadline = Clock::now() + std::chrono::seconds(seconds);
 
     // Values the meter has sent in acceptable answers, per record kind.
@@ -180,7 +186,8 @@ int main(int argc, char** argv) {
             const DecodeResult r = DecodeReply(line.data(), line.size(), s, 0);
             if (r.code != 0) continue;
             if (r.kind == ReplyKind::SerialNumber) seenSerials.insert(s.serialNumber.serialNumber);
-            if (r.kind == ReplyKind::Temperature) seenTemperatures.insert(s.temperature.temperature);
+            if (r.kind == ReplyKind::Temperature)
+                seenTemperatures.insert(s.temperature.temperature);
             if (r.kind == ReplyKind::Identity) seenModels.insert(s.identity.model);
         }
         scanned = end;
@@ -192,16 +199,36 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100 + rng() % 700));
             SimFaults f;
             switch (rng() % 10) {
-                case 0: break;
-                case 1: f.silent = true; break;
-                case 2: f.lateMs = static_cast<int>(20 + rng() % (2 * timing.replyTimeoutMs)); break;
-                case 3: f.garble = true; break;
-                case 4: f.truncateTo = static_cast<int>(rng() % 12); break;
-                case 5: f.unsolicitedEveryMs = 30; f.unsolicitedLine = (rng() % 2) ? "SR9999" : "ZZ"; break;
-                case 6: f.refuseCharHeader = true; break;
-                case 7: f.refuseCharData = true; break;
-                case 8: f.badChecksum = true; break;
-                case 9: f.answerOnNth = static_cast<int>(2 + rng() % 4); break;
+                case 0:
+                    break;
+                case 1:
+                    f.silent = true;
+                    break;
+                case 2:
+                    f.lateMs = static_cast<int>(20 + rng() % (2 * timing.replyTimeoutMs));
+                    break;
+                case 3:
+                    f.garble = true;
+                    break;
+                case 4:
+                    f.truncateTo = static_cast<int>(rng() % 12);
+                    break;
+                case 5:
+                    f.unsolicitedEveryMs = 30;
+                    f.unsolicitedLine = (rng() % 2) ? "SR9999" : "ZZ";
+                    break;
+                case 6:
+                    f.refuseCharHeader = true;
+                    break;
+                case 7:
+                    f.refuseCharData = true;
+                    break;
+                case 8:
+                    f.badChecksum = true;
+                    break;
+                case 9:
+                    f.answerOnNth = static_cast<int>(2 + rng() % 4);
+                    break;
             }
             sim.SetFaults(f);
             ++st.faultChanges;
@@ -226,7 +253,8 @@ int main(int argc, char** argv) {
             const int r = driver.ReadCharacteristic(slot, rec);
             const int64_t ms = MsSince(t0);
             st.Max(st.maxReadMs, ms);
-            if (ms > opBoundMs) st.Violation("characteristic read took " + std::to_string(ms) + " ms");
+            if (ms > opBoundMs)
+                st.Violation("characteristic read took " + std::to_string(ms) + " ms");
             if (r != 0) {
                 ++st.readsFailed;
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -239,9 +267,12 @@ int main(int argc, char** argv) {
                 if (found) break;
                 if (line.compare(0, 2, "CR") != 0) continue;
                 MeterState s;
-                if (DecodeReply(line.data(), line.size(), s, 0).code == 0 && s.slot == rec) found = true;
+                if (DecodeReply(line.data(), line.size(), s, 0).code == 0 && s.slot == rec)
+                    found = true;
             }
-            if (!found) st.Violation("read a characteristic the meter did not send (slot " + std::to_string(slot) + ")");
+            if (!found)
+                st.Violation("read a characteristic the meter did not send (slot " +
+                             std::to_string(slot) + ")");
         }
     });
 
@@ -254,11 +285,13 @@ int main(int argc, char** argv) {
             const int r = driver.WriteCharacteristic(rec);
             const int64_t ms = MsSince(t0);
             st.Max(st.maxWriteMs, ms);
-            if (ms > opBoundMs) st.Violation("characteristic write took " + std::to_string(ms) + " ms");
+            if (ms > opBoundMs)
+                st.Violation("characteristic write took " + std::to_string(ms) + " ms");
             if (r == 0) {
                 ++st.writesOk;
                 if (!(sim.SlotImage(slot) == EncodeCharImage(rec))) {
-                    st.Violation("write of slot " + std::to_string(slot) + " confirmed but not stored");
+                    st.Violation("write of slot " + std::to_string(slot) +
+                                 " confirmed but not stored");
                 }
             } else {
                 ++st.writesFailed;
@@ -273,11 +306,19 @@ int main(int argc, char** argv) {
             const auto t0 = Clock::now();
             int r = 0;
             switch (rng() % 4) {
-                case 0: r = driver.WriteSerialNumber(static_cast<int>(1 + rng() % 9999)); break;
-                case 1: r = driver.WriteStartupDate(static_cast<uint16_t>(2000 + rng() % 100),
-                                                    static_cast<uint8_t>(1 + rng() % 12)); break;
-                case 2: r = driver.WriteElectrodeCoefficient((rng() % 1000) / 100.0); break;
-                case 3: r = driver.WriteVersionLetter(static_cast<char>('A' + rng() % 4)); break;
+                case 0:
+                    r = driver.WriteSerialNumber(static_cast<int>(1 + rng() % 9999));
+                    break;
+                case 1:
+                    r = driver.WriteStartupDate(static_cast<uint16_t>(2000 + rng() % 100),
+                                                static_cast<uint8_t>(1 + rng() % 12));
+                    break;
+                case 2:
+                    r = driver.WriteElectrodeCoefficient((rng() % 1000) / 100.0);
+                    break;
+                case 3:
+                    r = driver.WriteVersionLetter(static_cast<char>('A' + rng() % 4));
+                    break;
             }
             const int64_t ms = MsSince(t0);
             st.Max(st.maxServiceMs, ms);
@@ -299,8 +340,10 @@ int main(int argc, char** argv) {
         driver.GetIdentity(id);
         scanSent();  // lines decoded between the two scans
         std::lock_guard<std::mutex> lock(seenLock);
-        if (sn.valid && !seenSerials.count(sn.serialNumber)) st.Violation("serial number never sent");
-        if (t.valid && !seenTemperatures.count(t.temperature)) st.Violation("temperature never sent");
+        if (sn.valid && !seenSerials.count(sn.serialNumber))
+            st.Violation("serial number never sent");
+        if (t.valid && !seenTemperatures.count(t.temperature))
+            st.Violation("temperature never sent");
         if (id.valid && !seenModels.count(id.model)) st.Violation("model never sent");
     }
 
@@ -313,7 +356,8 @@ int main(int argc, char** argv) {
     // Faults are over: the next complete cycle brings the status back to 0.
     const auto calm = Clock::now();
     const uint64_t cyclesAtCalm = driver.CompletedCycles();
-    while ((driver.GetStatus() != 0 || driver.CompletedCycles() == cyclesAtCalm) && MsSince(calm) < 30000) {
+    while ((driver.GetStatus() != 0 || driver.CompletedCycles() == cyclesAtCalm) &&
+           MsSince(calm) < 30000) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     const int64_t recoveryMs = MsSince(calm);
@@ -334,8 +378,8 @@ int main(int argc, char** argv) {
                 (unsigned long long)st.writesOk.load(), (unsigned long long)st.writesFailed.load(),
                 (long long)st.maxWriteMs.load());
     std::printf("service writes: %llu ok, %llu failed, longest %lld ms\n",
-                (unsigned long long)st.serviceOk.load(), (unsigned long long)st.serviceFailed.load(),
-                (long long)st.maxServiceMs.load());
+                (unsigned long long)st.serviceOk.load(),
+                (unsigned long long)st.serviceFailed.load(), (long long)st.maxServiceMs.load());
     std::printf("operation bound: %lld ms\n", (long long)opBoundMs);
     std::printf("status back to 0 after %lld ms (bound %lld ms)\n", (long long)recoveryMs,
                 (long long)cycleBoundMs);

@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
     uint64_t in0 = sim.BytesReceived(), out0 = sim.BytesSent();
     auto start = std::chrono::steady_clock::now();
     int failures = 0;
-    for (int i = 0; i < slotCount; ++i) failures += driver.ReadCharacteristic(i, table[static_cast<size_t>(i)]) != 0;
+    for (int i = 0; i < slotCount; ++i)
+        failures += driver.ReadCharacteristic(i, table[static_cast<size_t>(i)]) != 0;
     double measured = Seconds(start);
     uint64_t bytes = (sim.BytesReceived() - in0) + (sim.BytesSent() - out0);
     double wire = bytes * 11.0 / 9600.0;

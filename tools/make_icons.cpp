@@ -40,10 +40,10 @@ QImage Information() {
     const QColor blue(0, 70, 200);
     p.setPen(Qt::NoPen);
     p.setBrush(blue);
-    p.drawEllipse(QRectF(10.5, 3.5, 3, 3));       // the dot
-    p.drawRect(QRectF(10.5, 7.5, 3, 7.5));         // the stem
-    p.drawRect(QRectF(9, 7.5, 2, 1.5));            // serif left at the top
-    p.drawRect(QRectF(9, 13.5, 6, 1.5));           // foot
+    p.drawEllipse(QRectF(10.5, 3.5, 3, 3));  // the dot
+    p.drawRect(QRectF(10.5, 7.5, 3, 7.5));   // the stem
+    p.drawRect(QRectF(9, 7.5, 2, 1.5));      // serif left at the top
+    p.drawRect(QRectF(9, 13.5, 6, 1.5));     // foot
     return img;
 }
 

@@ -115,8 +115,8 @@ bool Ckv60xApp::Start() {
 
     m_window = std::make_unique<Ckv60xDlg>(m_options.service);
 
-    m_configPath = m_options.configFile.isEmpty() ? ResolveConfigPath(m_arguments)
-                                                  : m_options.configFile;
+    m_configPath =
+        m_options.configFile.isEmpty() ? ResolveConfigPath(m_arguments) : m_options.configFile;
     m_ini = std::make_unique<CIniEx>(4);
     m_configOpened = m_ini->Open(m_configPath, true, true, true) != 0;
     m_window->LoadSettings(m_configOpened ? LoadAppSettings(*m_ini) : ConstructionSettings());
@@ -141,9 +141,9 @@ void Ckv60xApp::Finish() {
     QScreen* screen = m_window->screen() ? m_window->screen() : QGuiApplication::primaryScreen();
     if (screen) {
         const QRect g = screen->geometry();
-        const WindowRect r = ClampWindowRect(
-            WindowRect{s.windowLeft, s.windowTop, s.windowRight, s.windowBottom}, g.width(),
-            g.height());
+        const WindowRect r =
+            ClampWindowRect(WindowRect{s.windowLeft, s.windowTop, s.windowRight, s.windowBottom},
+                            g.width(), g.height());
         s.windowLeft = r.left;
         s.windowTop = r.top;
         s.windowRight = r.right;

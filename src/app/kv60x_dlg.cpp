@@ -8,17 +8,17 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStyle>
-#include <QScopedValueRollback>
 #include <QVBoxLayout>
 #include <chrono>
 #include <climits>
 #include <ctime>
 
 #include "app/trend_window.h"
-#include "serial/com_dlg.h"
 #include "characteristics/char_dialogs.h"
+#include "serial/com_dlg.h"
 #include "service/memory_dlg.h"
 #include "service/service_dialogs.h"
 #include "ui/about_dlg.h"
@@ -377,7 +377,9 @@ void Ckv60xDlg::SetTopmost(bool on) {
     }
 }
 
-void Ckv60xDlg::ToggleTopmost() { SetTopmost(!m_topmost); }
+void Ckv60xDlg::ToggleTopmost() {
+    SetTopmost(!m_topmost);
+}
 
 void Ckv60xDlg::ApplyServiceData(bool shown) {
     m_serviceDataShown = shown;
@@ -388,7 +390,9 @@ void Ckv60xDlg::ApplyServiceData(bool shown) {
     LayOut();
 }
 
-void Ckv60xDlg::ToggleServiceData() { ApplyServiceData(!m_serviceDataShown); }
+void Ckv60xDlg::ToggleServiceData() {
+    ApplyServiceData(!m_serviceDataShown);
+}
 
 // ---- layout and window rectangle ---------------------------------------------
 
@@ -397,9 +401,9 @@ void Ckv60xDlg::LayOut() {
     const int border = ClampBorder(style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
     const int labelWidth =
         m_serviceLabel->fontMetrics().horizontalAdvance(m_serviceLabel->text()) + 4;
-    const MainLayout l = ComputeMainLayout(m_client->width(), m_client->height(),
-                                           m_statusLineHeight, m_serviceDataShown, border,
-                                           labelWidth);
+    const MainLayout l =
+        ComputeMainLayout(m_client->width(), m_client->height(), m_statusLineHeight,
+                          m_serviceDataShown, border, labelWidth);
     m_icon->setGeometry(l.icon);
     m_statusText->setGeometry(l.statusText);
     m_serviceLabel->setGeometry(l.serviceLabel);
@@ -519,9 +523,15 @@ void Ckv60xDlg::UpdateStatusText() {
     m_records.registrationFailing = m_logFile.IsOpen() && m_logFile.Failing();
     const StatusLine s = ComposeStatusLine(m_records);
     switch (s.icon) {
-        case StatusIcon::Information: m_icon->ShowInformation(); break;
-        case StatusIcon::Warning: m_icon->ShowWarning(); break;
-        case StatusIcon::Error: m_icon->ShowError(); break;
+        case StatusIcon::Information:
+            m_icon->ShowInformation();
+            break;
+        case StatusIcon::Warning:
+            m_icon->ShowWarning();
+            break;
+        case StatusIcon::Error:
+            m_icon->ShowError();
+            break;
     }
     if (s.text != m_lastStatusText) {
         m_lastStatusText = s.text;
@@ -676,20 +686,38 @@ void Ckv60xDlg::OnTrendWindow() {
     m_trendWindow->activateWindow();
 }
 
-void Ckv60xDlg::OnFonts() { RunFontsCommand(this, m_display); }
+void Ckv60xDlg::OnFonts() {
+    RunFontsCommand(this, m_display);
+}
 
-void Ckv60xDlg::OnHelp() { HelpWindow::ShowHelp(this); }
+void Ckv60xDlg::OnHelp() {
+    HelpWindow::ShowHelp(this);
+}
 
-void Ckv60xDlg::OnAbout() { ShowAboutBox(this); }
+void Ckv60xDlg::OnAbout() {
+    ShowAboutBox(this);
+}
 
 void Ckv60xDlg::OnStartupMemory() {
     CMemoryDlg dlg(&m_driver, this);
     dlg.exec();
 }
 
-void Ckv60xDlg::OnPanelInfo() { RunPanelInfoDlg(this, &m_driver); }
-void Ckv60xDlg::OnCharacteristicsTable() { RunCharTable(this, &m_driver, m_serviceMode); }
-void Ckv60xDlg::OnSelectedCharacteristic() { RunCharRecByNumber(this, &m_driver, m_serviceMode); }
-void Ckv60xDlg::OnStartupDate() { RunCalDlg(this, &m_driver); }
-void Ckv60xDlg::OnSerialNumber() { RunSerialNumberDlg(this, &m_driver); }
-void Ckv60xDlg::OnElectrodeCoefficient() { RunElectrodeDlg(this, &m_driver); }
+void Ckv60xDlg::OnPanelInfo() {
+    RunPanelInfoDlg(this, &m_driver);
+}
+void Ckv60xDlg::OnCharacteristicsTable() {
+    RunCharTable(this, &m_driver, m_serviceMode);
+}
+void Ckv60xDlg::OnSelectedCharacteristic() {
+    RunCharRecByNumber(this, &m_driver, m_serviceMode);
+}
+void Ckv60xDlg::OnStartupDate() {
+    RunCalDlg(this, &m_driver);
+}
+void Ckv60xDlg::OnSerialNumber() {
+    RunSerialNumberDlg(this, &m_driver);
+}
+void Ckv60xDlg::OnElectrodeCoefficient() {
+    RunElectrodeDlg(this, &m_driver);
+}

@@ -182,10 +182,10 @@ private:
     bool m_geometryPending = false;  // the loaded rectangle still needs the frame size
 
     // Settings.
-    AppSettings m_settings;  // as loaded; the live values below take precedence
-    int m_portNr = 0;            // the port in use (PORT_NR)
-    int m_configuredPort = 0;    // what goes back into the configuration
-    int m_startupPort = 0;       // --port / --demo
+    AppSettings m_settings;    // as loaded; the live values below take precedence
+    int m_portNr = 0;          // the port in use (PORT_NR)
+    int m_configuredPort = 0;  // what goes back into the configuration
+    int m_startupPort = 0;     // --port / --demo
     WindowRect m_windowRect;
     bool m_topmost = false;
 
@@ -197,7 +197,7 @@ private:
     int m_connectCount = 0;
     QString m_lastStatusText;
     QString m_lastServiceText;
-    StatusInputs m_records;  // the copies of the last refresh
+    StatusInputs m_records;           // the copies of the last refresh
     trendmath::TrendHistory m_trend;  // every reading of the run, for the trend window
     CWaitComDlg::Job m_portLister;
 

@@ -84,7 +84,8 @@ CLogFileDlg::CLogFileDlg(const LogFileSettings& settings, QWidget* parent)
     m_sepLabel = new QLabel(QStringLiteral("Separator kolumn:"), this);
     m_sepGroup = new QButtonGroup(this);
     const QString sepTexts[4] = {QStringLiteral("Tabulator"), QStringLiteral("Przecinek"),
-                                 QStringLiteral("Średnik"), QStringLiteral("Wg ustawień lokalnych")};
+                                 QStringLiteral("Średnik"),
+                                 QStringLiteral("Wg ustawień lokalnych")};
     for (int i = 0; i < 4; ++i) {
         m_sepRadios[i] = Radio(sepTexts[i], m_sepLabel->text(), this);
         m_sepGroup->addButton(m_sepRadios[i], i);
@@ -214,7 +215,9 @@ void CLogFileDlg::OnIntervalEdited() {
     m_settings.fileInterval = seconds;
 }
 
-void CLogFileDlg::OnFileNameEdited() { m_settings.fileName = m_fileName->text(); }
+void CLogFileDlg::OnFileNameEdited() {
+    m_settings.fileName = m_fileName->text();
+}
 
 void CLogFileDlg::OnBrowse() {
     Prompts::FileRequest req;

@@ -18,10 +18,12 @@ WindowRect ClampWindowRect(WindowRect r, int screenWidth, int screenHeight) {
     return r;
 }
 
-int ClampBorder(int frameWidth) { return std::clamp(frameWidth, 6, 20); }
+int ClampBorder(int frameWidth) {
+    return std::clamp(frameWidth, 6, 20);
+}
 
-MainLayout ComputeMainLayout(int cx, int cy, int statusLineHeight, bool serviceLineShown,
-                             int b, int serviceLabelWidth) {
+MainLayout ComputeMainLayout(int cx, int cy, int statusLineHeight, bool serviceLineShown, int b,
+                             int serviceLabelWidth) {
     const int labelWidth = std::max(90, serviceLabelWidth);
     MainLayout l;
     l.icon = RectLTRB(b, b, b + 24, b + 24);

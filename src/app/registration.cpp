@@ -18,22 +18,31 @@ QChar LocaleDecimalSign() {
     return d.isEmpty() ? QChar('.') : d.at(0);
 }
 
-QChar LocaleListSeparator() { return LocaleDecimalSign() == QChar(',') ? QChar(';') : QChar(','); }
+QChar LocaleListSeparator() {
+    return LocaleDecimalSign() == QChar(',') ? QChar(';') : QChar(',');
+}
 
 QChar RegistrationSeparator(int sepFormat) {
     switch (sepFormat) {
-        case 1: return QChar('\t');
-        case 2: return QChar(',');
-        case 3: return QChar(';');
-        default: return LocaleListSeparator();
+        case 1:
+            return QChar('\t');
+        case 2:
+            return QChar(',');
+        case 3:
+            return QChar(';');
+        default:
+            return LocaleListSeparator();
     }
 }
 
 QChar RegistrationDecimalSign(int decSeparator) {
     switch (decSeparator) {
-        case 1: return QChar(',');
-        case 2: return QChar('.');
-        default: return LocaleDecimalSign();
+        case 1:
+            return QChar(',');
+        case 2:
+            return QChar('.');
+        default:
+            return LocaleDecimalSign();
     }
 }
 
@@ -52,7 +61,9 @@ QString RegistrationValue(const TemperatureReading& reading, bool linkUp, QChar 
     return text;
 }
 
-RegistrationFile::~RegistrationFile() { Close(); }
+RegistrationFile::~RegistrationFile() {
+    Close();
+}
 
 RegistrationFile::OpenResult RegistrationFile::Open(const QString& path) {
     Close();
@@ -107,7 +118,8 @@ bool RegistrationFile::WriteWhole(const QByteArray& bytes) {
     const off_t before = ::lseek(m_fd, 0, SEEK_END);
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(m_fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(m_fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             // Take back a part that did get out, so the file ends in a whole line.

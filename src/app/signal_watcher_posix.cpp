@@ -1,11 +1,11 @@
 #include "app/signal_watcher.h"
 
-#include <QSocketNotifier>
-#include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <csignal>
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <QDialog>
 
 #include "characteristics/char_dialog_hooks.h"
-#include "characteristics/char_rec_graph_dlg.h"
-#include "characteristics/list_ctrl_print.h"
 #include "characteristics/char_rec_dlg.h"
+#include "characteristics/char_rec_graph_dlg.h"
 #include "characteristics/char_rec_select_dlg.h"
 #include "characteristics/char_table_dlg.h"
+#include "characteristics/list_ctrl_print.h"
 
 CharDialogHooks& DefaultCharDialogHooks() {
     // "Wykres" opens the graph window, "Drukuj" prints the list.

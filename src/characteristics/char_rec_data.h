@@ -39,4 +39,6 @@ CharRecData MakeEmptySlot(int index);
 
 // Field-by-field equality (every byte of the texts, exact doubles).
 bool operator==(const CharRecData& a, const CharRecData& b);
-inline bool operator!=(const CharRecData& a, const CharRecData& b) { return !(a == b); }
+inline bool operator!=(const CharRecData& a, const CharRecData& b) {
+    return !(a == b);
+}

@@ -31,8 +31,12 @@ struct CliEnv {
     bool progress = false;
 
     bool Stopped() const { return stop && stop->load(); }
-    void Out(const QString& text) const { if (out) out(text.toUtf8()); }
-    void Err(const QString& text) const { if (err) err(text.toUtf8()); }
+    void Out(const QString& text) const {
+        if (out) out(text.toUtf8());
+    }
+    void Err(const QString& text) const {
+        if (err) err(text.toUtf8());
+    }
 };
 
 // Runs one command line (without the program name). Returns the exit code.

@@ -16,7 +16,9 @@
 
 namespace {
 
-QString Text(const char* field, int length) { return FixedFieldToUnicode(field, length); }
+QString Text(const char* field, int length) {
+    return FixedFieldToUnicode(field, length);
+}
 
 }  // namespace
 
@@ -24,17 +26,23 @@ QByteArray JsonQuoted(const QString& s) {
     QByteArray out = "\"";
     for (const QChar c : s) {
         const char16_t u = c.unicode();
-        if (u == '"') out += "\\\"";
-        else if (u == '\\') out += "\\\\";
-        else if (u < 0x20 || (u >= 0x7F && u < 0xA0)) out += QString::asprintf("\\u%04x", static_cast<unsigned>(u)).toLatin1();
-        else out += QString(c).toUtf8();
+        if (u == '"')
+            out += "\\\"";
+        else if (u == '\\')
+            out += "\\\\";
+        else if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            out += QString::asprintf("\\u%04x", static_cast<unsigned>(u)).toLatin1();
+        else
+            out += QString(c).toUtf8();
     }
     return out + "\"";
 }
 
 namespace {
 
-QByteArray JsonString(const QString& s) { return JsonQuoted(s); }
+QByteArray JsonString(const QString& s) {
+    return JsonQuoted(s);
+}
 
 QByteArray NumberList(const double* values, int n) {
     QByteArray out = "[";
@@ -108,7 +116,9 @@ QString DateText(int32_t t) {
            QStringLiteral(" UTC");
 }
 
-QString YesNo(int flag) { return flag ? QStringLiteral("tak") : QStringLiteral("nie"); }
+QString YesNo(int flag) {
+    return flag ? QStringLiteral("tak") : QStringLiteral("nie");
+}
 
 QString MethodText(int method) {
     if (method == 0) return QStringLiteral("rezystancyjna");
@@ -146,7 +156,8 @@ public:
         const QJsonValue v = o.value(QLatin1String(key));
         const QJsonArray a = v.toArray();
         if (!v.isArray() || a.size() != n) {
-            return Fail(QStringLiteral("%1pole %2: oczekiwana lista %3 liczb").arg(where, key).arg(n));
+            return Fail(
+                QStringLiteral("%1pole %2: oczekiwana lista %3 liczb").arg(where, key).arg(n));
         }
         for (int i = 0; i < n; ++i) {
             if (!a.at(i).isDouble()) {
@@ -157,17 +168,22 @@ public:
         return true;
     }
 
-    bool String(const QJsonObject& o, const char* key, char* field, int length, const QString& where) {
+    bool String(const QJsonObject& o, const char* key, char* field, int length,
+                const QString& where) {
         const QJsonValue v = o.value(QLatin1String(key));
         if (!v.isString()) return Fail(QStringLiteral("%1pole %2: brak tekstu").arg(where, key));
         const QString s = v.toString();
         const QByteArray bytes = UnicodeToCp1250(s);
         if (Cp1250ToUnicode(bytes) != s) {
-            return Fail(QStringLiteral("%1pole %2: znak spoza strony kodowej 1250").arg(where, key));
+            return Fail(
+                QStringLiteral("%1pole %2: znak spoza strony kodowej 1250").arg(where, key));
         }
-        if (bytes.contains('\0')) return Fail(QStringLiteral("%1pole %2: znak NUL w tekście").arg(where, key));
+        if (bytes.contains('\0'))
+            return Fail(QStringLiteral("%1pole %2: znak NUL w tekście").arg(where, key));
         if (bytes.size() > length) {
-            return Fail(QStringLiteral("%1pole %2: tekst dłuższy niż %3 znaków").arg(where, key).arg(length));
+            return Fail(QStringLiteral("%1pole %2: tekst dłuższy niż %3 znaków")
+                            .arg(where, key)
+                            .arg(length));
         }
         std::fill(field, field + length + 1, '\0');
         std::copy(bytes.begin(), bytes.end(), field);
@@ -175,10 +191,10 @@ public:
     }
 
     bool Record(const QJsonObject& o, CharRecData* out, bool withVersion, const QString& where) {
-        static const QStringList kKeys = {"REC_NUMBER", "ENABLE",      "PASSWORD",    "COMPENSATION",
-                                          "METHOD",     "RH",          "VALUE",       "COMPENS",
-                                          "ACTIVE",     "CERTIFICATE", "CREATE_TIME", "SAVE_TIME",
-                                          "DESC",       "CODE",        "NAME",        "valid"};
+        static const QStringList kKeys = {
+            "REC_NUMBER", "ENABLE",  "PASSWORD", "COMPENSATION", "METHOD",      "RH",
+            "VALUE",      "COMPENS", "ACTIVE",   "CERTIFICATE",  "CREATE_TIME", "SAVE_TIME",
+            "DESC",       "CODE",    "NAME",     "valid"};
         for (const QString& k : o.keys()) {
             if (!kKeys.contains(k) && !(withVersion && k == QLatin1String("VERSION"))) {
                 return Fail(QStringLiteral("%1nieznane pole %2").arg(where, k));
@@ -201,7 +217,8 @@ public:
         if (!Numbers(o, "COMPENS", r.COMPENS, CharRecData::kCoefficients, where)) return false;
         if (!Integer(o, "ACTIVE", 0, 255, &d, where)) return false;
         r.ACTIVE = static_cast<uint8_t>(d);
-        if (!String(o, "CERTIFICATE", r.CERTIFICATE, CharRecData::kCertificateLen, where)) return false;
+        if (!String(o, "CERTIFICATE", r.CERTIFICATE, CharRecData::kCertificateLen, where))
+            return false;
         if (!Integer(o, "CREATE_TIME", INT32_MIN, INT32_MAX, &d, where)) return false;
         r.CREATE_TIME = static_cast<int32_t>(d);
         if (!Integer(o, "SAVE_TIME", INT32_MIN, INT32_MAX, &d, where)) return false;
@@ -246,7 +263,9 @@ QByteArray RecordSetToJson(const CTableCharRec& set) {
     return o;
 }
 
-QByteArray RecordToCsv(const CharRecData& rec) { return CsvHeader() + CsvRow(rec); }
+QByteArray RecordToCsv(const CharRecData& rec) {
+    return CsvHeader() + CsvRow(rec);
+}
 
 QByteArray RecordSetToCsv(const CTableCharRec& set) {
     QByteArray o = CsvHeader();
@@ -258,7 +277,9 @@ QString RecordToText(const CharRecData& r) {
     QString t = QStringLiteral("Charakterystyka nr %1%2\n")
                     .arg(r.REC_NUMBER + 1)
                     .arg(r.valid ? QString() : QStringLiteral(" (pusta, valid = 0)"));
-    auto row = [&t](const QString& label, const QString& value) { t += "  " + label + ": " + value + "\n"; };
+    auto row = [&t](const QString& label, const QString& value) {
+        t += "  " + label + ": " + value + "\n";
+    };
     row(QStringLiteral("Rekord aktywny"), YesNo(r.ENABLE));
     row(QStringLiteral("Ochrona hasłem"), YesNo(r.PASSWORD));
     row(QStringLiteral("Kompensacja temperaturowa"), YesNo(r.COMPENSATION));
@@ -266,7 +287,8 @@ QString RecordToText(const CharRecData& r) {
     row(QStringLiteral("Kod materiału"), "\"" + Text(r.CODE, CharRecData::kCodeLen) + "\"");
     row(QStringLiteral("Nazwa materiału"), "\"" + Text(r.NAME, CharRecData::kNameLen) + "\"");
     row(QStringLiteral("Opis materiału"), "\"" + Text(r.DESC, CharRecData::kDescLen) + "\"");
-    row(QStringLiteral("Świadectwo wzorcowania"), "\"" + Text(r.CERTIFICATE, CharRecData::kCertificateLen) + "\"");
+    row(QStringLiteral("Świadectwo wzorcowania"),
+        "\"" + Text(r.CERTIFICATE, CharRecData::kCertificateLen) + "\"");
     row(QStringLiteral("Data utworzenia charakterystyki"), DateText(r.CREATE_TIME));
     row(QStringLiteral("Data zapisania charakterystyki"), DateText(r.SAVE_TIME));
     row(QStringLiteral("Liczba punktów pomiarowych"), QString::number(r.ACTIVE));
@@ -275,11 +297,15 @@ QString RecordToText(const CharRecData& r) {
     t += QStringLiteral("  Punkty (nr, wilgotność, wartość):\n");
     const int shown = r.ACTIVE <= CharRecData::kPoints ? r.ACTIVE : CharRecData::kPoints;
     for (int i = 0; i < shown; ++i) {
-        t += QStringLiteral("    %1  %2  %3\n").arg(i + 1, 2).arg(FormatHumidity(r.RH[i]), 10).arg(FormatValue(r.VALUE[i]), 12);
+        t += QStringLiteral("    %1  %2  %3\n")
+                 .arg(i + 1, 2)
+                 .arg(FormatHumidity(r.RH[i]), 10)
+                 .arg(FormatValue(r.VALUE[i]), 12);
     }
     static const char kNames[] = "ABCD";
     for (int k = 0; k < CharRecData::kCoefficients; ++k) {
-        row(QStringLiteral("Współczynnik %1").arg(QChar(kNames[k])), FormatCoefficient(r.COMPENS[k]));
+        row(QStringLiteral("Współczynnik %1").arg(QChar(kNames[k])),
+            FormatCoefficient(r.COMPENS[k]));
     }
     return t;
 }
@@ -297,7 +323,9 @@ JsonFileKind ParseRecordJson(const QByteArray& json, CharRecData* rec, CTableCha
     QJsonParseError pe;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &pe);
     if (pe.error != QJsonParseError::NoError) {
-        reader.Fail(QStringLiteral("błąd składni JSON w znaku %1: %2").arg(pe.offset).arg(pe.errorString()));
+        reader.Fail(QStringLiteral("błąd składni JSON w znaku %1: %2")
+                        .arg(pe.offset)
+                        .arg(pe.errorString()));
         return JsonFileKind::Invalid;
     }
     if (!doc.isObject()) {
@@ -321,7 +349,8 @@ JsonFileKind ParseRecordJson(const QByteArray& json, CharRecData* rec, CTableCha
     }
     const QJsonValue list = o.value(QLatin1String("RECORDS"));
     if (!list.isArray() || list.toArray().size() > CTableCharRec::kSlots) {
-        reader.Fail(QStringLiteral("pole RECORDS: oczekiwana lista najwyżej %1 rekordów").arg(CTableCharRec::kSlots));
+        reader.Fail(QStringLiteral("pole RECORDS: oczekiwana lista najwyżej %1 rekordów")
+                        .arg(CTableCharRec::kSlots));
         return JsonFileKind::Invalid;
     }
     const QJsonArray a = list.toArray();

@@ -73,7 +73,8 @@ CharImage EncodeCharImage(const CharRecData& rec) {
     PutText(img, kCertificate, rec.CERTIFICATE, CharRecData::kCertificateLen);
     PutTime(img, kCreateTime, rec.CREATE_TIME);
     PutTime(img, kSaveTime, rec.SAVE_TIME);
-    for (int k = 0; k < CharRecData::kCoefficients; ++k) PutFloat(img, kCompens + 4 * k, rec.COMPENS[k]);
+    for (int k = 0; k < CharRecData::kCoefficients; ++k)
+        PutFloat(img, kCompens + 4 * k, rec.COMPENS[k]);
     PutText(img, kDesc, rec.DESC, CharRecData::kDescLen);
     unsigned sum = 0;
     for (int k = 0; k < kChecksum; ++k) sum += img[k];
@@ -103,7 +104,8 @@ void DecodeCharImage(const CharImage& img, CharRecData& rec) {
     GetText(img, kCertificate, rec.CERTIFICATE, CharRecData::kCertificateLen);
     rec.CREATE_TIME = GetTime(img, kCreateTime);
     rec.SAVE_TIME = GetTime(img, kSaveTime);
-    for (int k = 0; k < CharRecData::kCoefficients; ++k) rec.COMPENS[k] = GetFloat(img, kCompens + 4 * k);
+    for (int k = 0; k < CharRecData::kCoefficients; ++k)
+        rec.COMPENS[k] = GetFloat(img, kCompens + 4 * k);
     GetText(img, kDesc, rec.DESC, CharRecData::kDescLen);
     rec.valid = 1;
 }

@@ -38,7 +38,7 @@ bool DeviceOperation::StartRead(Work work, const QString& failureText,
 
 bool DeviceOperation::Start(std::vector<Step> steps, std::function<void()> onSuccess,
                             bool acceptOnSuccess) {
-    if (m_busy) return false;  // one operation at a time; a second OK does nothing
+    if (m_busy) return false;                  // one operation at a time; a second OK does nothing
     if (m_worker.joinable()) m_worker.join();  // an ended worker: release it
 
     const QString firstFailure = steps.empty() ? QString() : steps.front().failureText;
@@ -86,7 +86,8 @@ void DeviceOperation::RunWorker(std::vector<Step> steps) {
         m_resultFailureText = failure;
     }
     // The helper lives on the UI thread; if it is gone, Qt drops the call.
-    QMetaObject::invokeMethod(this, [this] { HandleResult(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { HandleResult(); }, Qt::QueuedConnection);
     m_workerDone = true;
 }
 

@@ -92,9 +92,9 @@ private:
     QList<QPointer<QWidget>> m_locked;
     std::thread m_worker;
     std::atomic<bool> m_workerDone{true};
-    bool m_busy = false;              // UI thread only
-    bool m_dialogClosed = false;      // UI thread only: the dialog finished meanwhile
-    bool m_acceptOnSuccess = false;   // UI thread only
+    bool m_busy = false;                // UI thread only
+    bool m_dialogClosed = false;        // UI thread only: the dialog finished meanwhile
+    bool m_acceptOnSuccess = false;     // UI thread only
     std::function<void()> m_onSuccess;  // UI thread only
 
     std::mutex m_resultLock;       // guards the three below

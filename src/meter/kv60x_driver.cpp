@@ -19,15 +19,21 @@ int64_t SteadyMs() {
         .count();
 }
 
-int32_t WallSeconds() { return static_cast<int32_t>(std::time(nullptr)); }
+int32_t WallSeconds() {
+    return static_cast<int32_t>(std::time(nullptr));
+}
 
 }  // namespace
 
-int64_t Ckv60xDriver::NowMs() { return SteadyMs(); }
+int64_t Ckv60xDriver::NowMs() {
+    return SteadyMs();
+}
 
 Ckv60xDriver::Ckv60xDriver() = default;
 
-Ckv60xDriver::~Ckv60xDriver() { Disconnect(); }
+Ckv60xDriver::~Ckv60xDriver() {
+    Disconnect();
+}
 
 void Ckv60xDriver::SetTiming(const DriverTiming& timing) {
     std::lock_guard<std::mutex> lock(m_timingLock);
@@ -98,7 +104,9 @@ void Ckv60xDriver::Disconnect() {
     m_abortWaits = false;
 }
 
-bool Ckv60xDriver::IsConnected() const { return m_havePort.load() && !m_portLost.load(); }
+bool Ckv60xDriver::IsConnected() const {
+    return m_havePort.load() && !m_portLost.load();
+}
 
 int Ckv60xDriver::PortRtsControl() const {
     Lock ex(m_exchangeLock);
@@ -115,7 +123,9 @@ bool Ckv60xDriver::LastOpenPermissionDenied() const {
     return m_lastOpenPermissionDenied;
 }
 
-void Ckv60xDriver::SetServiceDataOn(bool on) { m_serviceDataOn = on; }
+void Ckv60xDriver::SetServiceDataOn(bool on) {
+    m_serviceDataOn = on;
+}
 
 void Ckv60xDriver::InterruptWaits() {
     for (ManualResetEvent& e : m_events) e.Poke();
@@ -159,7 +169,8 @@ void Ckv60xDriver::StopPolling() {
 void Ckv60xDriver::PollingThread() {
     auto sleepFor = [this](int ms) {
         const int64_t until = SteadyMs() + ms;
-        while (!m_stop && SteadyMs() < until) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        while (!m_stop && SteadyMs() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     };
     try {
         while (!m_stop) {
@@ -181,9 +192,9 @@ void Ckv60xDriver::PollingThread() {
                 continue;
             }
             int (Ckv60xDriver::*const reads[])() = {
-                &Ckv60xDriver::ReadIdentity,    &Ckv60xDriver::ReadCondition,
+                &Ckv60xDriver::ReadIdentity,     &Ckv60xDriver::ReadCondition,
                 &Ckv60xDriver::ReadSerialNumber, &Ckv60xDriver::ReadStartupDate,
-                &Ckv60xDriver::ReadTemperature, &Ckv60xDriver::ReadCharacteristicCount};
+                &Ckv60xDriver::ReadTemperature,  &Ckv60xDriver::ReadCharacteristicCount};
             int failed = kMeterOk;
             for (auto read : reads) {
                 if (m_stop) break;
@@ -253,7 +264,8 @@ void Ckv60xDriver::OnByteReceived(uint8_t byte) {
     DecodeResult result{kMeterFailed, ReplyKind::None};
     {
         Lock data(m_dataLock);
-        if (m_lineCount >= static_cast<int>(sizeof m_line)) m_lineCount = 0;  // over-long line dropped
+        if (m_lineCount >= static_cast<int>(sizeof m_line))
+            m_lineCount = 0;  // over-long line dropped
         m_line[m_lineCount++] = static_cast<char>(byte);
         if (m_lineCount > 1 && m_line[m_lineCount - 2] == '\r' && m_line[m_lineCount - 1] == '\n') {
             char work[sizeof m_line] = {};
@@ -292,20 +304,32 @@ int Ckv60xDriver::ReadIdentity() {
     if (r == kMeterOk) ApplyRtsRule();
     return r;
 }
-int Ckv60xDriver::ReadCondition() { return Command("ST", ReplyKind::Condition); }
-int Ckv60xDriver::ReadSerialNumber() { return Command("SR", ReplyKind::SerialNumber); }
-int Ckv60xDriver::ReadStartupDate() { return Command("DR", ReplyKind::StartupDate); }
-int Ckv60xDriver::ReadTemperature() { return Command("TR", ReplyKind::Temperature); }
-int Ckv60xDriver::ReadCharacteristicCount() { return Command("CN", ReplyKind::Count); }
-int Ckv60xDriver::ReadServiceData() { return Command("SD", ReplyKind::ServiceData); }
+int Ckv60xDriver::ReadCondition() {
+    return Command("ST", ReplyKind::Condition);
+}
+int Ckv60xDriver::ReadSerialNumber() {
+    return Command("SR", ReplyKind::SerialNumber);
+}
+int Ckv60xDriver::ReadStartupDate() {
+    return Command("DR", ReplyKind::StartupDate);
+}
+int Ckv60xDriver::ReadTemperature() {
+    return Command("TR", ReplyKind::Temperature);
+}
+int Ckv60xDriver::ReadCharacteristicCount() {
+    return Command("CN", ReplyKind::Count);
+}
+int Ckv60xDriver::ReadServiceData() {
+    return Command("SD", ReplyKind::ServiceData);
+}
 
 // ---------------------------------------------------------------- getters
 
-#define KV60X_GETTER(Name, Type, member)         \
-    int Ckv60xDriver::Name(Type& out) const {    \
-        Lock data(m_dataLock);                   \
-        out = m_state.member;                    \
-        return m_status.load();                  \
+#define KV60X_GETTER(Name, Type, member)      \
+    int Ckv60xDriver::Name(Type& out) const { \
+        Lock data(m_dataLock);                \
+        out = m_state.member;                 \
+        return m_status.load();               \
     }
 
 KV60X_GETTER(GetCondition, MeterCondition, condition)

@@ -18,9 +18,9 @@ class CSerialPort;
 
 // Timing of the link. The defaults are the meter's; tests shorten them.
 struct DriverTiming {
-    int replyTimeoutMs = 1000;    // wait for one answer
-    int attempts = 4;             // sendings of a command with retries
-    int cycleSleepMs = 1000;      // pause after a complete polling cycle
+    int replyTimeoutMs = 1000;  // wait for one answer
+    int attempts = 4;           // sendings of a command with retries
+    int cycleSleepMs = 1000;    // pause after a complete polling cycle
     // The polling cycle is skipped while the last accepted line is at most this
     // old (the meter counts whole seconds: "at most 5 s" is 5 to 6 s).
     int idleMs = 5500;
@@ -121,14 +121,14 @@ private:
     std::unique_ptr<CSerialPort> m_port;  // owned; none while disconnected
     std::atomic<bool> m_havePort{false};
     std::atomic<int> m_portNumber{0};
-    QString m_lastOpenError;              // guarded by m_exchangeLock
+    QString m_lastOpenError;                  // guarded by m_exchangeLock
     bool m_lastOpenPermissionDenied = false;  // guarded by m_exchangeLock
 
     MeterState m_state;
     char m_line[1024] = {};
     int m_lineCount = 0;
-    int64_t m_lastLineMs = 0;   // steady clock of the last accepted line, 0 = none
-    int64_t m_lastLineWall = 0; // the same in seconds since 1970
+    int64_t m_lastLineMs = 0;    // steady clock of the last accepted line, 0 = none
+    int64_t m_lastLineWall = 0;  // the same in seconds since 1970
 
     std::array<ManualResetEvent, kReplyKindCount> m_events;
 

@@ -48,7 +48,7 @@ uint32_t MeterFloatPattern(double x) {
     if (x == 0.0) return 0;
     if (std::isinf(x)) return 0x7FFFFFFFu;
     int e = 0;
-    const double m = std::frexp(x, &e);  // 0.5 <= m < 1
+    const double m = std::frexp(x, &e);                     // 0.5 <= m < 1
     uint32_t mant = static_cast<uint32_t>(m * 16777216.0);  // cut towards zero
     if (mant > 0xFFFFFFu) mant = 0xFFFFFFu;
     const int biased = e + 126;

@@ -40,7 +40,9 @@ struct Line {
 
 constexpr DecodeResult kRejected{kMeterFailed, ReplyKind::None};
 
-DecodeResult Accept(ReplyKind kind) { return {kMeterOk, kind}; }
+DecodeResult Accept(ReplyKind kind) {
+    return {kMeterOk, kind};
+}
 
 }  // namespace
 

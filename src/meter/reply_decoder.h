@@ -41,7 +41,7 @@ struct MeterState {
 };
 
 struct DecodeResult {
-    int code = kMeterOk;           // 0 accepted, 3 rejected
+    int code = kMeterOk;               // 0 accepted, 3 rejected
     ReplyKind kind = ReplyKind::None;  // the event to signal (None: nothing to signal)
 };
 

@@ -9,8 +9,8 @@
 
 namespace {
 
-std::mutex g_registryLock;              // guards g_registered
-std::map<int, QString> g_registered;    // COM number -> device path
+std::mutex g_registryLock;            // guards g_registered
+std::map<int, QString> g_registered;  // COM number -> device path
 
 int NumberAfter(const QString& name, const QString& prefix) {
     if (!name.startsWith(prefix)) return -1;
@@ -85,7 +85,9 @@ int FixedComNumber(const QString& devicePath) {
     return 0;
 }
 
-std::vector<PortEntry> ListPortEntries() { return NumberDevices(SystemDevices()); }
+std::vector<PortEntry> ListPortEntries() {
+    return NumberDevices(SystemDevices());
+}
 
 int ListPorts(QString& text) {
     text.clear();
@@ -150,9 +152,9 @@ int PortForDevice(const QString& devicePath) {
     }
     std::lock_guard<std::mutex> lock(g_registryLock);
     for (int n = 97; n < 256; ++n) {
-        const bool used = g_registered.count(n) ||
-                          std::any_of(entries.begin(), entries.end(),
-                                      [n](const PortEntry& e) { return e.number == n; });
+        const bool used =
+            g_registered.count(n) || std::any_of(entries.begin(), entries.end(),
+                                                 [n](const PortEntry& e) { return e.number == n; });
         if (!used) {
             g_registered[n] = devicePath;
             return n;

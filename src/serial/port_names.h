@@ -14,9 +14,9 @@
 //   named with --port) keep the number they were registered with.
 
 struct PortEntry {
-    int number = 0;        // COM number, 1..255
-    QString description;   // the system's description, may be empty
-    QString device;        // device path, e.g. /dev/ttyUSB0
+    int number = 0;       // COM number, 1..255
+    QString description;  // the system's description, may be empty
+    QString device;       // device path, e.g. /dev/ttyUSB0
 };
 
 // COM number by the fixed rule for /dev/ttyS, ttyUSB, ttyACM; 0 for any other name.

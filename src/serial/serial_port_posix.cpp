@@ -21,29 +21,47 @@ namespace {
 
 speed_t ToSpeed(int baud) {
     switch (baud) {
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        default: return B9600;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        default:
+            return B9600;
     }
 }
 
 int FromSpeed(speed_t s) {
     switch (s) {
-        case B1200: return 1200;
-        case B2400: return 2400;
-        case B4800: return 4800;
-        case B9600: return 9600;
-        case B19200: return 19200;
-        case B38400: return 38400;
-        case B57600: return 57600;
-        case B115200: return 115200;
-        default: return 0;
+        case B1200:
+            return 1200;
+        case B2400:
+            return 2400;
+        case B4800:
+            return 4800;
+        case B9600:
+            return 9600;
+        case B19200:
+            return 19200;
+        case B38400:
+            return 38400;
+        case B57600:
+            return 57600;
+        case B115200:
+            return 115200;
+        default:
+            return 0;
     }
 }
 
@@ -56,7 +74,9 @@ void SetModemLine(int fd, int line, bool on) {
 
 CSerialPort::CSerialPort() = default;
 
-CSerialPort::~CSerialPort() { Close(); }
+CSerialPort::~CSerialPort() {
+    Close();
+}
 
 QString CSerialPort::DevicePath() const {
     std::lock_guard<std::recursive_mutex> lock(m_portLock);
@@ -146,10 +166,18 @@ void ComposeTermios(termios& tio, int baudRate, char parity, int dataBits, int s
     tio.c_cflag |= CREAD | CLOCAL;
     tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
     switch (dataBits) {
-        case 5: tio.c_cflag |= CS5; break;
-        case 6: tio.c_cflag |= CS6; break;
-        case 7: tio.c_cflag |= CS7; break;
-        default: tio.c_cflag |= CS8; break;
+        case 5:
+            tio.c_cflag |= CS5;
+            break;
+        case 6:
+            tio.c_cflag |= CS6;
+            break;
+        case 7:
+            tio.c_cflag |= CS7;
+            break;
+        default:
+            tio.c_cflag |= CS8;
+            break;
     }
     if (parity == 'O' || parity == 'o') tio.c_cflag |= PARENB | PARODD;
     if (parity == 'E' || parity == 'e') tio.c_cflag |= PARENB;
@@ -165,10 +193,18 @@ SerialLineSettings DescribeTermios(const termios& tio) {
     s.baudRate = FromSpeed(::cfgetospeed(&tio));
     s.parity = (tio.c_cflag & PARENB) ? ((tio.c_cflag & PARODD) ? 'O' : 'E') : 'N';
     switch (tio.c_cflag & CSIZE) {
-        case CS5: s.dataBits = 5; break;
-        case CS6: s.dataBits = 6; break;
-        case CS7: s.dataBits = 7; break;
-        default: s.dataBits = 8; break;
+        case CS5:
+            s.dataBits = 5;
+            break;
+        case CS6:
+            s.dataBits = 6;
+            break;
+        case CS7:
+            s.dataBits = 7;
+            break;
+        default:
+            s.dataBits = 8;
+            break;
     }
     s.stopBits = (tio.c_cflag & CSTOPB) ? 2 : 1;
     s.hardwareFlowControl = (tio.c_cflag & CRTSCTS) != 0;

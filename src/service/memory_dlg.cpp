@@ -7,8 +7,7 @@
 
 #include "ui/prompts.h"
 
-CMemoryDlg::CMemoryDlg(Ckv60xDriver* driver, QWidget* parent)
-    : QDialog(parent), m_driver(driver) {
+CMemoryDlg::CMemoryDlg(Ckv60xDriver* driver, QWidget* parent) : QDialog(parent), m_driver(driver) {
     setWindowTitle(QStringLiteral("Pamięć uruchamiania miernika"));
     m_list = new QListWidget(this);
     m_list->setAccessibleName(windowTitle());

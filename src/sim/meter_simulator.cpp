@@ -52,7 +52,9 @@ MeterSimulator::MeterSimulator(const SimMeterState& state) : m_state(state) {
     m_slots.assign(kSlots, erased);
 }
 
-MeterSimulator::~MeterSimulator() { Stop(); }
+MeterSimulator::~MeterSimulator() {
+    Stop();
+}
 
 bool MeterSimulator::Start(const std::string& linkPath) {
     Stop();
@@ -251,10 +253,9 @@ std::vector<std::string> MeterSimulator::ReceivedLines() const {
 
 size_t MeterSimulator::CountReceived(const std::string& prefix) const {
     std::lock_guard<std::mutex> lock(m_lock);
-    return static_cast<size_t>(std::count_if(m_received.begin(), m_received.end(),
-                                             [&](const std::string& l) {
-                                                 return l.compare(0, prefix.size(), prefix) == 0;
-                                             }));
+    return static_cast<size_t>(std::count_if(
+        m_received.begin(), m_received.end(),
+        [&](const std::string& l) { return l.compare(0, prefix.size(), prefix) == 0; }));
 }
 
 void MeterSimulator::ClearReceived() {
@@ -287,7 +288,8 @@ std::vector<std::string> MeterSimulator::SentSince(uint64_t index) const {
     std::lock_guard<std::mutex> lock(m_lock);
     const uint64_t first = index > m_sentDropped ? index - m_sentDropped : 0;
     if (first >= m_sent.size()) return {};
-    return std::vector<std::string>(m_sent.begin() + static_cast<std::ptrdiff_t>(first), m_sent.end());
+    return std::vector<std::string>(m_sent.begin() + static_cast<std::ptrdiff_t>(first),
+                                    m_sent.end());
 }
 
 void MeterSimulator::SendRaw(const std::string& bytes) {
@@ -423,8 +425,9 @@ std::string MeterSimulator::Answer(const std::string& line) {
             t += s.driftAmplitude * std::sin(2 * M_PI * sec / s.driftPeriodS);
         }
         const long hundredths = std::lround(std::clamp(t, -327.68, 327.67) * 100.0);
-        return Format("TR%c%04X", s.temperatureError ? 'E' : 'O',
-                      static_cast<unsigned>(static_cast<uint16_t>(static_cast<int16_t>(hundredths))));
+        return Format(
+            "TR%c%04X", s.temperatureError ? 'E' : 'O',
+            static_cast<unsigned>(static_cast<uint16_t>(static_cast<int16_t>(hundredths))));
     }
     if (cmd == "CN") return Format("CN%02X", std::clamp(s.slotCount, 0, 255));
     if (cmd == "SD") {
@@ -499,7 +502,8 @@ void MeterSimulator::Run() {
             const int64_t now = NowUs();
             fd = m_deviceFd;
             if (m_faults.unsolicitedEveryMs > 0 && fd >= 0) {
-                if (m_nextUnsolicitedUs == 0) m_nextUnsolicitedUs = now + m_faults.unsolicitedEveryMs * 1000LL;
+                if (m_nextUnsolicitedUs == 0)
+                    m_nextUnsolicitedUs = now + m_faults.unsolicitedEveryMs * 1000LL;
                 if (now >= m_nextUnsolicitedUs) {
                     Queue(m_faults.unsolicitedLine + "\r\n", now);
                     m_nextUnsolicitedUs = now + m_faults.unsolicitedEveryMs * 1000LL;
@@ -508,8 +512,9 @@ void MeterSimulator::Run() {
             }
             Flush(now);
             if (!m_out.empty()) {
-                const int64_t next = m_faults.wireSpeed ? std::max(m_out.front().dueUs, m_nextWireUs)
-                                                        : m_out.front().dueUs;
+                const int64_t next = m_faults.wireSpeed
+                                         ? std::max(m_out.front().dueUs, m_nextWireUs)
+                                         : m_out.front().dueUs;
                 timeoutUs = std::clamp<int64_t>(next - now, 0, timeoutUs);
             }
         }
@@ -559,13 +564,31 @@ void FillDemoCharacteristics(MeterSimulator& sim, int count) {
     };
     static const Sample kSamples[] = {
         {"PSZ", "Pszenica  ", "Ziarno pszenicy ozimej                  ", 1, 10, 30, 0.12, 0.95},
-        {"ZYT", "\xAFyto      ", "Ziarno \xBFyta                              ", 1, 9, 28, 0.10, 0.90},
+        {"ZYT", "\xAFyto      ", "Ziarno \xBFyta                              ", 1, 9, 28, 0.10,
+         0.90},
         {"KUK", "Kukurydza ", "Kukurydza suszona                       ", 1, 12, 35, 0.15, 1.20},
-        {"JCZ", "J\xEA" "czmie\xF1  ", "J\xEA" "czmie\xF1 browarny                       ", 1, 10, 25, 0.11, 0.80},
+        {"JCZ",
+         "J\xEA"
+         "czmie\xF1  ",
+         "J\xEA"
+         "czmie\xF1 browarny                       ",
+         1, 10, 25, 0.11, 0.80},
         {"SOS", "Sosna     ", "Drewno sosnowe                          ", 0, 6, 60, 50.0, 1.5},
-        {"DAB", "D\xB9" "b       ", "Drewno d\xEA" "bowe                           ", 0, 6, 50, 80.0, 2.0},
-        {"BET", "Beton B20 ", "Beton, wilgotno\x9C\xE6 masowa                ", 1, 1, 8, 0.05, 0.60},
-        {"CEG", "Ceg\xB3" "a     ", "Ceg\xB3" "a ceramiczna pe\xB3" "na                  ", 1, 0.5, 6, 0.04, 0.50},
+        {"DAB",
+         "D\xB9"
+         "b       ",
+         "Drewno d\xEA"
+         "bowe                           ",
+         0, 6, 50, 80.0, 2.0},
+        {"BET", "Beton B20 ", "Beton, wilgotno\x9C\xE6 masowa                ", 1, 1, 8, 0.05,
+         0.60},
+        {"CEG",
+         "Ceg\xB3"
+         "a     ",
+         "Ceg\xB3"
+         "a ceramiczna pe\xB3"
+         "na                  ",
+         1, 0.5, 6, 0.04, 0.50},
     };
     const int32_t now = static_cast<int32_t>(std::time(nullptr));
     for (int i = 0; i < count && i < MeterSimulator::kSlots; ++i) {

@@ -12,8 +12,7 @@ namespace {
 constexpr QSize kSwatchSize(85, 23);
 }  // namespace
 
-CColorDlg::CColorDlg(CColorStatic* display, QWidget* parent)
-    : QDialog(parent), m_display(display) {
+CColorDlg::CColorDlg(CColorStatic* display, QWidget* parent) : QDialog(parent), m_display(display) {
     setWindowTitle(QStringLiteral("Kolory"));
 
     auto* grid = new QGridLayout;

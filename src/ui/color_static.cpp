@@ -36,7 +36,9 @@ void CColorStatic::Repaint() {
     update();
 }
 
-void CColorStatic::RefreshNow() { Repaint(); }
+void CColorStatic::RefreshNow() {
+    Repaint();
+}
 
 void CColorStatic::SetValue(double value) {
     if (value != m_rawValue || m_noValue) {
@@ -78,7 +80,9 @@ void CColorStatic::SetFixedText(const QString& text) {
     Repaint();
 }
 
-void CColorStatic::SetMode(int mode) { m_mode = mode; }
+void CColorStatic::SetMode(int mode) {
+    m_mode = mode;
+}
 
 void CColorStatic::SetBlink(bool on) {
     if (on) {
@@ -141,7 +145,8 @@ QString CColorStatic::ShownText() const {
     if (m_mode == 0) return m_fixedText;
     if (m_mode != 1) return {};
     if (m_noValue) return kNoValueText;
-    const ValueText t = FormatValueText(m_sourceKind, m_shownKind, m_units, m_precision, m_rawValue);
+    const ValueText t =
+        FormatValueText(m_sourceKind, m_shownKind, m_units, m_precision, m_rawValue);
     return t.visible ? t.text : QString();
 }
 
@@ -186,7 +191,8 @@ void CColorStatic::paintEvent(QPaintEvent*) {
         p.drawText(area, kCenteredLine, kNoValueText);
         return;
     }
-    const ValueText t = FormatValueText(m_sourceKind, m_shownKind, m_units, m_precision, m_rawValue);
+    const ValueText t =
+        FormatValueText(m_sourceKind, m_shownKind, m_units, m_precision, m_rawValue);
     if (!t.visible) return;
     if (!t.raisedTwo) {
         p.drawText(area, kCenteredLine, t.text);

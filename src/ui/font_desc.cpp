@@ -3,7 +3,9 @@
 #include <QFontInfo>
 #include <algorithm>
 
-void FontDesc::setFaceName(const QString& name) { faceName = name.left(kMaxFaceNameLength); }
+void FontDesc::setFaceName(const QString& name) {
+    faceName = name.left(kMaxFaceNameLength);
+}
 
 QFont FontDesc::toQFont() const {
     QFont f;

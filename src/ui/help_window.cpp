@@ -29,8 +29,8 @@ HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent) {
 }
 
 HelpWindow* HelpWindow::ShowHelp(QWidget* parent) {
-    HelpWindow* w = parent ? parent->findChild<HelpWindow*>(QString(), Qt::FindDirectChildrenOnly)
-                           : nullptr;
+    HelpWindow* w =
+        parent ? parent->findChild<HelpWindow*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
     if (!w) {
         w = new HelpWindow(parent);
         w->setAttribute(Qt::WA_DeleteOnClose);

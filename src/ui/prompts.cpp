@@ -11,4 +11,6 @@ Prompts& Prompts::instance() {
     return g_installed ? *g_installed : qtPrompts;
 }
 
-void Prompts::install(Prompts* p) { g_installed = p; }
+void Prompts::install(Prompts* p) {
+    g_installed = p;
+}

@@ -25,9 +25,9 @@ public:
 
     struct FileRequest {
         QString title;
-        QStringList filters;   // e.g. {"Rekord (*.kvr)"}
-        QString defaultSuffix; // appended when the name has none, e.g. "kvr"
-        QString initialName;   // e.g. "*.kvr"
+        QStringList filters;    // e.g. {"Rekord (*.kvr)"}
+        QString defaultSuffix;  // appended when the name has none, e.g. "kvr"
+        QString initialName;    // e.g. "*.kvr"
     };
 
     virtual ~Prompts() = default;

@@ -13,11 +13,16 @@ namespace {
 
 QMessageBox::Icon toQt(Prompts::Icon icon) {
     switch (icon) {
-        case Prompts::Icon::Information: return QMessageBox::Information;
-        case Prompts::Icon::Warning: return QMessageBox::Warning;
-        case Prompts::Icon::Critical: return QMessageBox::Critical;
-        case Prompts::Icon::Question: return QMessageBox::Question;
-        case Prompts::Icon::None: break;
+        case Prompts::Icon::Information:
+            return QMessageBox::Information;
+        case Prompts::Icon::Warning:
+            return QMessageBox::Warning;
+        case Prompts::Icon::Critical:
+            return QMessageBox::Critical;
+        case Prompts::Icon::Question:
+            return QMessageBox::Question;
+        case Prompts::Icon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
@@ -59,7 +64,8 @@ std::optional<Prompts::FileChoice> runFileDialog(QWidget* parent, const Prompts:
     } else {
         dlg.setFileMode(QFileDialog::ExistingFile);
     }
-    if (!req.initialName.isEmpty() && !req.initialName.startsWith('*')) dlg.selectFile(req.initialName);
+    if (!req.initialName.isEmpty() && !req.initialName.startsWith('*'))
+        dlg.selectFile(req.initialName);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
     Prompts::FileChoice choice;
     choice.path = dlg.selectedFiles().first();
@@ -98,8 +104,8 @@ std::optional<QColor> QtPrompts::color(QWidget* parent, const QColor& initial) {
 
 std::optional<QFont> QtPrompts::font(QWidget* parent, const QFont& initial) {
     bool ok = false;
-    const QFont f = QFontDialog::getFont(&ok, initial, parent, QString(),
-                                         QFontDialog::DontUseNativeDialog);
+    const QFont f =
+        QFontDialog::getFont(&ok, initial, parent, QString(), QFontDialog::DontUseNativeDialog);
     if (!ok) return std::nullopt;
     return f;
 }

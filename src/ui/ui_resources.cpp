@@ -1,7 +1,9 @@
 #include "ui/ui_resources.h"
 
 // Q_INIT_RESOURCE must be used outside any namespace.
-static void RegisterUiResources() { Q_INIT_RESOURCE(kv60x_ui); }
+static void RegisterUiResources() {
+    Q_INIT_RESOURCE(kv60x_ui);
+}
 
 void InitUiResources() {
     static const bool done = (RegisterUiResources(), true);

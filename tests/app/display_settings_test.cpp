@@ -31,7 +31,9 @@ using testsupport::WhenShown;
 
 namespace {
 
-void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center()); }
+void Click(QWidget* w) {
+    QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
+}
 
 QFont Font(const QString& family, int pixels, bool bold, bool italic) {
     QFont f(family);

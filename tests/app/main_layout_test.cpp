@@ -43,8 +43,7 @@ TEST(WindowClamp, RightEdgeBeyondTheScreenShiftsTheWholeRectangle) {
 }
 
 TEST(WindowClamp, BottomBeyondTheScreenShiftsUp) {
-    EXPECT_EQ(ClampWindowRect({80, 900, 720, 1400}, 1280, 1024),
-              (WindowRect{80, 524, 720, 1024}));
+    EXPECT_EQ(ClampWindowRect({80, 900, 720, 1400}, 1280, 1024), (WindowRect{80, 524, 720, 1024}));
 }
 
 TEST(WindowClamp, NegativeTopAndLeftOnlyBeyondTenPixels) {

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QComboBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -18,11 +18,11 @@
 #include "app/kv60x_dlg.h"
 #include "characteristics/char_rec_select_dlg.h"
 #include "characteristics/char_table_dlg.h"
+#include "serial/com_dlg.h"
 #include "service/cal_dlg.h"
 #include "service/electrode_dlg.h"
 #include "service/panel_info_dlg.h"
 #include "service/serial_number_dlg.h"
-#include "serial/com_dlg.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
 #include "ui/color_static.h"
@@ -39,7 +39,9 @@ CWaitComDlg::Job Entries(QStringList entries) {
     return [entries](const std::atomic<bool>&) { return entries; };
 }
 
-QString PortEntry(int port) { return QStringLiteral("COM%1 (symulator)").arg(port); }
+QString PortEntry(int port) {
+    return QStringLiteral("COM%1 (symulator)").arg(port);
+}
 
 AppSettings WithPort(int port) {
     AppSettings s;
@@ -49,8 +51,7 @@ AppSettings WithPort(int port) {
 
 // A main window on a simulated meter with short time-outs, shown and initialised.
 struct Window {
-    explicit Window(int port, bool service = false, AppSettings s = AppSettings())
-        : dlg(service) {
+    explicit Window(int port, bool service = false, AppSettings s = AppSettings()) : dlg(service) {
         s.portNr = port;
         dlg.driver().SetTiming(FastTiming());
         dlg.LoadSettings(s);
@@ -102,12 +103,11 @@ TEST(MainWindowApp, FirstStartCreatesTheConfigurationAndAsksForAPortAfterShowing
 
     CIniEx check;
     ASSERT_EQ(check.Open(ini, false, false, true), 1);
-    EXPECT_EQ(check.GetSections(),
-              (QStringList{QStringLiteral("INPUT_VALUE"), QStringLiteral("GENERAL"),
-                           QStringLiteral("LOG")}));
+    EXPECT_EQ(check.GetSections(), (QStringList{QStringLiteral("INPUT_VALUE"),
+                                                QStringLiteral("GENERAL"), QStringLiteral("LOG")}));
     EXPECT_EQ(check.GetKeys(QStringLiteral("GENERAL")),
-              (QStringList{"PORT_NR", "WINDOW_TOP", "WINDOW_BOTTOM", "WINDOW_LEFT",
-                           "WINDOW_RIGHT", "TOPMOST"}));
+              (QStringList{"PORT_NR", "WINDOW_TOP", "WINDOW_BOTTOM", "WINDOW_LEFT", "WINDOW_RIGHT",
+                           "TOPMOST"}));
     EXPECT_EQ(check.GetValueInt("GENERAL", "PORT_NR", -1), 0);
     EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_LEFT", -1), 80);
     EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_BOTTOM", -1), 550);
@@ -179,13 +179,12 @@ TEST(MainWindow, MenusTitlesAndTopmostInBothModes) {
         Window w(meter.port(), false, s);
         EXPECT_EQ(w.dlg.windowTitle(), QStringLiteral("KV60X"));
         EXPECT_EQ(MenuLayout(w.dlg.menu()),
-                  (QStringList{
-                      "Program: Zamknij",
-                      "Widok: Kolory, Czcionki, Zawsze na wierzchu, Wykres temperatury",
-                      "Ustawienia: Port szeregowy, Rejestracja do pliku",
-                      "Panel: Informacje, Charakterystyki wszystkich materiałów, "
-                      "Charakterystyka wybranego materiału",
-                      "Pomoc: Pomoc, O programie"}));
+                  (QStringList{"Program: Zamknij",
+                               "Widok: Kolory, Czcionki, Zawsze na wierzchu, Wykres temperatury",
+                               "Ustawienia: Port szeregowy, Rejestracja do pliku",
+                               "Panel: Informacje, Charakterystyki wszystkich materiałów, "
+                               "Charakterystyka wybranego materiału",
+                               "Pomoc: Pomoc, O programie"}));
         EXPECT_TRUE(w.dlg.isTopmost());
         EXPECT_TRUE(w.dlg.windowFlags() & Qt::WindowStaysOnTopHint);
         EXPECT_TRUE(w.dlg.action(Ckv60xDlg::kCmdTopmost)->isChecked());
@@ -245,7 +244,8 @@ TEST(MainWindow, PortSelectionCancelledSamePortAndFailingPort) {
     // The default idle time: once the first cycle is complete, no command goes
     // out for seconds unless the driver reconnects.
     w.dlg.driver().SetTiming(DriverTiming{150, 4, 50, 5500, 20, 50});
-    w.dlg.SetPortLister(Entries({PortEntry(199), PortEntry(meter.port()), PortEntry(other.port())}));
+    w.dlg.SetPortLister(
+        Entries({PortEntry(199), PortEntry(meter.port()), PortEntry(other.port())}));
     ASSERT_TRUE(WaitUntil([&] { return w.dlg.connected(); }, 5000));
     const int connects = w.dlg.connectCount();
 
@@ -306,9 +306,9 @@ TEST(MainWindow, ShowsTheMeterAndFollowsTheLinkEndToEnd) {
 
     // Temperature error: warning picture, the value blinks.
     meter.sim().ModifyState([](SimMeterState& s) { s.temperatureError = true; });
-    ASSERT_TRUE(WaitUntil([&] {
-        return w.dlg.lastStatusText() == "KV-607A nr 17.  Błąd pomiaru temperatury.";
-    }, 5000));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return w.dlg.lastStatusText() == "KV-607A nr 17.  Błąd pomiaru temperatury."; },
+        5000));
     EXPECT_EQ(w.dlg.statusIcon()->state(), CInfoBmp::Warning);
     EXPECT_TRUE(display->isBlinking());
 
@@ -317,16 +317,18 @@ TEST(MainWindow, ShowsTheMeterAndFollowsTheLinkEndToEnd) {
         s.temperatureError = false;
         s.lowSupplyVoltage = true;
     });
-    ASSERT_TRUE(WaitUntil([&] {
-        return w.dlg.lastStatusText() == "KV-607A nr 17.  Niskie napięcie zasilania.";
-    }, 5000));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return w.dlg.lastStatusText() == "KV-607A nr 17.  Niskie napięcie zasilania."; },
+        5000));
     EXPECT_TRUE(display->isBlinking());
 
     // Cable pulled: no link, "???" blinking, error picture.
     meter.sim().Unplug();
-    ASSERT_TRUE(WaitUntil([&] {
-        return w.dlg.lastStatusText() == QStringLiteral("Brak komunikacji z urządzeniem. ");
-    }, 5000));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return w.dlg.lastStatusText() == QStringLiteral("Brak komunikacji z urządzeniem. ");
+        },
+        5000));
     EXPECT_EQ(w.dlg.statusIcon()->state(), CInfoBmp::Error);
     EXPECT_TRUE(display->hasNoValue());
     EXPECT_TRUE(display->isBlinking());
@@ -397,10 +399,11 @@ TEST(MainWindow, ServiceAndPanelCommandsOpenTheirDialogs) {
     w.dlg.action(Ckv60xDlg::kCmdCharTable)->trigger();
     WhenShown<CCharRecSelectDlg>(closeIt);
     w.dlg.action(Ckv60xDlg::kCmdCharRecord)->trigger();
-    EXPECT_EQ(titles, (QStringList{"Informacje o panelu", "Data uruchamiania", "Numer seryjny",
-                                   QString::fromUtf8("Współczynnik kształtu elektrod"),
-                                   QString::fromUtf8("Charakterystyki materiałów"),
-                                   QString::fromUtf8("Odczyt charakterystyki wybranego materiału")}));
+    EXPECT_EQ(titles,
+              (QStringList{"Informacje o panelu", "Data uruchamiania", "Numer seryjny",
+                           QString::fromUtf8("Współczynnik kształtu elektrod"),
+                           QString::fromUtf8("Charakterystyki materiałów"),
+                           QString::fromUtf8("Odczyt charakterystyki wybranego materiału")}));
     EXPECT_TRUE(prompts->messages.empty());
 }
 

@@ -46,12 +46,13 @@ TEST(RegistrationFormat, ValueColumn) {
     EXPECT_EQ(RegistrationValue(Reading(21.54), true, QChar(',')), "21,5");
     EXPECT_EQ(RegistrationValue(Reading(-2.0), true, QChar('.')), "-2.0");
     EXPECT_EQ(RegistrationValue(Reading(21.5, true), true, QChar('.')), "???");
-    EXPECT_EQ(RegistrationValue(Reading(21.5), false, QChar('.')), "???");  // link down
+    EXPECT_EQ(RegistrationValue(Reading(21.5), false, QChar('.')), "???");        // link down
     EXPECT_EQ(RegistrationValue(TemperatureReading{}, true, QChar('.')), "???");  // never read
 }
 
 TEST(RegistrationFormat, HeaderAndDateTime) {
-    EXPECT_EQ(RegistrationHeader(QChar(';')), QString::fromUtf8("Data i Godzina;Temperatura °C\r\n"));
+    EXPECT_EQ(RegistrationHeader(QChar(';')),
+              QString::fromUtf8("Data i Godzina;Temperatura °C\r\n"));
     EXPECT_FALSE(RegistrationDateTime(std::time(nullptr)).isEmpty());
 }
 
@@ -62,7 +63,9 @@ TEST(RegistrationFileTest, HeaderOnceThenLines) {
     ASSERT_EQ(f.Open(path), RegistrationFile::OpenResult::Created);
     ASSERT_TRUE(f.WriteLine("T1", QChar(','), "21,5"));
     ASSERT_TRUE(f.WriteLine("T2", QChar(','), "21,6"));
-    EXPECT_EQ(Read(path), QString::fromUtf8("Data i Godzina,Temperatura °C\r\nT1,21,5\r\nT2,21,6\r\n").toLocal8Bit());
+    EXPECT_EQ(
+        Read(path),
+        QString::fromUtf8("Data i Godzina,Temperatura °C\r\nT1,21,5\r\nT2,21,6\r\n").toLocal8Bit());
     f.Close();
 
     // Appending to an existing file: the header comes again, after the old lines.
@@ -70,7 +73,8 @@ TEST(RegistrationFileTest, HeaderOnceThenLines) {
     ASSERT_TRUE(f.WriteText("\r\nKomentarz\r\n"));
     ASSERT_TRUE(f.WriteLine("T3", QChar(';'), "1.0"));
     EXPECT_TRUE(Read(path).endsWith(
-        QString::fromUtf8("T2,21,6\r\n\r\nKomentarz\r\nData i Godzina;Temperatura °C\r\nT3;1.0\r\n").toLocal8Bit()));
+        QString::fromUtf8("T2,21,6\r\n\r\nKomentarz\r\nData i Godzina;Temperatura °C\r\nT3;1.0\r\n")
+            .toLocal8Bit()));
 
     // The same header pending again right after: written only if it differs.
     f.SetHeaderPending();
@@ -89,7 +93,8 @@ TEST(RegistrationFileTest, TruncateStartsAfresh) {
     ASSERT_EQ(f.Open(path), RegistrationFile::OpenResult::Existed);
     ASSERT_TRUE(f.Truncate());
     ASSERT_TRUE(f.WriteLine("T1", QChar('\t'), "20.0"));
-    EXPECT_EQ(Read(path), QString::fromUtf8("Data i Godzina\tTemperatura °C\r\nT1\t20.0\r\n").toLocal8Bit());
+    EXPECT_EQ(Read(path),
+              QString::fromUtf8("Data i Godzina\tTemperatura °C\r\nT1\t20.0\r\n").toLocal8Bit());
 }
 
 TEST(RegistrationFileTest, UnusablePathsFailToOpen) {
@@ -113,7 +118,8 @@ TEST(RegistrationFileTest, RemovedFileAndFolderComeBackWithoutLosingLines) {
     // The file removed: the next line creates it again, with its header.
     ASSERT_TRUE(QFile::remove(path));
     ASSERT_TRUE(f.WriteLine("T2", QChar(','), "2.0"));
-    EXPECT_EQ(Read(path), QString::fromUtf8("Data i Godzina,Temperatura °C\r\nT2,2.0\r\n").toLocal8Bit());
+    EXPECT_EQ(Read(path),
+              QString::fromUtf8("Data i Godzina,Temperatura °C\r\nT2,2.0\r\n").toLocal8Bit());
 
     // The folder removed: writing fails, and says so, until it is back.
     ASSERT_TRUE(QDir(sub).removeRecursively());
@@ -123,7 +129,8 @@ TEST(RegistrationFileTest, RemovedFileAndFolderComeBackWithoutLosingLines) {
     ASSERT_TRUE(QDir().mkpath(sub));
     EXPECT_TRUE(f.WriteLine("T5", QChar(','), "5.0"));
     EXPECT_FALSE(f.Failing());
-    EXPECT_EQ(Read(path), QString::fromUtf8("Data i Godzina,Temperatura °C\r\nT5,5.0\r\n").toLocal8Bit());
+    EXPECT_EQ(Read(path),
+              QString::fromUtf8("Data i Godzina,Temperatura °C\r\nT5,5.0\r\n").toLocal8Bit());
 }
 
 TEST(RegistrationFileTest, FullDiskNeverLeavesHalfALine) {

@@ -169,8 +169,8 @@ TEST(LogFileDialog, ControlsFollowTheSettingsAndTheirRules) {
     const Prompts::FileRequest& req = prompts->fileRequests[0].request;
     EXPECT_EQ(prompts->fileRequests[0].kind, ScriptedPrompts::FileKind::Save);
     EXPECT_EQ(req.title, QStringLiteral("Wybierz plik raportu"));
-    EXPECT_EQ(req.filters,
-              (QStringList{QStringLiteral("Plik tekstowy (*.txt)"), QStringLiteral("Lista CSV (*.csv)")}));
+    EXPECT_EQ(req.filters, (QStringList{QStringLiteral("Plik tekstowy (*.txt)"),
+                                        QStringLiteral("Lista CSV (*.csv)")}));
     EXPECT_EQ(req.defaultSuffix, QStringLiteral("csv"));
 
     // Accessible names come from the visible labels.
@@ -326,7 +326,8 @@ TEST(Registration, StoredOnStartsAfterLaunchAppendingWithoutAQuestion) {
     EXPECT_EQ(lines.count(kHeaderSemicolon), 1);
     // Until the meter has answered the value is "???", then the reading.
     for (int i = 2; i < lines.size(); ++i) {
-        EXPECT_TRUE(lines[i].endsWith(";21.5") || lines[i].endsWith(";???")) << lines[i].toStdString();
+        EXPECT_TRUE(lines[i].endsWith(";21.5") || lines[i].endsWith(";???"))
+            << lines[i].toStdString();
     }
     EXPECT_TRUE(lines.last().endsWith(";21.5"));
     EXPECT_TRUE(w.dlg.lastStatusText().endsWith(" Rejestracja do pliku co 00:00:01. "));
@@ -463,7 +464,8 @@ TEST(Registration, SpreadsheetReadsTheColumnsAndNumbers) {
             "    assert float(r[1].replace(dec, '.')) == 21.5, r\n"
             "print('ok')\n";
         QProcess py;
-        py.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromUtf8(script), path, c.sep, c.dec});
+        py.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"), QString::fromUtf8(script), path, c.sep, c.dec});
         ASSERT_TRUE(py.waitForFinished(10000));
         EXPECT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
         EXPECT_EQ(py.readAllStandardOutput().trimmed(), "ok");

@@ -46,9 +46,8 @@ TEST(MainWindowUnplugStorm, StaysResponsiveAndRecoversEveryTime) {
     sinceTick.start();
     qint64 longestGap = 0;
     QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longestGap = std::max(longestGap, sinceTick.restart());
-    });
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
     ticker.start(10);
 
     std::mt19937 rng(99);
@@ -59,7 +58,8 @@ TEST(MainWindowUnplugStorm, StaysResponsiveAndRecoversEveryTime) {
         ASSERT_TRUE(WaitUntil([&] { return !dlg.connected(); }, 3000)) << "round " << round;
         WaitUntil([] { return false; }, static_cast<int>(rng() % 60));
         ASSERT_TRUE(meter.sim().Replug());
-        ASSERT_TRUE(WaitUntil([&] { return dlg.connected(); }, 5000)) << "no recovery in round " << round;
+        ASSERT_TRUE(WaitUntil([&] { return dlg.connected(); }, 5000))
+            << "no recovery in round " << round;
         const qint64 size = QFileInfo(log).size();
         ASSERT_GE(size, lastSize) << "the registration file lost lines in round " << round;
         lastSize = size;

@@ -11,7 +11,6 @@
 #include "characteristics/char_rec_graph_dlg.h"
 #include "support/scripted_prompts.h"
 
-
 using testsupport::WhenShown;
 
 TEST(CharDialogHooks, DefaultsOpenTheGraphAndPrintTheList) {

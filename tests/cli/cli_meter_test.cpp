@@ -63,8 +63,8 @@ TEST_F(CliMeter, SilentMeterAndUnknownPortsFailWithOneLine) {
     EXPECT_EQ(r.ErrLines(), QStringList{QStringLiteral("Brak komunikacji z urządzeniem.")});
     EXPECT_TRUE(r.out.isEmpty());
 
-    for (const QString& p : {QStringLiteral("COM199"), QStringLiteral("/no/such/tty"), QStringLiteral("COM0"),
-                             QStringLiteral("ttyUSB0")}) {
+    for (const QString& p : {QStringLiteral("COM199"), QStringLiteral("/no/such/tty"),
+                             QStringLiteral("COM0"), QStringLiteral("ttyUSB0")}) {
         r = RunIn({"info", "--port", p});
         EXPECT_EQ(r.code, 2) << p.toStdString();
         EXPECT_EQ(r.ErrLines().size(), 1) << r.err.toStdString();
@@ -106,8 +106,10 @@ TEST_F(CliMeter, ServiceInputChecksComeFirstAndSendNothing) {
     };
     const std::vector<Case> cases = {
         {{"date", "1999-05"}, "Podany rok poza dopuszczalnym zakresem"},
-        {{"date", "2100-01"}, "Podany rok poza dopuszczalnym zakresem"},  // the meter could not report it
-        {{"date", "2256-13"}, "Podany rok poza dopuszczalnym zakresem"},  // the year is checked first
+        {{"date", "2100-01"},
+         "Podany rok poza dopuszczalnym zakresem"},  // the meter could not report it
+        {{"date", "2256-13"},
+         "Podany rok poza dopuszczalnym zakresem"},  // the year is checked first
         {{"date", "2020-0"}, "Podany miesiąc poza dopuszczalnym zakresem"},
         {{"date", "2020-13"}, "Podany miesiąc poza dopuszczalnym zakresem"},
         {{"serial", "0"}, "Podaj prawidłowy numer seryjny"},
@@ -167,7 +169,8 @@ TEST_F(CliMeter, BadRecordFilesAndRefusedWrites) {
     const QString kvr = Path("r.kvr");
     CharRecData d = sim().SlotRecord(0);
     ASSERT_TRUE(SaveCharRecFile(kvr, d));
-    const QByteArray bytes = QByteArray::fromStdString(testsupport::ReadFileBytes(kvr.toStdString()));
+    const QByteArray bytes =
+        QByteArray::fromStdString(testsupport::ReadFileBytes(kvr.toStdString()));
 
     const QString cut = Path("cut.kvr");
     ASSERT_TRUE(testsupport::WriteFileBytes(cut.toStdString(), bytes.left(300).toStdString()));
@@ -182,7 +185,9 @@ TEST_F(CliMeter, BadRecordFilesAndRefusedWrites) {
     ASSERT_TRUE(SaveCharRecFile(bad, d));
     r = RunIn({"record", "write", "--port", port(), "--slot", "1", bad});
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.ErrLines(), QStringList{QStringLiteral("Argumenty funkcji charakterystyki powinny być ułożone w kolejności")});
+    EXPECT_EQ(r.ErrLines(),
+              QStringList{QStringLiteral(
+                  "Argumenty funkcji charakterystyki powinny być ułożone w kolejności")});
     EXPECT_EQ(sim().CountReceived("CW"), 0u);
 
     SimFaults f;
@@ -190,7 +195,8 @@ TEST_F(CliMeter, BadRecordFilesAndRefusedWrites) {
     sim().SetFaults(f);
     r = RunIn({"record", "write", "--port", port(), "--slot", "2", kvr});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.ErrLines(), QStringList{QStringLiteral("Nie można zapisać ustawień (charakterystyka nr 2)")});
+    EXPECT_EQ(r.ErrLines(),
+              QStringList{QStringLiteral("Nie można zapisać ustawień (charakterystyka nr 2)")});
 }
 
 TEST_F(CliMeter, TableReadThenWriteBackLeavesTheMeterUnchanged) {
@@ -212,7 +218,13 @@ TEST_F(CliMeter, TableReadThenWriteBackLeavesTheMeterUnchanged) {
 
     // Only the chosen slots are written, and record i of the file goes to slot i
     // whatever REC_NUMBER it carries.
-    set->Put([&] { CharRecData d = set->Get(5); d.REC_NUMBER = 0; return d; }(), 2);
+    set->Put(
+        [&] {
+            CharRecData d = set->Get(5);
+            d.REC_NUMBER = 0;
+            return d;
+        }(),
+        2);
     ASSERT_TRUE(SaveCharRecSetFile(kvz, *set));
     sim().ClearReceived();
     r = RunIn({"table", "write", "--port", port(), kvz, "--slots", "1,3-4"});
@@ -244,8 +256,9 @@ TEST_F(CliMeter, TableWriteValidatesEveryRecordBeforeWritingAny) {
     sim().ClearReceived();
     auto r = RunIn({"table", "write", "--port", port(), kvz});
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.ErrLines(), QStringList{QStringLiteral(
-                                "Charakterystyka nr 6: Liczba punktów pomiarowych powinna zawierać się w przedziale <2, 15>")});
+    EXPECT_EQ(r.ErrLines(),
+              QStringList{QStringLiteral("Charakterystyka nr 6: Liczba punktów pomiarowych powinna "
+                                         "zawierać się w przedziale <2, 15>")});
     EXPECT_EQ(sim().CountReceived("CW"), 0u);
 
     // Without the bad slot the empty one is written and clears slot 5.
@@ -273,7 +286,8 @@ TEST_F(CliMeter, TableReadFailureWritesNoFile) {
     const QString kvz = Path("t.kvz");
     auto r = RunIn({"table", "read", "--port", port(), "--out", kvz});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.ErrLines(), QStringList{QStringLiteral("Nie można odczytać ustawień (charakterystyka nr 1)")});
+    EXPECT_EQ(r.ErrLines(),
+              QStringList{QStringLiteral("Nie można odczytać ustawień (charakterystyka nr 1)")});
     EXPECT_FALSE(QFile::exists(kvz));
 }
 
@@ -284,7 +298,8 @@ TEST_F(CliMeter, WatchPrintsOneLinePerCycle) {
     const QStringList lines = r.out.split(QChar('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3);
     for (const QString& l : lines) {
-        EXPECT_TRUE(l.contains(QStringLiteral("??? °C  Błąd pomiaru temperatury.  SD S0000000"))) << l.toStdString();
+        EXPECT_TRUE(l.contains(QStringLiteral("??? °C  Błąd pomiaru temperatury.  SD S0000000")))
+            << l.toStdString();
     }
     // Service data on: the cycles follow each other, each with "SD".
     EXPECT_GE(sim().CountReceived("SD"), 3u);
@@ -295,18 +310,25 @@ TEST_F(CliMeter, LogWritesWholeLinesUntilStopped) {
     std::atomic<bool> stop{false};
     clitest::CliResult r;
     std::thread runner([&] {
-        r = RunIn({"log", "--port", port(), "--interval", "0.1", "--out", file, "--sep", "semicolon", "--decimal",
-                   "comma", "--comment", "Seria 1\nsuszarnia"},
+        r = RunIn({"log", "--port", port(), "--interval", "0.1", "--out", file, "--sep",
+                   "semicolon", "--decimal", "comma", "--comment", "Seria 1\nsuszarnia"},
                   &stop);
     });
-    ASSERT_TRUE(WaitFor([&] { return testsupport::ReadFileBytes(file.toStdString()).size() > 200; }, 5000));
+    ASSERT_TRUE(
+        WaitFor([&] { return testsupport::ReadFileBytes(file.toStdString()).size() > 200; }, 5000));
     sim().Unplug();  // the link goes down: "???" from then on
-    ASSERT_TRUE(WaitFor([&] { return QString::fromStdString(testsupport::ReadFileBytes(file.toStdString())).contains("???"); }, 5000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return QString::fromStdString(testsupport::ReadFileBytes(file.toStdString()))
+                .contains("???");
+        },
+        5000));
     stop = true;
     runner.join();
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
 
-    const QString text = QString::fromLocal8Bit(QByteArray::fromStdString(testsupport::ReadFileBytes(file.toStdString())));
+    const QString text = QString::fromLocal8Bit(
+        QByteArray::fromStdString(testsupport::ReadFileBytes(file.toStdString())));
     ASSERT_TRUE(text.endsWith(QStringLiteral("\r\n")));
     const QStringList lines = text.split(QStringLiteral("\r\n"));
     ASSERT_GE(lines.size(), 6);
@@ -329,21 +351,27 @@ TEST_F(CliMeter, LogNeverOverwritesUnasked) {
     EXPECT_EQ(r.ErrLines().size(), 1);
     EXPECT_EQ(testsupport::ReadFileBytes(file.toStdString()), "old\r\n");
 
-    r = RunIn({"log", "--port", port(), "--interval", "0.1", "--out", file, "--append", "--count", "2",
-               "--sep", "tab", "--decimal", "dot", "--comment", "dalej"});
+    r = RunIn({"log", "--port", port(), "--interval", "0.1", "--out", file, "--append", "--count",
+               "2", "--sep", "tab", "--decimal", "dot", "--comment", "dalej"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const QString text = QString::fromStdString(testsupport::ReadFileBytes(file.toStdString()));
     EXPECT_TRUE(text.startsWith(QStringLiteral("old\r\n\r\ndalej\r\nData i Godzina\tTemperatura")))
         << text.toStdString();
     EXPECT_TRUE(text.endsWith(QStringLiteral("\t21.5\r\n")));
 
-    r = RunIn({"log", "--port", port(), "--interval", "0.1", "--out", file, "--truncate", "--count", "1", "--sep", "comma"});
+    r = RunIn({"log", "--port", port(), "--interval", "0.1", "--out", file, "--truncate", "--count",
+               "1", "--sep", "comma"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_TRUE(QString::fromStdString(testsupport::ReadFileBytes(file.toStdString())).startsWith(QStringLiteral("Data i Godzina,")));
+    EXPECT_TRUE(QString::fromStdString(testsupport::ReadFileBytes(file.toStdString()))
+                    .startsWith(QStringLiteral("Data i Godzina,")));
 
     EXPECT_EQ(RunIn({"log", "--port", port(), "--interval", "0", "--out", Path("x.txt")}).code, 2);
-    EXPECT_EQ(RunIn({"log", "--port", port(), "--interval", "1", "--out", Path("x.txt"), "--sep", "pipe"}).code, 2);
-    EXPECT_EQ(RunIn({"log", "--port", port(), "--interval", "1", "--out", Path("no/dir/x.txt")}).code, 2);
+    EXPECT_EQ(
+        RunIn({"log", "--port", port(), "--interval", "1", "--out", Path("x.txt"), "--sep", "pipe"})
+            .code,
+        2);
+    EXPECT_EQ(
+        RunIn({"log", "--port", port(), "--interval", "1", "--out", Path("no/dir/x.txt")}).code, 2);
 }
 
 }  // namespace

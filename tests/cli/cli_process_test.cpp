@@ -36,9 +36,11 @@ ProcResult RunBinary(const QStringList& args, int timeoutMs = 20000) {
 TEST(CliProcess, BadArgumentsAndFilesGiveCodeTwoAndOneLine) {
     QTemporaryDir dir;
     const QString cut = dir.filePath("cut.kvr");
-    ASSERT_TRUE(testsupport::WriteFileBytes(cut.toStdString(), std::string("\x01\x00\x00\x00\x05", 5)));
+    ASSERT_TRUE(
+        testsupport::WriteFileBytes(cut.toStdString(), std::string("\x01\x00\x00\x00\x05", 5)));
     const QString json = dir.filePath("bad.json");
-    ASSERT_TRUE(testsupport::WriteFileBytes(json.toStdString(), "{\"VERSION\": 1, \"RECORDS\": [{}]}"));
+    ASSERT_TRUE(
+        testsupport::WriteFileBytes(json.toStdString(), "{\"VERSION\": 1, \"RECORDS\": [{}]}"));
     const std::vector<QStringList> cases = {
         {},
         {"frobnicate"},
@@ -53,18 +55,25 @@ TEST(CliProcess, BadArgumentsAndFilesGiveCodeTwoAndOneLine) {
     for (const QStringList& args : cases) {
         const ProcResult r = RunBinary(args);
         EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
-        EXPECT_EQ(r.errLines.size(), 1) << args.join(' ').toStdString() << ": " << r.errLines.join('|').toStdString();
+        EXPECT_EQ(r.errLines.size(), 1)
+            << args.join(' ').toStdString() << ": " << r.errLines.join('|').toStdString();
         EXPECT_TRUE(r.out.isEmpty());
     }
     EXPECT_FALSE(QFile::exists(dir.filePath("out.kvz")));
 }
 
 TEST(CliProcess, HelpForEveryCommand) {
-    for (const QStringList& args : std::vector<QStringList>{{"--help"}, {"ports", "--help"}, {"info", "--help"},
-                                                           {"watch", "--help"}, {"log", "--help"},
-                                                           {"table", "read", "--help"}, {"table", "write", "--help"},
-                                                           {"record", "write", "--help"}, {"show", "--help"},
-                                                           {"convert", "--help"}, {"service", "serial", "--help"}}) {
+    for (const QStringList& args : std::vector<QStringList>{{"--help"},
+                                                            {"ports", "--help"},
+                                                            {"info", "--help"},
+                                                            {"watch", "--help"},
+                                                            {"log", "--help"},
+                                                            {"table", "read", "--help"},
+                                                            {"table", "write", "--help"},
+                                                            {"record", "write", "--help"},
+                                                            {"show", "--help"},
+                                                            {"convert", "--help"},
+                                                            {"service", "serial", "--help"}}) {
         const ProcResult r = RunBinary(args);
         EXPECT_EQ(r.code, 0) << args.join(' ').toStdString();
         EXPECT_TRUE(r.out.startsWith(QStringLiteral("Usage: kv60x-cli"))) << r.out.toStdString();
@@ -80,7 +89,8 @@ TEST(CliProcess, DemoTableToJsonAndBackIsByteForByte) {
     ASSERT_EQ(RunBinary({"convert", kvz, json}).code, 0);
     const QString kvz2 = dir.filePath("t2.kvz");
     ASSERT_EQ(RunBinary({"convert", json, kvz2}).code, 0);
-    EXPECT_EQ(testsupport::ReadFileBytes(kvz.toStdString()), testsupport::ReadFileBytes(kvz2.toStdString()));
+    EXPECT_EQ(testsupport::ReadFileBytes(kvz.toStdString()),
+              testsupport::ReadFileBytes(kvz2.toStdString()));
     r = RunBinary({"show", kvz2, "--json"});
     ASSERT_EQ(r.code, 0);
     EXPECT_EQ(r.out.toUtf8().toStdString(), testsupport::ReadFileBytes(json.toStdString()));
@@ -92,11 +102,14 @@ TEST(CliProcess, LogStopsOnSigintWithTheLastLineWhole) {
     const QString file = dir.filePath("log.txt");
     QProcess p;
     p.start(QStringLiteral(KV60X_CLI_BINARY),
-            {"log", "--port", QString::fromStdString(meter.sim().LinkPath()), "--interval", "0.1", "--out", file,
-             "--sep", "tab", "--decimal", "dot"});
+            {"log", "--port", QString::fromStdString(meter.sim().LinkPath()), "--interval", "0.1",
+             "--out", file, "--sep", "tab", "--decimal", "dot"});
     ASSERT_TRUE(p.waitForStarted(5000));
     ASSERT_TRUE(testsupport::WaitFor(
-        [&] { return QString::fromStdString(testsupport::ReadFileBytes(file.toStdString())).count("\r\n") >= 5; },
+        [&] {
+            return QString::fromStdString(testsupport::ReadFileBytes(file.toStdString()))
+                       .count("\r\n") >= 5;
+        },
         10000));
     ::kill(static_cast<pid_t>(p.processId()), SIGINT);
     ASSERT_TRUE(p.waitForFinished(10000));
@@ -106,7 +119,8 @@ TEST(CliProcess, LogStopsOnSigintWithTheLastLineWhole) {
     ASSERT_TRUE(text.endsWith(QStringLiteral("\t21.5\r\n"))) << text.toStdString();
     const QStringList lines = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     EXPECT_EQ(lines.first(), QStringLiteral("Data i Godzina\tTemperatura °C"));
-    for (int i = 1; i < lines.size(); ++i) EXPECT_TRUE(lines[i].endsWith(QStringLiteral("\t21.5"))) << i;
+    for (int i = 1; i < lines.size(); ++i)
+        EXPECT_TRUE(lines[i].endsWith(QStringLiteral("\t21.5"))) << i;
 }
 
 TEST(CliProcess, SilentMeterIsAMeterFailure) {

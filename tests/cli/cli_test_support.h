@@ -32,6 +32,8 @@ inline CliResult RunIn(const QStringList& args, const std::atomic<bool>* stop = 
     return r;
 }
 
-inline QString Com(int port) { return QStringLiteral("COM%1").arg(port); }
+inline QString Com(int port) {
+    return QStringLiteral("COM%1").arg(port);
+}
 
 }  // namespace clitest

@@ -28,11 +28,13 @@ TEST(RecordJson, RecordRoundTripsThroughJsonAndKvrByteForByte) {
     const QByteArray json = RecordToJson(loaded);
     CharRecData back;
     QString error;
-    ASSERT_EQ(ParseRecordJson(json, &back, nullptr, &error), JsonFileKind::Record) << error.toStdString();
-    EXPECT_EQ(CharRecToBytes(back), kvr);          // .kvr -> JSON -> .kvr
-    EXPECT_EQ(RecordToJson(back), json);           // JSON -> .kvr -> JSON
+    ASSERT_EQ(ParseRecordJson(json, &back, nullptr, &error), JsonFileKind::Record)
+        << error.toStdString();
+    EXPECT_EQ(CharRecToBytes(back), kvr);  // .kvr -> JSON -> .kvr
+    EXPECT_EQ(RecordToJson(back), json);   // JSON -> .kvr -> JSON
     // Texts are decoded from code page 1250.
-    EXPECT_TRUE(json.contains(QStringLiteral("\"NAME\": \"ĄĆĘŁŃÓ    \"").toUtf8())) << json.constData();
+    EXPECT_TRUE(json.contains(QStringLiteral("\"NAME\": \"ĄĆĘŁŃÓ    \"").toUtf8()))
+        << json.constData();
 }
 
 TEST(RecordJson, NumbersReadBackExactly) {
@@ -71,12 +73,14 @@ TEST(RecordJson, SetRoundTripsIncludingEmptyAndNotValidSlots) {
     const QByteArray json = RecordSetToJson(set);
     CTableCharRec back;
     QString error;
-    ASSERT_EQ(ParseRecordJson(json, nullptr, &back, &error), JsonFileKind::RecordSet) << error.toStdString();
+    ASSERT_EQ(ParseRecordJson(json, nullptr, &back, &error), JsonFileKind::RecordSet)
+        << error.toStdString();
     ASSERT_EQ(back.Count(), 3);
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(back.Get(i) == set.Get(i)) << i;
     EXPECT_EQ(RecordSetToJson(back), json);
     CTableCharRec empty;
-    ASSERT_EQ(ParseRecordJson(RecordSetToJson(empty), nullptr, &back, nullptr), JsonFileKind::RecordSet);
+    ASSERT_EQ(ParseRecordJson(RecordSetToJson(empty), nullptr, &back, nullptr),
+              JsonFileKind::RecordSet);
     EXPECT_EQ(back.Count(), 0);
 }
 
@@ -84,7 +88,8 @@ TEST(RecordJson, RefusesWhatCannotBeStoredFaithfully) {
     const QByteArray good = RecordToJson(ValidRecord(0));
     auto refused = [](const QByteArray& json) {
         QString error;
-        const bool invalid = ParseRecordJson(json, nullptr, nullptr, &error) == JsonFileKind::Invalid;
+        const bool invalid =
+            ParseRecordJson(json, nullptr, nullptr, &error) == JsonFileKind::Invalid;
         return invalid && !error.isEmpty() && !error.contains(QChar('\n'));
     };
     auto replaced = [&good](const char* from, const QString& to) {
@@ -96,16 +101,22 @@ TEST(RecordJson, RefusesWhatCannotBeStoredFaithfully) {
     };
     EXPECT_TRUE(refused("{"));
     EXPECT_TRUE(refused("[1, 2]"));
-    EXPECT_TRUE(refused(replaced("\"NAME\"", QStringLiteral("\"NAME\": \"0123456789A\","))));    // 11 > 10 characters
-    EXPECT_TRUE(refused(replaced("\"CODE\"", QStringLiteral("\"CODE\": \"日本\","))));           // not in code page 1250
-    EXPECT_TRUE(refused(replaced("\"CODE\"", QStringLiteral("\"CODE\": \"A\\u0000B\","))));      // NUL inside a text
+    EXPECT_TRUE(refused(
+        replaced("\"NAME\"", QStringLiteral("\"NAME\": \"0123456789A\","))));  // 11 > 10 characters
+    EXPECT_TRUE(refused(
+        replaced("\"CODE\"", QStringLiteral("\"CODE\": \"日本\","))));  // not in code page 1250
+    EXPECT_TRUE(refused(
+        replaced("\"CODE\"", QStringLiteral("\"CODE\": \"A\\u0000B\","))));  // NUL inside a text
     EXPECT_TRUE(refused(replaced("\"ENABLE\"", QStringLiteral("\"ENABLE\": 2,"))));
     EXPECT_TRUE(refused(replaced("\"ACTIVE\"", QStringLiteral("\"ACTIVE\": 5.5,"))));
     EXPECT_TRUE(refused(replaced("\"COMPENS\"", QStringLiteral("\"COMPENS\": [1, 2, 3],"))));
-    EXPECT_TRUE(refused(replaced("\"RH\"", QStringLiteral("\"RH\": [1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, \"x\"],"))));
+    EXPECT_TRUE(refused(replaced(
+        "\"RH\"",
+        QStringLiteral("\"RH\": [1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, \"x\"],"))));
     EXPECT_TRUE(refused(replaced("\"SAVE_TIME\"", QStringLiteral("\"SAVE_TIME\": 2147483648,"))));
     EXPECT_TRUE(refused(replaced("\"VERSION\"", QStringLiteral("\"VERSION\": 2,"))));
-    EXPECT_TRUE(refused(replaced("\"DESC\"", QStringLiteral("\"DESCRIPTION\": \"x\","))));  // a typo is not ignored
+    EXPECT_TRUE(refused(
+        replaced("\"DESC\"", QStringLiteral("\"DESCRIPTION\": \"x\","))));  // a typo is not ignored
     // Polish letters and the full length are fine.
     EXPECT_FALSE(refused(replaced("\"NAME\"", QStringLiteral("\"NAME\": \"Źdźbło żyt\","))));
 }
@@ -114,14 +125,17 @@ TEST(RecordCheck, ValidationMessagesAsTheEditorShowsThem) {
     CharRecData d = ValidRecord(0);
     EXPECT_EQ(CheckRecordForWrite(d), QString());
     d.ACTIVE = 1;
-    EXPECT_EQ(CheckRecordForWrite(d),
-              QStringLiteral("Liczba punktów pomiarowych powinna zawierać się\nw przedziale <2, 15>"));
+    EXPECT_EQ(
+        CheckRecordForWrite(d),
+        QStringLiteral("Liczba punktów pomiarowych powinna zawierać się\nw przedziale <2, 15>"));
     d = ValidRecord(0);
     d.RH[2] = d.RH[1];
-    EXPECT_EQ(CheckRecordForWrite(d), QStringLiteral("Argumenty funkcji charakterystyki powinny być ułożone w kolejności"));
+    EXPECT_EQ(CheckRecordForWrite(d),
+              QStringLiteral("Argumenty funkcji charakterystyki powinny być ułożone w kolejności"));
     d = ValidRecord(0);
     d.VALUE[4] = 5.0;  // values were decreasing
-    EXPECT_EQ(CheckRecordForWrite(d), QStringLiteral("Wartości funkcji charakterystyki powinny być rosnące lub malejące"));
+    EXPECT_EQ(CheckRecordForWrite(d),
+              QStringLiteral("Wartości funkcji charakterystyki powinny być rosnące lub malejące"));
     d = ValidRecord(0);
     d.METHOD = 2;
     EXPECT_EQ(CheckRecordForWrite(d), QStringLiteral("Proszę wybrać metodę pomiaru"));

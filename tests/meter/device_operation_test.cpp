@@ -33,7 +33,6 @@ struct TestDialog {
     bool unlocked() const { return edit->isEnabled() && ok->isEnabled() && cancel->isEnabled(); }
 };
 
-
 }  // namespace
 
 TEST(DeviceOperation, SecondStartWhileBusyIsIgnoredAndSuccessClosesWithOk) {
@@ -82,10 +81,11 @@ TEST(DeviceOperation, StepsStopAtTheFirstFailureWithItsOwnText) {
     TestDialog d;
     d.dialog.show();
     int third = 0;
-    ASSERT_TRUE(d.op.Start({{[] { return 0; }, QStringLiteral("Nie można ustawić numeru seryjnego")},
-                            {[] { return 3; }, QStringLiteral("Nie można zapisać typu panelu")},
-                            {[&] { return ++third, 0; }, QStringLiteral("x")}},
-                           nullptr, true));
+    ASSERT_TRUE(
+        d.op.Start({{[] { return 0; }, QStringLiteral("Nie można ustawić numeru seryjnego")},
+                    {[] { return 3; }, QStringLiteral("Nie można zapisać typu panelu")},
+                    {[&] { return ++third, 0; }, QStringLiteral("x")}},
+                   nullptr, true));
     ASSERT_TRUE(testsupport::WaitUntil([&] { return !d.op.IsBusy(); }));
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można zapisać typu panelu"));
@@ -107,7 +107,8 @@ TEST(DeviceOperation, ReadFromTheSimulatedMeterFillsTheFieldOnTheUiThread) {
     ElectrodeCoefficient coefficient;
     bool onUiThread = false;
     ASSERT_TRUE(d.op.StartRead([&] { return driver.ReadElectrodeCoefficient(coefficient); },
-                               QStringLiteral("Nie można odczytać ustawień"), [&] {
+                               QStringLiteral("Nie można odczytać ustawień"),
+                               [&] {
                                    onUiThread = QThread::currentThread() == d.dialog.thread();
                                    d.edit->setText(QString::number(coefficient.coefficient));
                                }));
@@ -146,9 +147,9 @@ TEST(DeviceOperation, ClosingWhileASilentMeterIsAskedWaitsWithEventsRunning) {
     d.dialog.reject();  // closed while busy: returns once the worker has ended
     const qint64 ms = elapsed.elapsed();
     EXPECT_FALSE(d.op.IsBusy());
-    EXPECT_GE(ms, 200);   // it really waited for the meter's attempts
+    EXPECT_GE(ms, 200);  // it really waited for the meter's attempts
     EXPECT_LT(ms, 6000);
-    EXPECT_GE(ticks, 5);  // the event loop ran meanwhile
+    EXPECT_GE(ticks, 5);                              // the event loop ran meanwhile
     EXPECT_EQ(d.dialog.result(), QDialog::Rejected);  // not turned into OK afterwards
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można zapisać ustawień"));

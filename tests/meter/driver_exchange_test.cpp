@@ -8,16 +8,11 @@
 #include "support/sim_fixture.h"
 
 using testsupport::DriverWithSim;
+using testsupport::ElapsedMs;
 using testsupport::FastTiming;
 using testsupport::WaitFor;
 
 namespace {
-
-int64_t ElapsedMs(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 since)
-        .count();
-}
 
 // A driver whose polling is held off (the meter answered recently) so that the
 // test's own exchanges are the only traffic.
@@ -107,26 +102,32 @@ TEST_F(ExchangeTest, LateAnswerIsStoredButReleasesNobody) {
     sim().ModifyState([](SimMeterState& s) { s.serialNumber = 4321; });
     EXPECT_EQ(driver->Command("SR", ReplyKind::SerialNumber, false), 3);
     SerialNumberData sn;
-    EXPECT_TRUE(WaitFor([&] {
-        driver->GetSerialNumber(sn);
-        return sn.serialNumber == 4321;
-    }, 2000));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            driver->GetSerialNumber(sn);
+            return sn.serialNumber == 4321;
+        },
+        2000));
     EXPECT_TRUE(sn.valid);
 }
 
 TEST_F(ExchangeTest, OverlongLineIsDroppedAndTheNextLineDecodes) {
     sim().SendRaw(std::string(5000, 'Q') + "\r\nSR0042\r\n");
     SerialNumberData sn;
-    EXPECT_TRUE(WaitFor([&] {
-        driver->GetSerialNumber(sn);
-        return sn.serialNumber == 42;
-    }, 2000));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            driver->GetSerialNumber(sn);
+            return sn.serialNumber == 42;
+        },
+        2000));
     // Exactly 1024 bytes without CR LF: the next byte starts a new line.
     sim().SendRaw(std::string(1024, 'Q') + "SR0043\r\n");
-    EXPECT_TRUE(WaitFor([&] {
-        driver->GetSerialNumber(sn);
-        return sn.serialNumber == 43;
-    }, 2000));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            driver->GetSerialNumber(sn);
+            return sn.serialNumber == 43;
+        },
+        2000));
 }
 
 TEST_F(ExchangeTest, UnknownLineCountsAsSignOfLife) {

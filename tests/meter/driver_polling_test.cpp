@@ -12,19 +12,10 @@
 #include "support/sim_fixture.h"
 
 using testsupport::DriverWithSim;
+using testsupport::ElapsedMs;
 using testsupport::FastTiming;
 using testsupport::SimulatedMeter;
 using testsupport::WaitFor;
-
-namespace {
-
-int64_t ElapsedMs(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 since)
-        .count();
-}
-
-}  // namespace
 
 TEST_F(DriverWithSim, FirstCycleFillsEveryRecordFromTheMeter) {
     sim().ModifyState([](SimMeterState& s) {
@@ -99,8 +90,8 @@ TEST_F(DriverWithSim, RhythmFollowsTheLastAcceptedLineAndTheServiceData) {
     sim().ClearReceived();
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     EXPECT_GE(sim().CountReceived("SD"), 5u);
-    EXPECT_EQ(sim().CountReceived("SD"), sim().CountReceived("VR") +
-                                             (sim().CountReceived("SD") > sim().CountReceived("VR")));
+    EXPECT_EQ(sim().CountReceived("SD"),
+              sim().CountReceived("VR") + (sim().CountReceived("SD") > sim().CountReceived("VR")));
     ServiceData sd;
     driver->GetServiceData(sd);
     EXPECT_TRUE(sd.valid);
@@ -114,15 +105,15 @@ TEST_F(DriverWithSim, SilenceGivesStatus3AndTheMeterRecovers) {
     f.silent = true;
     sim().SetFaults(f);
     const DriverTiming t = FastTiming();
-    EXPECT_TRUE(WaitFor([&] { return driver->GetStatus() == 3; },
-                        2 * t.attempts * t.replyTimeoutMs + 500));
+    EXPECT_TRUE(
+        WaitFor([&] { return driver->GetStatus() == 3; }, 2 * t.attempts * t.replyTimeoutMs + 500));
     // The records keep their last values.
     SerialNumberData sn;
     EXPECT_EQ(driver->GetSerialNumber(sn), 3);
     EXPECT_TRUE(sn.valid);
     sim().ClearFaults();
-    EXPECT_TRUE(WaitFor([&] { return driver->GetStatus() == 0; },
-                        t.attempts * t.replyTimeoutMs + 1000));
+    EXPECT_TRUE(
+        WaitFor([&] { return driver->GetStatus() == 0; }, t.attempts * t.replyTimeoutMs + 1000));
 }
 
 TEST_F(DriverWithSim, DisconnectWhileSilentReturnsPromptly) {
@@ -131,7 +122,7 @@ TEST_F(DriverWithSim, DisconnectWhileSilentReturnsPromptly) {
     SimFaults f;
     f.silent = true;
     sim().SetFaults(f);
-    driver->SetTiming(DriverTiming{});  // real one-second time-outs
+    driver->SetTiming(DriverTiming{});                             // real one-second time-outs
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // mid-way through the attempts
     const auto start = std::chrono::steady_clock::now();
     driver->Disconnect();
@@ -317,7 +308,8 @@ TEST(SerialPort, BytesArriveInOrderAndWritingPurgesAStaleReply) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     port.Write("SR\r\n", 4);  // handled after the held byte: purge, then write
     owner.Release();
-    EXPECT_TRUE(WaitFor([&] { return owner.Bytes().find("SR0017\r\n") != std::string::npos; }, 2000));
+    EXPECT_TRUE(
+        WaitFor([&] { return owner.Bytes().find("SR0017\r\n") != std::string::npos; }, 2000));
     EXPECT_EQ(owner.Bytes(), "ASR0017\r\n");
 }
 

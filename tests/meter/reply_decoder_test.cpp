@@ -76,9 +76,9 @@ TEST(ReplyDecoder, IdentityAndNumbers) {
 }
 
 TEST(ReplyDecoder, ShortLinesAreRejectedAndChangeNothing) {
-    const char* shortLines[] = {"ST02\r\n", "TRO0\r\n", "KV-60\r\n",    "SR0\r\n",
-                                "DR0\r\n", "SDABC\r\n", "CN\r",       "KR0000\r\n",
-                                "SW1\r\n",  "KW00\r\n",  "VW"/*no CRLF*/, "CW1\r\n",
+    const char* shortLines[] = {"ST02\r\n", "TRO0\r\n",  "KV-60\r\n",      "SR0\r\n",
+                                "DR0\r\n",  "SDABC\r\n", "CN\r",           "KR0000\r\n",
+                                "SW1\r\n",  "KW00\r\n",  "VW" /*no CRLF*/, "CW1\r\n",
                                 "CZ1\r\n",  "DW1\r\n",   "CR00FF\r\n"};
     for (const char* line : shortLines) {
         MeterState st;

@@ -20,8 +20,9 @@ CWaitComDlg::Job Entries(QStringList entries) {
 
 TEST(ComDlg, CurrentPortIsPreselectedByItsExactNumber) {
     ScopedPrompts prompts;
-    CComDlg dlg(1, nullptr, Entries({QStringLiteral("COM10 (USB – /dev/ttyUSB0)"),
-                                     QStringLiteral("COM1 (Port – /dev/ttyS0)")}));
+    CComDlg dlg(1, nullptr,
+                Entries({QStringLiteral("COM10 (USB – /dev/ttyUSB0)"),
+                         QStringLiteral("COM1 (Port – /dev/ttyS0)")}));
     QString label;
     QString selected;
     testsupport::WhenShown<CComDlg>([&](CComDlg* d) {
@@ -74,7 +75,8 @@ TEST(ComDlg, RealListingShowsARegisteredDeviceWithItsPath) {
     RegisterPortDevice(250, QStringLiteral("/tmp/kv60x-test-link"));
     const QStringList entries = CWaitComDlg::ListPortEntriesText();
     RegisterPortDevice(250, QString());
-    EXPECT_TRUE(entries.contains(QStringLiteral("COM250 (/tmp/kv60x-test-link)"))) << entries.join('|').toStdString();
+    EXPECT_TRUE(entries.contains(QStringLiteral("COM250 (/tmp/kv60x-test-link)")))
+        << entries.join('|').toStdString();
     // Ascending by number whatever the listing order.
     int last = 0;
     for (const QString& e : entries) {

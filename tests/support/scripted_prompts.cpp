@@ -69,8 +69,7 @@ std::optional<QFont> ScriptedPrompts::font(QWidget*, const QFont& initial) {
     return answer;
 }
 
-bool ScriptedPrompts::print(QWidget*, QPrinter& printer, bool allowSelection,
-                            bool& selectionOnly) {
+bool ScriptedPrompts::print(QWidget*, QPrinter& printer, bool allowSelection, bool& selectionOnly) {
     PrintAsk ask{allowSelection, printAnswers.empty()};
     printRequests.push_back(ask);
     log << QStringLiteral("print");

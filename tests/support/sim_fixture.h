@@ -15,6 +15,9 @@ namespace testsupport {
 // Timing for fast tests: short time-outs and pauses, same structure as the real ones.
 DriverTiming FastTiming();
 
+// Milliseconds since a point in time.
+int64_t ElapsedMs(std::chrono::steady_clock::time_point since);
+
 // Polls cond every 5 ms until it holds or timeoutMs passes; true when it held.
 bool WaitFor(const std::function<bool()>& cond, int timeoutMs);
 

@@ -33,7 +33,9 @@ protected:
     ScopedPrompts prompts;
 };
 
-void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center()); }
+void Click(QWidget* w) {
+    QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
+}
 
 TEST_F(AppearanceDialogs, ColoursCancelRestoresBoth) {
     prompts->colorAnswers = {QColor(1, 2, 3), QColor(4, 5, 6)};
@@ -183,13 +185,12 @@ TEST(HelpWindow, LoadsTheBundledHelpAndIsReused) {
     QWidget parent;
     HelpWindow* w = HelpWindow::ShowHelp(&parent);
     const QString text = w->browser()->toPlainText();
-    for (const char* item : {"Zamknij", "Kolory", "Czcionki", "Zawsze na wierzchu",
-                             "Port szeregowy", "Rejestracja do pliku", "Informacje",
-                             "Charakterystyki wszystkich materiałów",
-                             "Charakterystyka wybranego materiału", "Zapis daty uruchamiania",
-                             "Zapis numeru seryjnego", "Odczyt pamięci uruchamiania",
-                             "Wyświetlaj dane serwisowe", "Współczynnik kształtu elektrod",
-                             "O programie"})
+    for (const char* item :
+         {"Zamknij", "Kolory", "Czcionki", "Zawsze na wierzchu", "Port szeregowy",
+          "Rejestracja do pliku", "Informacje", "Charakterystyki wszystkich materiałów",
+          "Charakterystyka wybranego materiału", "Zapis daty uruchamiania",
+          "Zapis numeru seryjnego", "Odczyt pamięci uruchamiania", "Wyświetlaj dane serwisowe",
+          "Współczynnik kształtu elektrod", "O programie"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(item))) << item;
     Grab(w, QStringLiteral("help_window"));
     EXPECT_EQ(HelpWindow::ShowHelp(&parent), w);

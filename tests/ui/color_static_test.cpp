@@ -182,7 +182,7 @@ TEST_F(ColorStaticTest, ColourPickersGoThroughPrompts) {
     ASSERT_EQ(prompts->colorRequests.size(), 2u);
     EXPECT_EQ(prompts->colorRequests[0].initial, QColor(202, 228, 255));
     EXPECT_EQ(display.backgroundColor(), QColor(10, 20, 30));
-    EXPECT_EQ(display.textColor(), text);  // cancelled: unchanged
+    EXPECT_EQ(display.textColor(), text);                // cancelled: unchanged
     EXPECT_EQ(display.repaintRequests(), requests + 1);  // repainted in every case
 }
 
