@@ -422,13 +422,21 @@ void CCharRecDlg::OnOk() {
         kWriteFailed);
 }
 
-void CCharRecDlg::OnImport() {
+namespace {
+// The file chooser of a single record file.
+Prompts::FileRequest RecordFileRequest(const QString& title) {
     Prompts::FileRequest req;
-    req.title = QStringLiteral("Importuj");
+    req.title = title;
     req.filters = {QStringLiteral("Rekord (*.kvr)")};
     req.defaultSuffix = QStringLiteral("kvr");
     req.initialName = QStringLiteral("*.kvr");
-    const auto choice = Prompts::instance().openFile(this, req);
+    return req;
+}
+}  // namespace
+
+void CCharRecDlg::OnImport() {
+    const auto choice =
+        Prompts::instance().openFile(this, RecordFileRequest(QStringLiteral("Importuj")));
     if (!choice) return;
     CharRecData loaded;
     if (!LoadCharRecFile(choice->path, &loaded)) {
@@ -446,12 +454,8 @@ void CCharRecDlg::OnImport() {
 void CCharRecDlg::OnExport() {
     CharRecData validated;
     if (!Validate(&validated)) return;
-    Prompts::FileRequest req;
-    req.title = QStringLiteral("Eksportuj");
-    req.filters = {QStringLiteral("Rekord (*.kvr)")};
-    req.defaultSuffix = QStringLiteral("kvr");
-    req.initialName = QStringLiteral("*.kvr");
-    const auto choice = Prompts::instance().saveFile(this, req);
+    const auto choice =
+        Prompts::instance().saveFile(this, RecordFileRequest(QStringLiteral("Eksportuj")));
     if (!choice) return;
     if (!SaveCharRecFile(choice->path, validated)) {
         Prompts::instance().message(this, QStringLiteral("Błąd w trakcie zapisu charakterystyki"),
