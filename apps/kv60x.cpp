@@ -4,8 +4,8 @@
 #include <QApplication>
 #include <cstdio>
 
-#include "app/kv60x_app.h"
-#include "app/kv60x_dlg.h"
+#include "app/widgets/kv60x_app.h"
+#include "app/widgets/kv60x_dlg.h"
 #include "ui/prompts.h"
 
 int main(int argc, char** argv) {

@@ -22,7 +22,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/trend_window.h"
+#include "app/widgets/trend_window.h"
 
 using namespace trendmath;
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "characteristics/char_rec_data.h"
+#include "records/char_rec_data.h"
 
 // Number texts of characteristic records. Printing always uses a full stop as the
 // decimal sign, whatever the user's locale; parsing accepts a comma in its place.

@@ -1,7 +1,7 @@
 #include "characteristics/char_rec_validation.h"
 
 #include "characteristics/char_rec_format.h"
-#include "characteristics/cp1250.h"
+#include "records/cp1250.h"
 
 namespace charrecmsg {
 QString SelectMethod() {

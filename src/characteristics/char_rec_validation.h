@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "characteristics/char_rec_data.h"
+#include "records/char_rec_data.h"
 
 // The editor's form as plain states and texts, so that validation runs without
 // any widget.

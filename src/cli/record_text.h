@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-#include "characteristics/char_rec_data.h"
 #include "records/char_rec.h"
+#include "records/char_rec_data.h"
 
 // Readable forms of the record (.kvr) and record set (.kvz) files: JSON (both
 // ways), CSV and a Polish text listing. Every field of the block is shown under

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "characteristics/char_rec_data.h"
+#include "records/char_rec_data.h"
 
 // The 256-byte wire image of one characteristic, each byte travelling as two
 // upper-case hex digits; byte 255 is the checksum (0xFF minus the sum of bytes

@@ -8,11 +8,11 @@
 #include <mutex>
 #include <thread>
 
-#include "characteristics/char_rec_data.h"
-#include "meter/generic_driver.h"
 #include "meter/manual_reset_event.h"
 #include "meter/meter_records.h"
 #include "meter/reply_decoder.h"
+#include "records/char_rec_data.h"
+#include "serial/generic_driver.h"
 
 class CSerialPort;
 

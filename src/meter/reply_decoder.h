@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "characteristics/char_rec_data.h"
 #include "meter/meter_records.h"
+#include "records/char_rec_data.h"
 
 // The kinds of answer a sender can wait for; one reply event each.
 enum class ReplyKind {

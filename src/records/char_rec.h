@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "characteristics/char_rec_data.h"
 #include "records/binary_archive.h"
+#include "records/char_rec_data.h"
 
 // One characteristic as stored in a record file: VERSION, then the block's
 // fields in declaration order (363 bytes in all).

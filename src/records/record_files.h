@@ -4,8 +4,8 @@
 #include <QIODevice>
 #include <QString>
 
-#include "characteristics/char_rec_data.h"
 #include "records/char_rec.h"
+#include "records/char_rec_data.h"
 
 // Whole-file operations of the record (.kvr) and record set (.kvz) files. A load
 // fills a fresh object and hands it over only when everything went right, so the

@@ -22,18 +22,11 @@ int NumberAfter(const QString& name, const QString& prefix) {
     return n;
 }
 
-struct ListedDevice {
-    QString device;
-    QString description;
-};
-
 std::vector<ListedDevice> SystemDevices() {
     std::vector<ListedDevice> out;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         out.push_back({info.systemLocation(), info.description()});
     }
-    std::sort(out.begin(), out.end(),
-              [](const ListedDevice& a, const ListedDevice& b) { return a.device < b.device; });
     return out;
 }
 
@@ -42,10 +35,14 @@ std::map<int, QString> RegisteredCopy() {
     return g_registered;
 }
 
-// Numbers for every system device plus the registered ones.
-std::vector<PortEntry> NumberDevices(const std::vector<ListedDevice>& devices) {
+}  // namespace
+
+std::vector<PortEntry> NumberDevices(const std::vector<ListedDevice>& listed,
+                                     const std::map<int, QString>& registered) {
+    std::vector<ListedDevice> devices = listed;
+    std::sort(devices.begin(), devices.end(),
+              [](const ListedDevice& a, const ListedDevice& b) { return a.device < b.device; });
     std::map<int, PortEntry> byNumber;
-    const std::map<int, QString> registered = RegisteredCopy();
     for (const auto& [n, dev] : registered) byNumber[n] = PortEntry{n, QString(), dev};
 
     std::vector<const ListedDevice*> others;
@@ -71,8 +68,6 @@ std::vector<PortEntry> NumberDevices(const std::vector<ListedDevice>& devices) {
     return out;
 }
 
-}  // namespace
-
 int FixedComNumber(const QString& devicePath) {
     const QString name = QFileInfo(devicePath).fileName();
     if (!devicePath.startsWith(QStringLiteral("/dev/"))) return 0;
@@ -86,7 +81,7 @@ int FixedComNumber(const QString& devicePath) {
 }
 
 std::vector<PortEntry> ListPortEntries() {
-    return NumberDevices(SystemDevices());
+    return NumberDevices(SystemDevices(), RegisteredCopy());
 }
 
 int ListPorts(QString& text) {

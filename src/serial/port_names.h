@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <map>
 #include <vector>
 
 // COM numbers on this platform. The configuration keeps a COM number, so every
@@ -18,6 +19,18 @@ struct PortEntry {
     QString description;  // the system's description, may be empty
     QString device;       // device path, e.g. /dev/ttyUSB0
 };
+
+// A serial device as the system lists it.
+struct ListedDevice {
+    QString device;
+    QString description;
+};
+
+// The numbering rule: registered devices keep their numbers, fixed names get
+// theirs, every other device the lowest free number from 97 upward in order of
+// its device name. Ascending by number.
+std::vector<PortEntry> NumberDevices(const std::vector<ListedDevice>& devices,
+                                     const std::map<int, QString>& registered);
 
 // COM number by the fixed rule for /dev/ttyS, ttyUSB, ttyACM; 0 for any other name.
 int FixedComNumber(const QString& devicePath);

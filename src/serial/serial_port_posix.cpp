@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "meter/generic_driver.h"
+#include "serial/generic_driver.h"
 #include "serial/port_names.h"
 #include "serial/serial_port.h"
 #include "serial/serial_termios.h"

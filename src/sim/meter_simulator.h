@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "characteristics/char_rec_data.h"
+#include "records/char_rec_data.h"
 #include "sim/pty_posix.h"
 
 // What the simulated meter is: identity, condition, readings and memory.

@@ -15,9 +15,9 @@
 #include <QTimer>
 
 #include "app/ini_ex.h"
-#include "app/kv60x_app.h"
-#include "app/kv60x_dlg.h"
-#include "app/log_file_dlg.h"
+#include "app/widgets/kv60x_app.h"
+#include "app/widgets/kv60x_dlg.h"
+#include "app/widgets/log_file_dlg.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
 #include "ui/color_dlg.h"

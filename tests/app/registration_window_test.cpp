@@ -18,8 +18,8 @@
 #include <QTest>
 #include <QTimeEdit>
 
-#include "app/kv60x_dlg.h"
-#include "app/log_file_dlg.h"
+#include "app/widgets/kv60x_dlg.h"
+#include "app/widgets/log_file_dlg.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
 #include "ui/grab_util.h"

@@ -11,9 +11,9 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include "app/kv60x_dlg.h"
 #include "app/registration.h"
-#include "app/trend_window.h"
+#include "app/widgets/kv60x_dlg.h"
+#include "app/widgets/trend_window.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
 #include "ui/color_static.h"

@@ -13,7 +13,7 @@
 #include <random>
 
 #include "app/app_settings.h"
-#include "app/kv60x_dlg.h"
+#include "app/widgets/kv60x_dlg.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
 

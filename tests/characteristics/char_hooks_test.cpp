@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
-#include "characteristics/char_dialog_hooks.h"
-#include "characteristics/char_rec_graph_dlg.h"
+#include "characteristics/widgets/char_dialog_hooks.h"
+#include "characteristics/widgets/char_rec_graph_dlg.h"
 #include "support/scripted_prompts.h"
 
 using testsupport::WhenShown;

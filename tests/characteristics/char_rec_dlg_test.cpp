@@ -13,9 +13,9 @@
 #include <ctime>
 
 #include "characteristics/char_dialog_fixture.h"
-#include "characteristics/char_rec_dlg.h"
-#include "characteristics/char_rec_select_dlg.h"
-#include "characteristics/edit_char_table_dlg.h"
+#include "characteristics/widgets/char_rec_dlg.h"
+#include "characteristics/widgets/char_rec_select_dlg.h"
+#include "characteristics/widgets/edit_char_table_dlg.h"
 #include "records/record_files.h"
 
 using testsupport::WaitUntil;

@@ -12,8 +12,8 @@
 #include <ctime>
 
 #include "characteristics/char_dialog_fixture.h"
-#include "characteristics/char_rec_dlg.h"
-#include "characteristics/char_table_dlg.h"
+#include "characteristics/widgets/char_rec_dlg.h"
+#include "characteristics/widgets/char_table_dlg.h"
 #include "records/record_files.h"
 
 using testsupport::WaitUntil;

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <thread>
 
-#include "characteristics/char_rec_graph_dlg.h"
-#include "characteristics/graph.h"
+#include "characteristics/widgets/char_rec_graph_dlg.h"
+#include "characteristics/widgets/graph.h"
 #include "support/scripted_prompts.h"
 #include "ui/grab_util.h"
 

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
-#include "characteristics/list_ctrl_print.h"
+#include "characteristics/widgets/list_ctrl_print.h"
 #include "support/scripted_prompts.h"
 
 namespace {

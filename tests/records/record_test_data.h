@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "characteristics/char_rec_data.h"
+#include "records/char_rec_data.h"
 
 // A record with every field distinct and non-zero, texts in code page 1250.
 inline CharRecData SampleRecord(uint8_t slot) {

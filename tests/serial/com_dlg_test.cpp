@@ -6,8 +6,8 @@
 #include <atomic>
 #include <thread>
 
-#include "serial/com_dlg.h"
 #include "serial/port_names.h"
+#include "serial/widgets/com_dlg.h"
 #include "support/scripted_prompts.h"
 
 namespace {

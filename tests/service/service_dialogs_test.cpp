@@ -7,11 +7,11 @@
 #include <memory>
 
 #include "meter/kv60x_driver.h"
-#include "service/cal_dlg.h"
-#include "service/electrode_dlg.h"
-#include "service/panel_info_dlg.h"
-#include "service/serial_number_dlg.h"
-#include "service/service_dialogs.h"
+#include "service/widgets/cal_dlg.h"
+#include "service/widgets/electrode_dlg.h"
+#include "service/widgets/panel_info_dlg.h"
+#include "service/widgets/serial_number_dlg.h"
+#include "service/widgets/service_dialogs.h"
 #include "sim/meter_simulator.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"

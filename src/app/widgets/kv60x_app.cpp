@@ -1,0 +1,165 @@
+#include "app/widgets/kv60x_app.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSessionManager>
+#include <clocale>
+
+#include "app/ini_ex.h"
+#include "app/signal_watcher.h"
+#include "app/widgets/kv60x_dlg.h"
+#include "serial/port_names.h"
+#include "sim/meter_simulator.h"
+
+namespace {
+
+void DefineOptions(QCommandLineParser& p) {
+    p.setApplicationDescription(QStringLiteral("KV-60x: odczyt i obsługa mierników wilgotności."));
+    p.addHelpOption();
+    p.addOptions({
+        {QStringLiteral("service"), QStringLiteral("Tryb serwisowy.")},
+        {QStringLiteral("demo"), QStringLiteral("Symulowany miernik jako COM250.")},
+        {QStringLiteral("config"), QStringLiteral("Plik ustawień zamiast kv60x.ini."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("port"), QStringLiteral("Port: COMn lub ścieżka urządzenia."),
+         QStringLiteral("COMn|DEVICE")},
+    });
+}
+
+}  // namespace
+
+bool ParseAppOptions(const QStringList& arguments, AppOptions& options, QString& error,
+                     bool* helpRequested) {
+    QCommandLineParser p;
+    DefineOptions(p);
+    if (!p.parse(arguments)) {
+        error = p.errorText();
+        return false;
+    }
+    if (!p.positionalArguments().isEmpty()) {
+        error = QStringLiteral("Nieznany argument: %1").arg(p.positionalArguments().first());
+        return false;
+    }
+    if (helpRequested) *helpRequested = p.isSet(QStringLiteral("help"));
+    options.service = p.isSet(QStringLiteral("service"));
+    options.demo = p.isSet(QStringLiteral("demo"));
+    options.configFile = p.value(QStringLiteral("config"));
+    options.port = p.value(QStringLiteral("port"));
+    if (p.isSet(QStringLiteral("port"))) {
+        const bool device = options.port.startsWith('/');
+        if (!device && ParsePortNumber(options.port) <= 0) {
+            error = QStringLiteral("Niepoprawny port: %1").arg(options.port);
+            return false;
+        }
+    }
+    return true;
+}
+
+QString AppUsageText() {
+    QCommandLineParser p;
+    DefineOptions(p);
+    return p.helpText();
+}
+
+AppSettings ConstructionSettings() {
+    AppSettings s;
+    s.portNr = 0;
+    s.windowLeft = 100;
+    s.windowTop = 100;
+    s.windowRight = 700;
+    s.windowBottom = 500;
+    s.topmost = 0;
+    s.fileInterval = 1;
+    return s;
+}
+
+Ckv60xApp::Ckv60xApp(AppOptions options, QStringList arguments)
+    : m_options(std::move(options)), m_arguments(std::move(arguments)) {}
+
+Ckv60xApp::~Ckv60xApp() {
+    // The window (and its driver) goes before the demo meter it talks to.
+    m_window.reset();
+    m_ini.reset();
+    m_demo.reset();
+}
+
+bool Ckv60xApp::StartDemo() {
+    SimMeterState state;
+    state.temperature = 21.5;
+    state.driftAmplitude = 1.5;
+    state.driftPeriodS = 180;
+    m_demo = std::make_unique<MeterSimulator>(state);
+    if (!m_demo->Start()) {
+        m_demo.reset();
+        return false;
+    }
+    FillDemoCharacteristics(*m_demo, 20);
+    RegisterPortDevice(kDemoPort, QString::fromStdString(m_demo->LinkPath()));
+    return true;
+}
+
+int Ckv60xApp::StartupPort() const {
+    if (m_demo) return kDemoPort;
+    if (m_options.port.isEmpty()) return 0;
+    if (m_options.port.startsWith('/')) return PortForDevice(m_options.port);
+    return ParsePortNumber(m_options.port);
+}
+
+bool Ckv60xApp::Start() {
+    // Registration lines format their date and time under the user's locale.
+    std::setlocale(LC_TIME, "");
+
+    if (m_options.demo && !StartDemo()) return false;
+
+    m_window = std::make_unique<Ckv60xDlg>(m_options.service);
+
+    m_configPath =
+        m_options.configFile.isEmpty() ? ResolveConfigPath(m_arguments) : m_options.configFile;
+    m_ini = std::make_unique<CIniEx>(4);
+    m_configOpened = m_ini->Open(m_configPath, true, true, true) != 0;
+    m_window->LoadSettings(m_configOpened ? LoadAppSettings(*m_ini) : ConstructionSettings());
+    m_window->SetStartupPort(StartupPort());
+
+    m_signals = std::make_unique<SignalWatcher>();
+    Ckv60xDlg* w = m_window.get();
+    QObject::connect(m_signals.get(), &SignalWatcher::terminationRequested, w,
+                     [w](int) { w->CloseWindow(); });
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        QObject::connect(gui, &QGuiApplication::commitDataRequest, w,
+                         [w](QSessionManager&) { w->CloseWindow(); });
+        QObject::connect(gui, &QCoreApplication::aboutToQuit, w, [w] { w->CloseWindow(); });
+    }
+    if (m_setup) m_setup(*m_window);
+    return true;
+}
+
+void Ckv60xApp::Finish() {
+    if (!m_window) return;
+    AppSettings s = m_window->Settings();
+    QScreen* screen = m_window->screen() ? m_window->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect g = screen->geometry();
+        const WindowRect r =
+            ClampWindowRect(WindowRect{s.windowLeft, s.windowTop, s.windowRight, s.windowBottom},
+                            g.width(), g.height());
+        s.windowLeft = r.left;
+        s.windowTop = r.top;
+        s.windowRight = r.right;
+        s.windowBottom = r.bottom;
+    }
+    if (m_ini) {
+        StoreAppSettings(*m_ini, s);
+        m_ini.reset();  // written back (atomically) when something changed
+    }
+    m_signals.reset();
+    m_window.reset();  // stops the driver and releases the port
+}
+
+int Ckv60xApp::Run() {
+    if (!Start()) return 1;
+    m_window->exec();
+    Finish();
+    return 0;
+}

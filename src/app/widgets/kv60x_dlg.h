@@ -1,0 +1,225 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <map>
+
+#include "app/app_settings.h"
+#include "app/main_layout.h"
+#include "app/registration.h"
+#include "app/status_text.h"
+#include "app/widgets/log_file_dlg.h"
+#include "app/widgets/trend_window.h"
+#include "meter/kv60x_driver.h"
+#include "serial/widgets/wait_com_dlg.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenuBar;
+class CColorStatic;
+class CInfoBmp;
+
+// The main window: the value display, the status icon and status line, the
+// service data line, the menus, the timers, and the meter driver it owns.
+//
+// Settings are handed in before the window runs (LoadSettings) and taken back
+// after it has ended (Settings). Every menu command has its own slot.
+class Ckv60xDlg : public QDialog {
+    Q_OBJECT
+public:
+    // Menu command numbers.
+    enum Command {
+        kCmdClose = 32771,
+        kCmdColors = 32772,
+        kCmdFonts = 32773,
+        kCmdTopmost = 32785,
+        kCmdTrend = 32830,
+        kCmdPort = 32775,
+        kCmdLogFile = 32776,
+        kCmdPanelInfo = 32781,
+        kCmdCharTable = 32804,
+        kCmdCharRecord = 32813,
+        kCmdStartupDate = 32800,
+        kCmdSerialNumber = 32801,
+        kCmdStartupMemory = 32806,
+        kCmdServiceData = 32808,
+        kCmdElectrode = 32812,
+        kCmdHelp = 32778,
+        kCmdAbout = 32779,
+    };
+
+    // Timer periods: 1035 display refresh, 1036 one-shot registration start,
+    // 1069 one-shot port selection once the window shows.
+    static constexpr int kRefreshMs = 100;
+    static constexpr int kRegistrationStartMs = 6000;
+    static constexpr int kPortSelectionDelayMs = 500;
+
+    static inline const QString kTitle = QStringLiteral("KV60X");
+    static inline const QString kServiceTitle = QStringLiteral("KV60X TRYB SERWISOWY");
+    static inline const QString kLogFileUnavailable =
+        QStringLiteral("Wybrany plik rejestracji wyników pomiaru jest niedostępny.");
+    static inline const QString kLogFileExists = QStringLiteral(
+        "Plik rejestracji pomiarów już istnieje.\r\nKontynuować rejestrację?\r\n"
+        "Wybierz Tak aby dopisywać wyniki do poprzednich,\r\n"
+        "wybierz Nie aby skasować poprzednią zawartość pliku.");
+
+    explicit Ckv60xDlg(bool serviceMode = false, QWidget* parent = nullptr);
+    ~Ckv60xDlg() override;
+
+    // The settings read from the configuration; call before the window runs.
+    void LoadSettings(const AppSettings& settings);
+    // The settings as they are now (window rectangle as captured, not clamped).
+    AppSettings Settings() const;
+
+    // Connect to this port at start instead of PORT_NR (--port, --demo). The
+    // configured PORT_NR is still what Settings() returns unless the user
+    // chooses another port.
+    void SetStartupPort(int port) { m_startupPort = port; }
+    // The port listing used by the port selection (tests); default: the ports present.
+    void SetPortLister(CWaitComDlg::Job lister) { m_portLister = std::move(lister); }
+    // Delay of the registration start after creation (timer 1036); tests
+    // shorten it. Call before the window is initialised.
+    void SetRegistrationStartDelay(int ms) { m_registrationStartTimer.setInterval(ms); }
+
+    // The creation steps (connect or ask for a port, fonts, menus, timers).
+    // Run once; exec() and the first show call it when it has not run yet.
+    void Initialise();
+    int exec() override;
+
+    // Closes the window the normal way, also when dialogs are open on top of it
+    // (termination signals, end of the desktop session).
+    void CloseWindow();
+
+    Ckv60xDriver& driver() { return m_driver; }
+    bool serviceMode() const { return m_serviceMode; }
+    int portNumber() const { return m_portNr; }
+    int connectCount() const { return m_connectCount; }
+    bool isTopmost() const { return m_topmost; }
+    bool serviceDataShown() const { return m_serviceDataShown; }
+    bool connected() const { return m_connected; }
+    WindowRect windowRect() const { return m_windowRect; }
+    bool isRegistrationRunning() const { return m_registrationTimer.isActive(); }
+    int registrationTimerInterval() const { return m_registrationTimer.interval(); }
+    int registrationTimeLeftMs() const { return m_registrationTimer.remainingTime(); }
+    bool registrationFileOpen() const { return m_logFile.IsOpen(); }
+    // The registration settings as the dialog gets them (comment included).
+    LogFileSettings LogSettings() const;
+    QString lastStatusText() const { return m_lastStatusText; }
+    // The readings of this run, and the trend window once it has been opened.
+    const trendmath::TrendHistory& trendHistory() const { return m_trend; }
+    TrendWindow* trendWindow() const { return m_trendWindow; }
+
+    CColorStatic* valueDisplay() const { return m_display; }
+    CInfoBmp* statusIcon() const { return m_icon; }
+    QLineEdit* statusTextBox() const { return m_statusText; }
+    QLabel* serviceLabel() const { return m_serviceLabel; }
+    QLineEdit* serviceTextBox() const { return m_serviceText; }
+    QMenuBar* menu() const { return m_menuBar; }
+    QWidget* clientArea() const { return m_client; }
+    // The action of a menu command; nullptr when the current menu lacks it.
+    QAction* action(int command) const;
+
+    // "Nie można otworzyć portu COM%d", with a second line when the device
+    // exists but the user may not open it.
+    static QString PortOpenFailureText(int port, bool permissionDenied);
+
+public slots:
+    // The 100 ms refresh (timer 1035).
+    void Refresh();
+    // Port selection: asks for a port (after the window shows) and reconnects.
+    void RunPortSelection();
+    void ToggleTopmost();
+    void ToggleServiceData();
+
+    // Menu commands.
+    void OnColors();
+    void OnFonts();
+    void OnHelp();
+    void OnAbout();
+    void OnStartupMemory();
+    // "Wykres temperatury": opens the trend window, or raises it.
+    void OnTrendWindow();
+    // "Rejestracja do pliku": the settings dialog, then the file and timer 1034.
+    void OnLogFileSettings();
+    // Commands whose dialogs come later; each says so for now.
+    void OnPanelInfo();
+    void OnCharacteristicsTable();
+    void OnSelectedCharacteristic();
+    void OnStartupDate();
+    void OnSerialNumber();
+    void OnElectrodeCoefficient();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildMenu();
+    void SetTopmost(bool on);
+    void ApplyServiceData(bool shown);
+    void LayOut();
+    void CaptureWindowRect();
+    void UpdateStatusText();
+    // Timer 1036: starts registration to file when it is stored on.
+    void StartRegistrationIfEnabled();
+    // One registration line from the last refresh's copy (timer 1034).
+    void WriteRegistrationLine();
+    void RestartRegistrationTimer();
+    void StopRegistration();
+    bool ConnectTo(int port);
+
+    bool m_serviceMode = false;
+    bool m_initialised = false;
+    bool m_initialising = true;  // no layout and no rectangle capture while set
+    bool m_closing = false;
+    bool m_geometryPending = false;  // the loaded rectangle still needs the frame size
+
+    // Settings.
+    AppSettings m_settings;    // as loaded; the live values below take precedence
+    int m_portNr = 0;          // the port in use (PORT_NR)
+    int m_configuredPort = 0;  // what goes back into the configuration
+    int m_startupPort = 0;     // --port / --demo
+    WindowRect m_windowRect;
+    bool m_topmost = false;
+
+    // State.
+    bool m_serviceDataShown = false;
+    bool m_maximised = false;
+    bool m_connected = false;
+    int m_statusLineHeight = 20;
+    int m_connectCount = 0;
+    QString m_lastStatusText;
+    QString m_lastServiceText;
+    StatusInputs m_records;           // the copies of the last refresh
+    trendmath::TrendHistory m_trend;  // every reading of the run, for the trend window
+    CWaitComDlg::Job m_portLister;
+
+    // Registration to file.
+    RegistrationFile m_logFile;
+    QString m_comment;             // lasts while the program runs
+    bool m_inLogSettings = false;  // the settings command is running
+
+    Ckv60xDriver m_driver;
+
+    QMenuBar* m_menuBar = nullptr;
+    std::map<int, QAction*> m_actions;
+    QWidget* m_client = nullptr;
+    CInfoBmp* m_icon = nullptr;
+    QLineEdit* m_statusText = nullptr;
+    QLabel* m_serviceLabel = nullptr;
+    QLineEdit* m_serviceText = nullptr;
+    CColorStatic* m_display = nullptr;
+    QPointer<TrendWindow> m_trendWindow;  // made on first use, a child of this window
+
+    QTimer m_refreshTimer;            // 1035
+    QTimer m_registrationStartTimer;  // 1036, one-shot
+    QTimer m_registrationTimer;       // 1034, FILE_INTERVAL while registration runs
+    QTimer m_portSelectionTimer;      // 1069, one-shot
+};

@@ -1,0 +1,391 @@
+#include "characteristics/widgets/char_table_dlg.h"
+
+#include <QDate>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+#include "characteristics/char_rec_format.h"
+#include "characteristics/char_rec_validation.h"
+#include "characteristics/widgets/char_rec_dlg.h"
+#include "characteristics/widgets/grid_delegate.h"
+#include "meter/kv60x_driver.h"
+#include "records/char_rec.h"
+#include "records/cp1250.h"
+#include "records/record_files.h"
+#include "ui/device_operation.h"
+#include "ui/prompts.h"
+
+namespace {
+
+const QString kReadFailed = QStringLiteral("Nie można odczytać ustawień");
+const QString kWriteFailed = QStringLiteral("Nie można zapisać ustawień");
+
+void Warn(QWidget* parent, const QString& text) {
+    Prompts::instance().message(parent, text, Prompts::Icon::Warning);
+}
+
+Prompts::FileRequest SetFileRequest(const QString& title) {
+    Prompts::FileRequest req;
+    req.title = title;
+    req.filters = {QStringLiteral("Zbiór rekordów (*.kvz)")};
+    req.defaultSuffix = QStringLiteral("kvz");
+    req.initialName = QStringLiteral("*.kvz");
+    return req;
+}
+
+QPushButton* MakeButton(const QString& text, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setAccessibleName(text);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QString MethodText(uint8_t method) {
+    if (method == 0) return QStringLiteral("rezystancyjna");
+    if (method == 1) return QStringLiteral("pojemnościowa");
+    return QString();
+}
+
+}  // namespace
+
+CCharTableDlg::CCharTableDlg(Ckv60xDriver* driver, bool serviceMode, QWidget* parent)
+    : QDialog(parent), m_driver(driver), m_serviceMode(serviceMode) {
+    for (int i = 0; i < kMaxSlots; ++i) m_slots[static_cast<size_t>(i)] = MakeEmptySlot(i);
+    BuildControls();
+
+    CharacteristicCount count;
+    if (m_driver) m_driver->GetCharacteristicCount(count);
+    if (count.valid) {
+        // The table has room for 150 slots; a meter reporting more shows the first 150.
+        m_count = std::min<int>(count.count, kMaxSlots);
+        m_countFromMeter = true;
+        m_progress->setRange(0, m_count);
+        m_progress->setValue(0);
+        InsertNumberedRows();
+        StartRead();
+    } else {
+        Warn(this, QStringLiteral("Błąd przy próbie odczytu liczy charakterystyk"));
+        m_count = kMaxSlots;
+        m_progress->setRange(0, m_count);
+        InsertNumberedRows();
+        for (int i = 0; i < m_count; ++i) RefreshRow(i);
+    }
+}
+
+CCharTableDlg::~CCharTableDlg() {
+    m_readOp->WaitForWorker();
+    m_writeOp->WaitForWorker();
+}
+
+bool CCharTableDlg::IsBusy() const {
+    return m_readOp->IsBusy() || m_writeOp->IsBusy();
+}
+
+void CCharTableDlg::BuildControls() {
+    setWindowTitle(QStringLiteral("Charakterystyki materiałów"));
+    m_hint = new QLabel(
+        QStringLiteral("W celu edycji należy dwukrotnie kliknąć na wybraną charakterystykę"), this);
+
+    m_list = new QTreeWidget(this);
+    m_list->setAccessibleName(QStringLiteral("Charakterystyki materiałów"));
+    m_list->setAccessibleDescription(m_hint->text());
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setItemDelegate(new GridLineDelegate(m_list));
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->setHeaderLabels({QStringLiteral("Nr"), QStringLiteral("Kod"), QStringLiteral("Nazwa"),
+                             QStringLiteral("Zakres"), QStringLiteral("Opis"),
+                             QStringLiteral("Metoda pom."), QStringLiteral("Świadectwo wz."),
+                             QStringLiteral("Aktywność")});
+    const int widths[] = {30, 40, 70, 70, 180, 90, 90};
+    for (int c = 0; c < 7; ++c) m_list->setColumnWidth(c, widths[c]);
+    // "Aktywność" takes the rest of the list's width.
+    m_list->header()->setStretchLastSection(true);
+    m_list->header()->setSectionsMovable(false);
+    m_list->setMinimumSize(570 + 90 + 2 * m_list->frameWidth() + 20, 300);
+    m_hint->setBuddy(m_list);
+
+    m_progress = new QProgressBar(this);
+    m_progress->setAccessibleName(QStringLiteral("Postęp"));
+    m_progress->setTextVisible(false);
+    m_progress->setRange(0, 0);
+    m_progress->setValue(0);
+    m_progress->setMaximumHeight(16);
+
+    m_import = MakeButton(QStringLiteral("Importuj"), this);
+    m_export = MakeButton(QStringLiteral("Eksportuj"), this);
+    m_print = MakeButton(QStringLiteral("Drukuj"), this);
+    m_ok = MakeButton(QStringLiteral("OK"), this);
+    m_ok->setDefault(true);
+    m_cancel = MakeButton(QStringLiteral("Anuluj"), this);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_import);
+    buttons->addWidget(m_export);
+    buttons->addWidget(m_print);
+    buttons->addStretch();
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_hint);
+    layout->addWidget(m_list, 1);
+    layout->addWidget(m_progress);
+    layout->addLayout(buttons);
+    resize(780, 480);
+
+    const QList<QWidget*> locked{m_list, m_ok, m_cancel, m_import, m_export, m_print};
+    m_readOp = new DeviceOperation(this);
+    m_readOp->SetLockedControls(locked);
+    m_writeOp = new DeviceOperation(this);
+    m_writeOp->SetLockedControls(locked);
+    connect(m_readOp, &DeviceOperation::finished, this, [this](bool) { m_progress->setValue(0); });
+    connect(m_writeOp, &DeviceOperation::finished, this, [this](bool) { m_progress->setValue(0); });
+
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item, int) { EditRow(m_list->indexOfTopLevelItem(item)); });
+    connect(m_list, &QTreeWidget::customContextMenuRequested, this,
+            &CCharTableDlg::ShowContextMenu);
+    connect(m_ok, &QPushButton::clicked, this, &CCharTableDlg::OnOk);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_import, &QPushButton::clicked, this, &CCharTableDlg::OnImport);
+    connect(m_export, &QPushButton::clicked, this, &CCharTableDlg::OnExport);
+    connect(m_print, &QPushButton::clicked, this, &CCharTableDlg::OnPrint);
+}
+
+void CCharTableDlg::InsertNumberedRows() {
+    m_list->clear();
+    QList<QTreeWidgetItem*> items;
+    for (int i = 0; i < m_count; ++i) {
+        QString number = QString::number(i + 1);
+        if (m_slotModified[static_cast<size_t>(i)]) number += QLatin1Char('*');
+        items.append(new QTreeWidgetItem(QStringList{number}));
+    }
+    m_list->addTopLevelItems(items);
+}
+
+void CCharTableDlg::RefreshRow(int i) {
+    if (!ValidRow(i) || i >= m_list->topLevelItemCount()) return;
+    const CharRecData& r = m_slots[static_cast<size_t>(i)];
+    QTreeWidgetItem* item = m_list->topLevelItem(i);
+    item->setText(1, FixedFieldToUnicode(r.CODE, sizeof r.CODE));
+    item->setText(2, FixedFieldToUnicode(r.NAME, sizeof r.NAME));
+    item->setText(3, HumidityRangeText(r));
+    item->setText(4, FixedFieldToUnicode(r.DESC, sizeof r.DESC));
+    item->setText(5, MethodText(r.METHOD));
+    item->setText(6, FixedFieldToUnicode(r.CERTIFICATE, sizeof r.CERTIFICATE));
+    item->setText(7, r.ENABLE == 1 ? QStringLiteral("Aktywna") : QStringLiteral("Nieaktywna"));
+}
+
+void CCharTableDlg::MarkChanged(int i) {
+    if (i < 0 || i >= kMaxSlots || m_slotModified[static_cast<size_t>(i)]) return;
+    m_slotModified[static_cast<size_t>(i)] = true;
+    if (i < m_list->topLevelItemCount()) {
+        QTreeWidgetItem* item = m_list->topLevelItem(i);
+        item->setText(0, item->text(0) + QLatin1Char('*'));
+    }
+}
+
+int CCharTableDlg::SelectedRow() const {
+    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+    if (selected.isEmpty()) return -1;
+    return m_list->indexOfTopLevelItem(selected.front());
+}
+
+void CCharTableDlg::StartRead() {
+    Ckv60xDriver* driver = m_driver;
+    DeviceOperation* op = m_readOp;
+    std::vector<DeviceOperation::Step> steps;
+    steps.reserve(static_cast<size_t>(m_count));
+    for (int i = 0; i < m_count; ++i) {
+        auto work = [this, driver, op, i]() {
+            CharRecData rec;
+            if (driver->ReadCharacteristic(i, rec) != kMeterOk || !rec.valid) return kMeterFailed;
+            // The slot, its row and the bar change on the UI thread, row by row.
+            op->PostToUi([this, i, rec] {
+                m_slots[static_cast<size_t>(i)] = rec;
+                RefreshRow(i);
+                m_progress->setValue(i + 1);
+            });
+            return kMeterOk;
+        };
+        steps.push_back({work, kReadFailed});
+    }
+    m_readOp->Start(std::move(steps), nullptr, false);
+}
+
+void CCharTableDlg::EditRow(int row) {
+    if (!ValidRow(row) || IsBusy()) return;
+    CharRecData& slot = m_slots[static_cast<size_t>(row)];
+    if (!CharRecAccessAllowed(slot, m_serviceMode)) {
+        Warn(this, charrecmsg::AccessDenied());
+        return;
+    }
+    CCharRecDlg editor(slot, m_serviceMode, this);
+    editor.graphHook = graphHook;
+    if (editor.exec() != QDialog::Accepted) return;
+    if (editor.Modified()) MarkChanged(row);
+    slot = editor.Data();
+    slot.REC_NUMBER = static_cast<uint8_t>(row);
+    RefreshRow(row);
+}
+
+std::unique_ptr<QMenu> CCharTableDlg::CreateContextMenu() {
+    if (!ValidRow(SelectedRow())) return nullptr;
+    auto menu = std::make_unique<QMenu>(this);
+    menu->addAction(QStringLiteral("Wytnij"), this, &CCharTableDlg::Cut);
+    menu->addAction(QStringLiteral("Kopiuj"), this, &CCharTableDlg::Copy);
+    QAction* paste = menu->addAction(QStringLiteral("Wklej"), this, &CCharTableDlg::Paste);
+    paste->setEnabled(PasteAvailable());
+    return menu;
+}
+
+void CCharTableDlg::ShowContextMenu(const QPoint& pos) {
+    if (std::unique_ptr<QMenu> menu = CreateContextMenu()) {
+        menu->exec(m_list->viewport()->mapToGlobal(pos));
+    }
+}
+
+void CCharTableDlg::Cut() {
+    const int i = SelectedRow();
+    if (!ValidRow(i)) {
+        Warn(this, QStringLiteral("Błąd przy próbie wycinania - niewłaściwy wiersz"));
+        return;
+    }
+    if (!Prompts::instance().question(
+            this, QStringLiteral("Na pewno wyciąć charakterystykę nr %1?").arg(i + 1))) {
+        return;
+    }
+    if (m_copySource == i) m_copySource = -1;
+    m_cutHeld = true;
+    m_cutRecord = m_slots[static_cast<size_t>(i)];
+    m_slots[static_cast<size_t>(i)] = MakeEmptySlot(i);
+    MarkChanged(i);
+    RefreshRow(i);
+}
+
+void CCharTableDlg::Copy() {
+    const int i = SelectedRow();
+    if (ValidRow(i)) {
+        m_cutHeld = false;
+        m_copySource = i;
+    } else {
+        m_copySource = -1;
+    }
+}
+
+void CCharTableDlg::Paste() {
+    const int i = SelectedRow();
+    if (!ValidRow(i)) {
+        Warn(this, QStringLiteral("Błąd przy próbie kopiowania - niewłaściwy wiersz"));
+        return;
+    }
+    if (!m_cutHeld && !ValidRow(m_copySource)) {
+        Warn(this, QStringLiteral(
+                       "Błąd przy próbie kopiowania - brak określonego wiersza do kopiowania"));
+        return;
+    }
+    CharRecData source = m_cutHeld ? m_cutRecord : m_slots[static_cast<size_t>(m_copySource)];
+    source.REC_NUMBER = static_cast<uint8_t>(i);
+    m_slots[static_cast<size_t>(i)] = source;
+    MarkChanged(i);
+    RefreshRow(i);
+}
+
+void CCharTableDlg::OnImport() {
+    const auto choice =
+        Prompts::instance().openFile(this, SetFileRequest(QStringLiteral("Importuj")));
+    if (!choice) return;
+    auto set = std::make_unique<CTableCharRec>();
+    if (!LoadCharRecSetFile(choice->path, set.get())) {
+        Warn(this, QStringLiteral("Błąd w trakcie odczytu charakterystyk"));
+        return;
+    }
+    const int fileCount = std::clamp(set->Count(), 0, kMaxSlots);
+    if (!m_countFromMeter) {
+        m_count = fileCount;
+        m_progress->setRange(0, m_count);
+        InsertNumberedRows();
+    }
+    const int32_t now = static_cast<int32_t>(std::time(nullptr));
+    for (int i = 0; i < m_count; ++i) {
+        CharRecData& slot = m_slots[static_cast<size_t>(i)];
+        if (i < fileCount) {
+            slot = set->Get(i);  // REC_NUMBER as stored in the file
+            slot.SAVE_TIME = now;
+            RefreshRow(i);
+            MarkChanged(i);
+        } else {
+            slot.ENABLE = 0;
+            slot.valid = 0;
+            RefreshRow(i);
+        }
+    }
+}
+
+void CCharTableDlg::OnExport() {
+    const auto choice =
+        Prompts::instance().saveFile(this, SetFileRequest(QStringLiteral("Eksportuj")));
+    if (!choice) return;
+    auto set = std::make_unique<CTableCharRec>();
+    for (int i = 0; i < m_count; ++i) set->Put(m_slots[static_cast<size_t>(i)], i);
+    if (!SaveCharRecSetFile(choice->path, *set)) {
+        Warn(this, QStringLiteral("Błąd w trakcie zapisu charakterystyk"));
+    }
+}
+
+QString CCharTableDlg::PrintTitle() {
+    MeterIdentity identity;
+    SerialNumberData serial;
+    if (m_driver) {
+        m_driver->GetIdentity(identity);
+        m_driver->GetSerialNumber(serial);
+    }
+    if (!identity.valid || !serial.valid) {
+        Warn(this, QStringLiteral("Błąd przy próbie odczytu danych panelu"));
+        return QString();
+    }
+    const QString model = QString::fromLatin1(
+        identity.model, static_cast<int>(qstrnlen(identity.model, sizeof identity.model)));
+    return QStringLiteral("Spis materiałów dla: %1%2, numer seryjny: %3, data: %4")
+        .arg(model, QString(QChar::fromLatin1(identity.versionLetter)))
+        .arg(serial.serialNumber)
+        .arg(QLocale().toString(QDate::currentDate(), QLocale::LongFormat));
+}
+
+void CCharTableDlg::OnPrint() {
+    const QString title = PrintTitle();
+    if (printHook) printHook(this, m_list, title);
+}
+
+void CCharTableDlg::OnOk() {
+    if (IsBusy()) return;
+    Ckv60xDriver* driver = m_driver;
+    DeviceOperation* op = m_writeOp;
+    std::vector<DeviceOperation::Step> steps;
+    for (int i = 0; i < m_count; ++i) {
+        if (!m_slotModified[static_cast<size_t>(i)]) continue;
+        // Row i is meter slot i, whatever number an imported record carried.
+        CharRecData rec = m_slots[static_cast<size_t>(i)];
+        rec.REC_NUMBER = static_cast<uint8_t>(i);
+        auto work = [this, driver, op, rec, i]() {
+            if (!driver || driver->WriteCharacteristic(rec) != kMeterOk) return kMeterFailed;
+            op->PostToUi([this, i] { m_progress->setValue(i + 1); });
+            return kMeterOk;
+        };
+        steps.push_back({work, kWriteFailed});
+    }
+    m_writeOp->Start(std::move(steps), nullptr, true);
+}

@@ -1,0 +1,85 @@
+#include "service/widgets/cal_dlg.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "characteristics/char_rec_format.h"
+#include "meter/kv60x_driver.h"
+#include "ui/device_operation.h"
+#include "ui/dialog_parts.h"
+
+using servicedialogs::LabelFor;
+
+CCalDlg::CCalDlg(Ckv60xDriver* driver, QWidget* parent) : MeterDialog(driver, parent) {
+    setWindowTitle(QStringLiteral("Data uruchamiania"));
+
+    auto* group = new QGroupBox(QStringLiteral("Data uruchamiania"), this);
+    m_yearEdit = new QLineEdit(group);
+    m_monthEdit = new QLineEdit(group);
+    m_yearEdit->setMaxLength(10);
+    m_monthEdit->setMaxLength(10);
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(LabelFor(QStringLiteral("Rok"), m_yearEdit, group), 0, 0);
+    grid->addWidget(LabelFor(QStringLiteral("Miesiąc"), m_monthEdit, group), 0, 1);
+    grid->addWidget(m_yearEdit, 1, 0);
+    grid->addWidget(m_monthEdit, 1, 1);
+
+    auto* buttons = dialogparts::OkCancel(this);
+    m_okButton = buttons->button(QDialogButtonBox::Ok);
+    m_cancelButton = buttons->button(QDialogButtonBox::Cancel);
+    m_okButton->setAccessibleName(m_okButton->text());
+    m_cancelButton->setAccessibleName(m_cancelButton->text());
+    connect(buttons, &QDialogButtonBox::accepted, this, &CCalDlg::OnOk);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CCalDlg::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    m_op = new DeviceOperation(this);
+    m_op->SetLockedControls({m_yearEdit, m_monthEdit, m_okButton, m_cancelButton});
+}
+
+bool CCalDlg::InitDialog() {
+    StartupDate date;
+    if (!m_driver || m_driver->GetStartupDate(date) != kMeterOk || !date.valid) {
+        ShowMessage(CannotReadText());
+        return false;
+    }
+    m_yearEdit->setText(QString::number(date.year));
+    m_monthEdit->setText(QString::number(date.month));
+    m_yearEdit->setFocus();
+    m_yearEdit->selectAll();
+    return true;
+}
+
+void CCalDlg::OnOk() {
+    if (m_op->IsBusy()) return;  // one write at a time
+
+    // Both ranges are checked on the numbers as typed, before narrowing.
+    const int year = ParseInt(m_yearEdit->text());
+    const int month = ParseInt(m_monthEdit->text());
+    // The meter reports the year as two digits after 2000, so a later year would
+    // go out with three digits that it cannot read back: refused like the others.
+    if (year < kMinYear || year > kMaxYear) {
+        ShowMessage(QStringLiteral("Podany rok poza dopuszczalnym zakresem"));
+        m_yearEdit->setFocus();
+        return;
+    }
+    if (month < 1 || month > 12) {
+        ShowMessage(QStringLiteral("Podany miesiąc poza dopuszczalnym zakresem"));
+        m_monthEdit->setFocus();
+        return;
+    }
+    m_year = static_cast<uint16_t>(year);
+    m_month = static_cast<uint8_t>(month);
+    m_op->StartWrite(
+        [driver = m_driver, y = m_year, m = m_month] { return driver->WriteStartupDate(y, m); },
+        QStringLiteral("Nie można zapisać daty uruchamiania"));
+}

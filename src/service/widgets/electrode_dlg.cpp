@@ -1,0 +1,98 @@
+#include "service/widgets/electrode_dlg.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "characteristics/char_rec_format.h"
+#include "meter/kv60x_driver.h"
+#include "ui/device_operation.h"
+#include "ui/dialog_parts.h"
+
+using servicedialogs::LabelFor;
+
+CElectrodeDlg::CElectrodeDlg(Ckv60xDriver* driver, QWidget* parent) : MeterDialog(driver, parent) {
+    setWindowTitle(QStringLiteral("Współczynnik kształtu elektrod"));
+
+    m_valueEdit = new QLineEdit(this);
+    m_valueEdit->setMaxLength(40);
+    // Room for the window title and for a coefficient with eight decimals.
+    m_valueEdit->setMinimumWidth(220);
+    auto* row = new QHBoxLayout;
+    row->addWidget(LabelFor(QStringLiteral("Wartość:"), m_valueEdit, this));
+    row->addWidget(m_valueEdit, 1);
+
+    auto* buttons = dialogparts::OkCancel(this);
+    m_okButton = buttons->button(QDialogButtonBox::Ok);
+    m_cancelButton = buttons->button(QDialogButtonBox::Cancel);
+    m_okButton->setAccessibleName(m_okButton->text());
+    m_cancelButton->setAccessibleName(m_cancelButton->text());
+    connect(buttons, &QDialogButtonBox::accepted, this, &CElectrodeDlg::OnOk);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CElectrodeDlg::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addSpacing(6);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    m_op = new DeviceOperation(this);
+    m_op->SetLockedControls({m_valueEdit, m_okButton, m_cancelButton});
+}
+
+QString CElectrodeDlg::FormatCoefficientText(double coefficient) {
+    return QString::asprintf("%0.8f", coefficient);
+}
+
+bool CElectrodeDlg::InitDialog() {
+    // The dialog opens at once; the read runs behind it with the controls locked.
+    // If no worker can be started the helper says "Nie można odczytać ustawień"
+    // and the dialog stays open with an empty box.
+    if (!m_driver) {
+        ShowMessage(CannotReadText());
+        return true;
+    }
+    m_coefficient = ElectrodeCoefficient();
+    m_op->StartRead(
+        [this, driver = m_driver] {
+            ElectrodeCoefficient read;
+            const int result = driver->ReadElectrodeCoefficient(read);
+            m_coefficient = read;
+            return result == kMeterOk && read.valid ? kMeterOk : kMeterFailed;
+        },
+        CannotReadText(), [this] { ShowReadValue(); });
+    return true;
+}
+
+void CElectrodeDlg::ShowReadValue() {
+    m_shownText = FormatCoefficientText(m_coefficient.coefficient);
+    m_valueEdit->setText(m_shownText);
+    m_valueEdit->setFocus();
+    m_valueEdit->selectAll();
+}
+
+void CElectrodeDlg::OnOk() {
+    if (m_op->IsBusy()) return;  // the opening read or a write still runs
+
+    const QString text = m_valueEdit->text();
+    // The box shows only eight decimals of what the meter holds. Left as shown,
+    // it stands for the value read, which the driver then skips as unchanged;
+    // reading the rounded text back would write a slightly different value on
+    // every OK.
+    double value = 0.0;
+    if (!m_shownText.isEmpty() && text == m_shownText && m_coefficient.valid) {
+        value = m_coefficient.coefficient;
+    } else {
+        value = ParseNumber(text);  // a comma counts as the decimal sign; no number is 0
+    }
+    m_coefficient.coefficient = value;
+    m_coefficient.valid = true;
+    m_op->StartWrite(
+        [driver = m_driver, value] {
+            return driver ? driver->WriteElectrodeCoefficient(value) : kMeterFailed;
+        },
+        QStringLiteral("Nie można zapisać ustawień"));
+}
