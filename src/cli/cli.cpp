@@ -15,7 +15,7 @@
 #include <set>
 #include <thread>
 
-#include "app/registration.h"
+#include "app/registration_session.h"
 #include "cli/record_text.h"
 #include "records/record_files.h"
 #include "serial/port_names.h"
@@ -369,20 +369,16 @@ int CmdInfo(const CliEnv& env, const QStringList& args) {
     MeterSession s(env);
     if (int rc = s.Resolve(p); rc >= 0) return rc;
     if (int rc = s.Connect(false); rc >= 0) return rc;
-    Ckv60xDriver& d = s.Driver();
-    MeterIdentity id;
-    SerialNumberData sn;
-    StartupDate date;
-    MeterCondition cond;
-    TemperatureReading t;
-    CharacteristicCount count;
-    d.GetIdentity(id);
-    d.GetSerialNumber(sn);
-    d.GetStartupDate(date);
-    d.GetCondition(cond);
-    d.GetTemperature(t);
-    d.GetCharacteristicCount(count);
-    if (!id.valid || !sn.valid || !date.valid || !cond.valid || !t.valid || !count.valid) {
+    // One snapshot: every record from the same moment.
+    const MeterSnapshot m = s.Driver().Snapshot();
+    const MeterIdentity& id = m.identity;
+    const SerialNumberData& sn = m.serialNumber;
+    const StartupDate& date = m.startupDate;
+    const MeterCondition& cond = m.condition;
+    const TemperatureReading& t = m.temperature;
+    const CharacteristicCount& count = m.count;
+    if (!m.linkUp() || !id.valid || !sn.valid || !date.valid || !cond.valid || !t.valid ||
+        !count.valid) {
         return Fail(env, kExitMeter, QStringLiteral("Nie można odczytać ustawień"));
     }
     const QString device = DeviceForPort(s.Port());
@@ -447,22 +443,19 @@ int CmdWatch(const CliEnv& env, const QStringList& args) {
     while (!env.Stopped()) {
         const QString now =
             QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        const uint64_t cycles = d.CompletedCycles();
-        if (cycles != seen && d.GetStatus() == 0) {
-            seen = cycles;
+        const MeterSnapshot m = d.Snapshot();
+        if (m.cycles != seen && m.linkUp()) {
+            seen = m.cycles;
             lossShown = false;
-            MeterCondition c;
-            TemperatureReading t;
-            ServiceData sd;
-            d.GetCondition(c);
-            d.GetTemperature(t);
-            d.GetServiceData(sd);
+            const MeterCondition& c = m.condition;
+            const TemperatureReading& t = m.temperature;
+            const ServiceData& sd = m.serviceData;
             QString line = now + QStringLiteral("  ") + TemperatureText(t) + QStringLiteral("  ") +
                            ConditionText(c, t);
             if (sd.valid) line += QStringLiteral("  SD %1").arg(QString::fromLatin1(sd.text));
             env.Out(line + QChar('\n'));
             if (maxLines && ++lines >= maxLines) break;
-        } else if (d.GetStatus() != 0 && !lossShown) {
+        } else if (!m.linkUp() && !lossShown) {
             lossShown = true;
             env.Out(now + QStringLiteral("  Brak komunikacji z urządzeniem.\n"));
         }
@@ -550,33 +543,23 @@ int CmdLog(const CliEnv& env, const QStringList& args) {
     if (int rc = s.Resolve(p); rc >= 0) return rc;
     if (int rc = s.Connect(true); rc >= 0) return rc;
 
-    RegistrationFile file;
-    const RegistrationFile::OpenResult opened = file.Open(path);
-    if (opened == RegistrationFile::OpenResult::Failed ||
-        (opened == RegistrationFile::OpenResult::Existed && p.isSet(truncate) &&
-         !file.Truncate())) {
+    // The same registration session as the window's: what the options say
+    // stands for the window's answers.
+    RegistrationSession file;
+    const RegistrationSession::OpenResult opened = file.Open(path);
+    RegistrationStart how = RegistrationStart::NewFile;
+    if (opened == RegistrationSession::OpenResult::Existed) {
+        how = p.isSet(truncate) ? RegistrationStart::Empty : RegistrationStart::Append;
+    }
+    file.SetFormat(sepIt->second, decIt->second);
+    if (opened == RegistrationSession::OpenResult::Failed ||
+        !file.Begin(how, p.isSet(comment), p.value(comment))) {
         return Fail(
             env, kExitUsage,
             QStringLiteral("Wybrany plik rejestracji wyników pomiaru jest niedostępny. (%1)")
                 .arg(path));
     }
-    const bool appending = opened == RegistrationFile::OpenResult::Existed && p.isSet(append);
-    file.SetHeaderPending();
-    if (p.isSet(comment)) {
-        QString text = p.value(comment);
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        text.replace(QChar('\n'), QStringLiteral("\r\n"));
-        if ((appending && !file.WriteText(QStringLiteral("\r\n"))) ||
-            (!text.isEmpty() && !file.WriteText(text + QStringLiteral("\r\n")))) {
-            return Fail(
-                env, kExitUsage,
-                QStringLiteral("Wybrany plik rejestracji wyników pomiaru jest niedostępny. (%1)")
-                    .arg(path));
-        }
-    }
 
-    const QChar separator = RegistrationSeparator(sepIt->second);
-    const QChar decimal = RegistrationDecimalSign(decIt->second);
     Ckv60xDriver& d = s.Driver();
     const auto start = std::chrono::steady_clock::now();
     const auto step = std::chrono::microseconds(static_cast<int64_t>(seconds * 1e6));
@@ -591,13 +574,10 @@ int CmdLog(const CliEnv& env, const QStringList& args) {
                 20, std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count() + 1)));
             continue;
         }
-        TemperatureReading t;
-        const int status = d.GetTemperature(t);
-        const QString when = RegistrationDateTime(std::time(nullptr));
-        const QString value = RegistrationValue(t, status == 0, decimal);
-        if (file.WriteLine(when, separator, value)) {
+        const std::time_t when = env.clock ? env.clock() : std::time(nullptr);
+        if (file.WriteReading(d.Snapshot(), when)) {
             failing = false;
-            env.Out(when + separator + value + QChar('\n'));
+            env.Out(file.LastLine() + QChar('\n'));
         } else {
             lost = true;
             if (!failing)

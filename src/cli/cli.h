@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <ctime>
 #include <functional>
 
 #include "meter/kv60x_driver.h"
@@ -29,6 +30,8 @@ struct CliEnv {
     int firstCycleTimeoutMs = 15000;
     // Show a progress line on stderr during table transfers.
     bool progress = false;
+    // The clock whose local time `log` writes (tests fix it); empty: the system clock.
+    std::function<std::time_t()> clock;
 
     bool Stopped() const { return stop && stop->load(); }
     void Out(const QString& text) const {
