@@ -268,6 +268,33 @@ TEST(MainWindowApp, TerminationWhileTheStartupPortAlertIsOpenEndsWithTheSettings
     EXPECT_EQ(check.GetValueInt("LOG", "FILE_INTERVAL", -1), 77);
 }
 
+TEST(MainWindow, AfterTerminationEveryNewDialogIsCancelledAtOnce) {
+    // A command whose dialog was cancelled by the closing may go on to show
+    // another one (a message, the next question); the program must not wait
+    // for a user who is gone. The real Qt boxes, so nothing answers them.
+    Prompts::install(nullptr);
+    SimulatedMeter meter;
+    Window w(meter.port());
+    w.dlg.CloseWindow();
+    bool forced = false;  // a box left open: ended here so that the test fails, not hangs
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) {
+                forced = true;
+                box->done(0);
+            }
+        }
+    });
+    guard.start(2000);
+    Prompts::instance().message(&w.dlg, QStringLiteral("Nie można zapisać ustawień"),
+                                Prompts::Icon::Warning);
+    EXPECT_EQ(Prompts::instance().question(&w.dlg, QStringLiteral("Na pewno?")),
+              Prompts::Answer::Dismissed);
+    EXPECT_FALSE(forced);
+    EXPECT_FALSE(w.dlg.isVisible());
+}
+
 TEST(MainWindow, ConnectFailureAtStartSaysSoAndAsksAgain) {
     ScopedPrompts prompts;
     Ckv60xDlg dlg;

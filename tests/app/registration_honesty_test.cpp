@@ -233,6 +233,45 @@ TEST(RegistrationQuestion, NoTickWritesWhileTheQuestionIsOpen) {
     }
 }
 
+TEST(RegistrationQuestion, StartAfterLaunchWaitsWhileTheSettingsCommandOpensAFile) {
+    // The start after launch falls due while the settings command is showing
+    // "niedostępny" for the file just chosen: it must not try that file on its
+    // own and say so a second time.
+    struct SlowPrompts : ScriptedPrompts {
+        void message(QWidget* parent, const QString& text, Icon icon) override {
+            ScriptedPrompts::message(parent, text, icon);
+            testsupport::ProcessEventsFor(700);
+        }
+    } prompts;
+    Prompts::install(&prompts);
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("brak/pomiary.csv"));
+    {
+        Window w;
+        w.dlg.SetRegistrationStartDelay(300);
+        int dialogs = 0;
+        std::function<void(CLogFileDlg*)> answer = [&](CLogFileDlg* d) {
+            if (++dialogs == 1) {
+                d->logCheck()->click();
+                d->fileNameBox()->setText(missing);
+                WhenShown<CLogFileDlg>(answer);
+                d->okButton()->click();
+            } else {
+                d->cancelButton()->click();
+            }
+        };
+        // Timer 1036 restarts with the shorter delay; the command starts at once.
+        QMetaObject::invokeMethod(
+            &w.dlg, [&] { w.dlg.OnLogFileSettings(); }, Qt::QueuedConnection);
+        WhenShown<CLogFileDlg>(answer);
+        testsupport::ProcessEventsFor(1500);
+        EXPECT_EQ(dialogs, 2);
+        EXPECT_EQ(prompts.messages.size(), 1u);
+        EXPECT_EQ(w.dlg.Settings().fileLog, 0);
+    }
+    Prompts::install(nullptr);
+}
+
 TEST(RegistrationLink, FailedPortChangeThenCancelShowsAndLogsNoLink) {
     ScopedPrompts prompts;
     QTemporaryDir dir;

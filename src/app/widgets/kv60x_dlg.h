@@ -176,8 +176,6 @@ private:
     void UpdateStatusText();
     // Timer 1036: starts registration to file when it is stored on.
     void StartRegistrationIfEnabled();
-    // The settings command proper (OnLogFileSettings runs it and what it deferred).
-    void RunLogFileSettings();
     enum class FileStep { Opened, AskAgain, Closing };
     // Opens FILE_NAME for the settings command: the question about an existing
     // file, emptying, the comment. AskAgain when the file cannot be opened or
@@ -220,7 +218,6 @@ private:
     QString m_comment;             // lasts while the program runs
     bool m_inLogSettings = false;  // the settings command is running
     bool m_inFileStep = false;     // it is opening a file (and may be asking about it)
-    bool m_startDeferred = false;  // the start after launch came during the file step
     std::function<std::time_t()> m_clock;
     MeterSnapshot m_meter;         // the driver's state at the last refresh
     bool m_closeFilterOn = false;  // dialogs shown while closing are cancelled

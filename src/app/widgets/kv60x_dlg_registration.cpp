@@ -24,18 +24,7 @@ LogFileSettings Ckv60xDlg::LogSettings() const {
 }
 
 void Ckv60xDlg::OnLogFileSettings() {
-    {
-        QScopedValueRollback<bool> running(m_inLogSettings, true);
-        RunLogFileSettings();
-    }
-    // The start after launch that came while a file was being opened.
-    if (m_startDeferred) {
-        m_startDeferred = false;
-        StartRegistrationIfEnabled();
-    }
-}
-
-void Ckv60xDlg::RunLogFileSettings() {
+    QScopedValueRollback<bool> running(m_inLogSettings, true);
     // A file that cannot be opened, or a question left unanswered, brings the
     // dialog back until a file opens or the user gives up.
     for (;;) {
@@ -111,12 +100,9 @@ Ckv60xDlg::FileStep Ckv60xDlg::OpenFileFromSettings() {
 
 void Ckv60xDlg::StartRegistrationIfEnabled() {
     if (m_closing) return;
-    if (m_inFileStep) {
-        // The settings command is opening a file (perhaps asking about it):
-        // it decides first.
-        m_startDeferred = true;
-        return;
-    }
+    // The settings command is opening a file and perhaps asking about it: its
+    // outcome decides (it ends with a file open or registration off).
+    if (m_inFileStep) return;
     if (m_settings.fileName.isEmpty() || m_settings.fileLog != 1 || m_registration.IsOpen()) {
         return;
     }
