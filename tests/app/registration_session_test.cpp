@@ -12,6 +12,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 #include <clocale>
 #include <cstdlib>
 
@@ -227,6 +229,16 @@ TEST_F(Session, RealPolishDateWithACommaSeparatorStaysOneColumn) {
     EXPECT_EQ(
         ReadAsCsv(path, QChar(',')),
         QStringLiteral("[[\"Data i Godzina\", \"Temperatura °C\"], [\"%1\", \"???\"]]").arg(date));
+}
+
+TEST_F(Session, ReadOnlyFileIsNotOpened) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
+    const QString path = Path("tylko_odczyt.csv");
+    Write(path, "x\r\n");
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner));
+    EXPECT_EQ(s.Open(path), RegistrationSession::OpenResult::Failed);
+    EXPECT_FALSE(s.IsOpen());
+    EXPECT_EQ(Read(path), "x\r\n");
 }
 
 TEST_F(Session, FolderReplacedByAFileFailsWholeLinesAndResumes) {

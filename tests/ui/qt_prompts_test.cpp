@@ -15,6 +15,7 @@
 #include <functional>
 
 #include "support/scripted_prompts.h"
+#include "ui/grab_util.h"
 #include "ui/qt_prompts.h"
 
 using testsupport::WhenShown;
@@ -68,6 +69,7 @@ TEST(QtPromptsQuestion, OnlyTakAndNieAnswerEverythingElseIsNoAnswer) {
                   for (QAbstractButton* b : box->buttons()) {
                       if (b->isVisible()) visible << b->text();
                   }
+                  testsupport::Grab(box, QStringLiteral("question_box"));
                   ButtonWithText(box, QStringLiteral("Tak"))->click();
               }),
               Prompts::Answer::Yes);
