@@ -19,6 +19,7 @@
 #include "cli/record_text.h"
 #include "records/record_files.h"
 #include "serial/port_names.h"
+#include "sim/demo_data.h"
 #include "sim/meter_simulator.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "app/signal_watcher.h"
 #include "app/widgets/kv60x_dlg.h"
 #include "serial/port_names.h"
+#include "sim/demo_data.h"
 #include "sim/meter_simulator.h"
 
 namespace {
