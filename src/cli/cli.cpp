@@ -19,12 +19,10 @@
 #include "cli/record_text.h"
 #include "records/record_files.h"
 #include "serial/port_names.h"
-#include "sim/demo_data.h"
-#include "sim/meter_simulator.h"
+#include "sim/demo_meter.h"
 
 namespace {
 
-constexpr int kDemoPort = 250;
 const char* const kProgram = "kv60x-cli";
 
 // One failure: exactly one line on stderr (a message with its own line breaks is
@@ -165,10 +163,7 @@ public:
     ~MeterSession() {
         if (m_driver) m_driver->Disconnect();
         m_driver.reset();
-        if (m_sim) {
-            RegisterPortDevice(kDemoPort, QString());
-            m_sim->Stop();
-        }
+        StopDemoMeter(m_sim);
     }
     MeterSession(const MeterSession&) = delete;
     MeterSession& operator=(const MeterSession&) = delete;
@@ -232,14 +227,8 @@ public:
     }
 
     bool StartDemo() {
-        SimMeterState state;
-        state.driftAmplitude = 1.5;
-        state.driftPeriodS = 120;
-        m_sim = std::make_unique<MeterSimulator>(state);
-        if (!m_sim->Start()) return false;
-        FillDemoCharacteristics(*m_sim, state.slotCount);
-        RegisterPortDevice(kDemoPort, QString::fromStdString(m_sim->LinkPath()));
-        return true;
+        m_sim = StartDemoMeter();
+        return m_sim != nullptr;
     }
 
     // Connects and waits for a complete polling cycle. -1 when the meter answers,

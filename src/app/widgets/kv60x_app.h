@@ -36,8 +36,6 @@ AppSettings ConstructionSettings();
 // the normal way, so the settings are written and the port released.
 class Ckv60xApp {
 public:
-    static constexpr int kDemoPort = 250;
-
     Ckv60xApp(AppOptions options, QStringList arguments);
     ~Ckv60xApp();
 
@@ -61,7 +59,6 @@ public:
     bool configOpened() const { return m_configOpened; }
 
 private:
-    bool StartDemo();
     int StartupPort() const;
 
     AppOptions m_options;
