@@ -128,7 +128,6 @@ private:
     void SetStatus(int status);
     void ForgetLink(bool disconnecting);
     void ApplyRtsRule();
-    static int64_t NowMs();
 
     mutable std::recursive_mutex m_charWriteLock;  // held across a characteristic write
     mutable std::recursive_mutex m_exchangeLock;   // one exchange at a time; guards m_port

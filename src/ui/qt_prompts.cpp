@@ -1,5 +1,6 @@
 #include "ui/qt_prompts.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>

@@ -62,15 +62,11 @@ TEST(SerialPort, OpensExclusivelyWithTheMeterLineSettings) {
     EXPECT_FALSE(s.parityCheck);
     EXPECT_TRUE(s.dtrOn);
     EXPECT_EQ(s.rtsControl, 1);
-    EXPECT_EQ(port.GetWriteBufferSize(), 512);
-    EXPECT_EQ(port.GetEventMask(), EV_RXCHAR);
 
     CSerialPort second;
     EXPECT_EQ(second.Open(&owner, meter.port(), 9600, 'O', 8, 1, EV_RXCHAR, 512), 0);
     EXPECT_FALSE(second.LastError().isEmpty());
 
-    port.SetRtsControl(0);
-    EXPECT_EQ(port.GetRtsControl(), 0);
     port.Close();
     // Released: the device can be opened again.
     EXPECT_EQ(second.Open(&owner, meter.port(), 9600, 'O', 8, 1, EV_RXCHAR, 512), 1);
@@ -161,10 +157,11 @@ TEST(ComNumbering, FixedNamesMapToTheirNumbers) {
         const char* device;
         int number;
     } cases[] = {
-        {"/dev/ttyS0", 1},     {"/dev/ttyS31", 32},   {"/dev/ttyS32", 0},  {"/dev/ttyUSB0", 33},
-        {"/dev/ttyUSB31", 64}, {"/dev/ttyUSB32", 0},  {"/dev/ttyACM0", 65}, {"/dev/ttyACM31", 96},
-        {"/dev/ttyACM-1", 0},  {"/dev/ttyUSB+1", 0},  {"/dev/ttyUSB", 0},   {"/tmp/ttyUSB0", 0},
-        {"/dev/ttyAMA0", 0},   {"/dev/ttyUSB1x", 0},  {"", 0},
+        {"/dev/ttyS0", 1},    {"/dev/ttyS31", 32},   {"/dev/ttyS32", 0},
+        {"/dev/ttyUSB0", 33}, {"/dev/ttyUSB31", 64}, {"/dev/ttyUSB32", 0},
+        {"/dev/ttyACM0", 65}, {"/dev/ttyACM31", 96}, {"/dev/ttyACM-1", 0},
+        {"/dev/ttyUSB+1", 0}, {"/dev/ttyUSB", 0},    {"/tmp/ttyUSB0", 0},
+        {"/dev/ttyAMA0", 0},  {"/dev/ttyUSB1x", 0},  {"", 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FixedComNumber(QString::fromUtf8(c.device)), c.number) << c.device;
@@ -173,7 +170,7 @@ TEST(ComNumbering, FixedNamesMapToTheirNumbers) {
 
 TEST(ComNumbering, OtherDevicesTakeTheLowestFreeNumberFrom97InNameOrder) {
     const std::vector<ListedDevice> listed = {
-        {"/dev/ttyUSB2", "FT232R"}, {"/dev/ttyXR1", "xr"}, {"/dev/ttyAMA0", "uart"},
+        {"/dev/ttyUSB2", "FT232R"}, {"/dev/ttyXR1", "xr"},  {"/dev/ttyAMA0", "uart"},
         {"/dev/ttyS0", ""},         {"/dev/rfcomm0", "bt"}, {"/tmp/kv/ttyKV", "demo"},
     };
     // 98 is taken by a registered device; a listed device that is registered
@@ -183,7 +180,7 @@ TEST(ComNumbering, OtherDevicesTakeTheLowestFreeNumberFrom97InNameOrder) {
     std::vector<std::pair<int, QString>> got;
     for (const PortEntry& e : entries) got.emplace_back(e.number, e.device);
     const std::vector<std::pair<int, QString>> expected = {
-        {1, "/dev/ttyS0"},    {35, "/dev/ttyUSB2"}, {97, "/dev/rfcomm0"}, {98, "/dev/ttyKV9"},
+        {1, "/dev/ttyS0"},    {35, "/dev/ttyUSB2"}, {97, "/dev/rfcomm0"},   {98, "/dev/ttyKV9"},
         {99, "/dev/ttyAMA0"}, {100, "/dev/ttyXR1"}, {250, "/tmp/kv/ttyKV"},
     };
     EXPECT_EQ(got, expected);
@@ -195,10 +192,60 @@ TEST(ComNumbering, PortArgumentsAreParsed) {
         const char* text;
         int number;
     } cases[] = {
-        {"COM7", 7}, {"com12", 12}, {"7", 7}, {" COM3 (USB – /dev/ttyUSB0)", 3}, {"COM", 0},
-        {"", 0},     {"x7", 0},     {"COM0", 0},
+        {"COM7", 7}, {"com12", 12}, {"7", 7},  {" COM3 (USB – /dev/ttyUSB0)", 3},
+        {"COM", 0},  {"", 0},       {"x7", 0}, {"COM0", 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ParsePortNumber(QString::fromUtf8(c.text)), c.number) << c.text;
     }
+}
+
+TEST(ComNumbering, PortArgumentResolvesToANumberOrSaysWhyNot) {
+    const struct {
+        const char* arg;
+        int number;  // 0: refused
+    } cases[] = {
+        {"COM7", 7},        {"com12", 12},
+        {"7", 7},           {" 33 ", 33},
+        {"007", 7},         {"COM255", 255},
+        {"1", 1},           {"/dev/ttyUSB3", 36},
+        {" /dev/ttyS0", 1}, {"", 0},
+        {"COM", 0},         {"COM0", 0},
+        {"0", 0},           {"256", 0},
+        {"COM999", 0},      {"0007", 0},
+        {"COM7 (x)", 0},    {"x7", 0},
+        {"7x", 0},          {"-1", 0},
+        {"COM 7", 0},       {"dev/ttyUSB0", 0},
+    };
+    for (const auto& c : cases) {
+        QString error = QStringLiteral("unchanged");
+        EXPECT_EQ(ResolvePortArgument(QString::fromUtf8(c.arg), &error), c.number) << c.arg;
+        if (c.number == 0) {
+            EXPECT_EQ(error, QStringLiteral("Nieprawidłowy port: %1 (podaj COMn, numer COM lub "
+                                            "ścieżkę urządzenia)")
+                                 .arg(QString::fromUtf8(c.arg).trimmed()))
+                << c.arg;
+        } else {
+            EXPECT_EQ(error, QStringLiteral("unchanged")) << c.arg;
+        }
+    }
+    EXPECT_EQ(ResolvePortArgument(QStringLiteral("x"), nullptr), 0);  // no message wanted
+}
+
+TEST(ComNumbering, DevicePathArgumentIsRegisteredOnceAndRefusedWhenNoNumberIsFree) {
+    const QString path = QStringLiteral("/tmp/kv60x-test/ttyNamed");
+    const int n = ResolvePortArgument(path, nullptr);
+    ASSERT_GE(n, 97);
+    ASSERT_LE(n, 255);
+    EXPECT_EQ(DeviceForPort(n), path);
+    EXPECT_EQ(ResolvePortArgument(path, nullptr), n);  // the same number again
+    RegisterPortDevice(n, QString());
+
+    // Every number from 97 up taken (no test holds one now).
+    for (int k = 97; k < 256; ++k)
+        RegisterPortDevice(k, QStringLiteral("/tmp/kv60x-test/fill%1").arg(k));
+    QString error;
+    EXPECT_EQ(ResolvePortArgument(path, &error), 0);
+    EXPECT_EQ(error, QStringLiteral("Brak wolnego numeru COM dla urządzenia %1").arg(path));
+    for (int k = 97; k < 256; ++k) RegisterPortDevice(k, QString());
 }

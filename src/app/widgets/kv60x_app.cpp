@@ -11,7 +11,7 @@
 #include "app/signal_watcher.h"
 #include "app/widgets/kv60x_dlg.h"
 #include "serial/port_names.h"
-#include "sim/meter_simulator.h"
+#include "sim/demo_meter.h"
 
 namespace {
 
@@ -47,12 +47,8 @@ bool ParseAppOptions(const QStringList& arguments, AppOptions& options, QString&
     options.demo = p.isSet(QStringLiteral("demo"));
     options.configFile = p.value(QStringLiteral("config"));
     options.port = p.value(QStringLiteral("port"));
-    if (p.isSet(QStringLiteral("port"))) {
-        const bool device = options.port.startsWith('/');
-        if (!device && ParsePortNumber(options.port) <= 0) {
-            error = QStringLiteral("Niepoprawny port: %1").arg(options.port);
-            return false;
-        }
+    if (p.isSet(QStringLiteral("port")) && ResolvePortArgument(options.port, &error) == 0) {
+        return false;
     }
     return true;
 }
@@ -82,36 +78,23 @@ Ckv60xApp::~Ckv60xApp() {
     // The window (and its driver) goes before the demo meter it talks to.
     m_window.reset();
     m_ini.reset();
-    m_demo.reset();
-}
-
-bool Ckv60xApp::StartDemo() {
-    SimMeterState state;
-    state.temperature = 21.5;
-    state.driftAmplitude = 1.5;
-    state.driftPeriodS = 180;
-    m_demo = std::make_unique<MeterSimulator>(state);
-    if (!m_demo->Start()) {
-        m_demo.reset();
-        return false;
-    }
-    FillDemoCharacteristics(*m_demo, 20);
-    RegisterPortDevice(kDemoPort, QString::fromStdString(m_demo->LinkPath()));
-    return true;
+    StopDemoMeter(m_demo);
 }
 
 int Ckv60xApp::StartupPort() const {
     if (m_demo) return kDemoPort;
     if (m_options.port.isEmpty()) return 0;
-    if (m_options.port.startsWith('/')) return PortForDevice(m_options.port);
-    return ParsePortNumber(m_options.port);
+    return ResolvePortArgument(m_options.port, nullptr);
 }
 
 bool Ckv60xApp::Start() {
     // Registration lines format their date and time under the user's locale.
     std::setlocale(LC_TIME, "");
 
-    if (m_options.demo && !StartDemo()) return false;
+    if (m_options.demo) {
+        m_demo = StartDemoMeter();
+        if (!m_demo) return false;
+    }
 
     m_window = std::make_unique<Ckv60xDlg>(m_options.service);
 

@@ -21,7 +21,8 @@ struct AppOptions {
 };
 
 // Parses the arguments (the first is the program). False with a message on an
-// unknown option or a missing value; helpRequested when --help was given.
+// unknown option, a missing value or a --port that names no port (the rule of
+// ResolvePortArgument); helpRequested when --help was given.
 bool ParseAppOptions(const QStringList& arguments, AppOptions& options, QString& error,
                      bool* helpRequested = nullptr);
 QString AppUsageText();
@@ -36,8 +37,6 @@ AppSettings ConstructionSettings();
 // the normal way, so the settings are written and the port released.
 class Ckv60xApp {
 public:
-    static constexpr int kDemoPort = 250;
-
     Ckv60xApp(AppOptions options, QStringList arguments);
     ~Ckv60xApp();
 
@@ -61,7 +60,6 @@ public:
     bool configOpened() const { return m_configOpened; }
 
 private:
-    bool StartDemo();
     int StartupPort() const;
 
     AppOptions m_options;
