@@ -97,7 +97,7 @@ TEST_F(CharDialogTest, OpeningByNumberReadsTheSlotAndFillsTheControls) {
     EXPECT_TRUE(prompts->messages.empty());
     const CharRecData slot = sim().SlotRecord(0);
     EXPECT_EQ(dlg.CodeEdit()->text(), QStringLiteral("PSZ"));
-    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Pszenica  "));
+    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Pszenica"));  // without its padding
     EXPECT_TRUE(dlg.EnableBox()->isChecked());
     EXPECT_TRUE(dlg.CapacitiveRadio()->isChecked());
     EXPECT_EQ(dlg.CountEdit()->text(), QString::number(slot.ACTIVE));
@@ -265,7 +265,7 @@ TEST_F(CharDialogTest, ImportTakesTheEditorsSlotAndTodaysSaveDate) {
     dlg.OnImport();
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Błąd w trakcie odczytu charakterystyki"));
-    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Inna      "));
+    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Inna"));
     EXPECT_FALSE(dlg.Modified());
     ASSERT_EQ(prompts->fileRequests.size(), 1u);
     EXPECT_EQ(prompts->fileRequests[0].request.filters,
@@ -274,7 +274,7 @@ TEST_F(CharDialogTest, ImportTakesTheEditorsSlotAndTodaysSaveDate) {
     prompts->answerFile(path);
     const int32_t before = static_cast<int32_t>(std::time(nullptr));
     dlg.OnImport();
-    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Próbka    "));
+    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Próbka"));
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Charakterystyka materiału nr 3*"));
     EXPECT_EQ(dlg.SaveDateEdit()->date(), QDate::currentDate());
     dlg.OnOk();
