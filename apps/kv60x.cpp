@@ -6,13 +6,14 @@
 
 #include "app/widgets/kv60x_app.h"
 #include "app/widgets/kv60x_dlg.h"
+#include "kv60x_version.h"
 #include "ui/prompts.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kv60x"));
     QApplication::setOrganizationName(QStringLiteral("kv60x"));
-    QApplication::setApplicationVersion(QStringLiteral("1.08"));
+    QApplication::setApplicationVersion(QStringLiteral(KV60X_VERSION));
 
     AppOptions options;
     QString error;

@@ -9,28 +9,28 @@
 
 #include <climits>
 
-CIniEx::CIniEx(int growStep) : growStep_(growStep > 0 ? growStep : 4) {
+CIniEx::CIniEx(int growStep) : m_growStep(growStep > 0 ? growStep : 4) {
     Clear();
 }
 
 CIniEx::~CIniEx() {
-    if (writeBack_) Write();
+    if (m_writeBack) Write();
 }
 
 void CIniEx::Clear() {
-    sections_.clear();
-    sections_.reserve(static_cast<size_t>(growStep_));
-    sections_.push_back(Section{});
-    changed_ = false;
+    m_sections.clear();
+    m_sections.reserve(static_cast<size_t>(m_growStep));
+    m_sections.push_back(Section{});
+    m_changed = false;
 }
 
 bool CIniEx::Same(const QString& a, const QString& b) const {
-    return a.compare(b, caseInsensitive_ ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
+    return a.compare(b, m_caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
 }
 
 int CIniEx::FindSection(const QString& name) const {
-    for (size_t i = 0; i < sections_.size(); ++i) {
-        if (Same(sections_[i].name, name)) return static_cast<int>(i);
+    for (size_t i = 0; i < m_sections.size(); ++i) {
+        if (Same(m_sections[i].name, name)) return static_cast<int>(i);
     }
     return -1;
 }
@@ -43,14 +43,14 @@ int CIniEx::FindKey(const Section& s, const QString& key) const {
 }
 
 int CIniEx::Open(const QString& path, bool writeBack, bool create, bool caseInsensitive) {
-    if (!path_.isEmpty()) {
+    if (!m_path.isEmpty()) {
         Write();
-        path_.clear();
+        m_path.clear();
     }
     Clear();
-    writeBack_ = writeBack;
-    create_ = create;
-    caseInsensitive_ = caseInsensitive;
+    m_writeBack = writeBack;
+    m_create = create;
+    m_caseInsensitive = caseInsensitive;
 
     const QFileInfo info(path);
     if (info.isDir()) return 0;
@@ -70,13 +70,13 @@ int CIniEx::Open(const QString& path, bool writeBack, bool create, bool caseInse
     // A read error keeps what was read so far.
     Parse(file.readAll());
     file.close();
-    path_ = info.absoluteFilePath();
+    m_path = info.absoluteFilePath();
     return 1;
 }
 
 void CIniEx::Parse(const QByteArray& bytes) {
     Clear();
-    Section* current = &sections_[0];
+    Section* current = &m_sections[0];
     qsizetype start = 0;
     const qsizetype n = bytes.size();
     while (start < n) {
@@ -90,10 +90,10 @@ void CIniEx::Parse(const QByteArray& bytes) {
 
         if (line.size() >= 2 && line.front() == QLatin1Char('[') &&
             line.back() == QLatin1Char(']')) {
-            if (sections_.size() == sections_.capacity())
-                sections_.reserve(sections_.size() + static_cast<size_t>(growStep_));
-            sections_.push_back(Section{line.mid(1, line.size() - 2), {}, {}});
-            current = &sections_.back();
+            if (m_sections.size() == m_sections.capacity())
+                m_sections.reserve(m_sections.size() + static_cast<size_t>(m_growStep));
+            m_sections.push_back(Section{line.mid(1, line.size() - 2), {}, {}});
+            current = &m_sections.back();
             continue;
         }
         const qsizetype eq = line.indexOf(QLatin1Char('='));
@@ -101,15 +101,15 @@ void CIniEx::Parse(const QByteArray& bytes) {
         current->values.append(eq < 0 ? QString() : line.mid(eq + 1));
     }
     // A header without entries does not keep its name (and is not written back).
-    for (size_t i = 1; i < sections_.size(); ++i) {
-        if (sections_[i].keys.isEmpty()) sections_[i].name.clear();
+    for (size_t i = 1; i < m_sections.size(); ++i) {
+        if (m_sections[i].keys.isEmpty()) m_sections[i].name.clear();
     }
 }
 
 QByteArray CIniEx::ToBytes() const {
     QByteArray out;
-    for (size_t si = 0; si < sections_.size(); ++si) {
-        const Section& s = sections_[si];
+    for (size_t si = 0; si < m_sections.size(); ++si) {
+        const Section& s = m_sections[si];
         // A "[]" section with entries keeps its header: without it the entries
         // would join the section above when the file is read again.
         if (!s.name.isEmpty() || (si > 0 && !s.keys.isEmpty()))
@@ -129,9 +129,9 @@ QByteArray CIniEx::ToBytes() const {
 QString CIniEx::GetValue(const QString& section, const QString& key, const QString& def) const {
     const int si = FindSection(section);
     if (si < 0) return def;
-    const int ki = FindKey(sections_[si], key);
+    const int ki = FindKey(m_sections[si], key);
     if (ki < 0) return def;
-    QString v = sections_[si].values.at(ki);
+    QString v = m_sections[si].values.at(ki);
     const qsizetype semi = v.lastIndexOf(QLatin1Char(';'));
     if (semi >= 0) v.truncate(semi);
     return v;
@@ -176,21 +176,21 @@ uint32_t CIniEx::GetValueUInt(const QString& section, const QString& key, uint32
 void CIniEx::SetValue(const QString& section, const QString& key, const QString& value) {
     int si = FindSection(section);
     if (si < 0) {
-        if (sections_.size() == sections_.capacity())
-            sections_.reserve(sections_.size() + static_cast<size_t>(growStep_));
-        sections_.push_back(Section{section, {}, {}});
-        si = static_cast<int>(sections_.size() - 1);
-        changed_ = true;
+        if (m_sections.size() == m_sections.capacity())
+            m_sections.reserve(m_sections.size() + static_cast<size_t>(m_growStep));
+        m_sections.push_back(Section{section, {}, {}});
+        si = static_cast<int>(m_sections.size() - 1);
+        m_changed = true;
     }
-    Section& s = sections_[si];
+    Section& s = m_sections[si];
     const int ki = FindKey(s, key);
     if (ki < 0) {
         s.keys.append(key);
         s.values.append(value);
-        changed_ = true;
+        m_changed = true;
         return;
     }
-    if (!Same(s.values.at(ki), value)) changed_ = true;
+    if (!Same(s.values.at(ki), value)) m_changed = true;
     s.values[ki] = value;
 }
 
@@ -205,12 +205,12 @@ void CIniEx::SetValueUInt(const QString& section, const QString& key, uint32_t v
 bool CIniEx::RemoveKey(const QString& section, const QString& key) {
     const int si = FindSection(section);
     if (si < 0) return false;
-    Section& s = sections_[si];
+    Section& s = m_sections[si];
     const int ki = FindKey(s, key);
     if (ki < 0) return false;
     s.keys.removeAt(ki);
     s.values.removeAt(ki);
-    changed_ = true;
+    m_changed = true;
     return true;
 }
 
@@ -219,40 +219,40 @@ bool CIniEx::RemoveSection(const QString& section) {
     if (si < 0) return false;
     if (si == 0) {
         // The unnamed section stays; it only loses its entries.
-        if (sections_[0].keys.isEmpty()) return false;
-        sections_[0].keys.clear();
-        sections_[0].values.clear();
+        if (m_sections[0].keys.isEmpty()) return false;
+        m_sections[0].keys.clear();
+        m_sections[0].values.clear();
     } else {
-        sections_.erase(sections_.begin() + si);
+        m_sections.erase(m_sections.begin() + si);
     }
-    changed_ = true;
+    m_changed = true;
     return true;
 }
 
 QStringList CIniEx::GetKeys(const QString& section) const {
     const int si = FindSection(section);
-    return si < 0 ? QStringList() : sections_[si].keys;
+    return si < 0 ? QStringList() : m_sections[si].keys;
 }
 
 QStringList CIniEx::GetSections() const {
     QStringList names;
-    for (const Section& s : sections_) {
+    for (const Section& s : m_sections) {
         if (!s.name.isEmpty()) names.append(s.name);
     }
     return names;
 }
 
 bool CIniEx::Write() {
-    if (!changed_ || path_.isEmpty()) return true;
-    QSaveFile file(path_);
+    if (!m_changed || m_path.isEmpty()) return true;
+    QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly)) return false;
     const QByteArray bytes = ToBytes();
-    if (file.write(bytes) != bytes.size() || (commitHook_ && !commitHook_())) {
+    if (file.write(bytes) != bytes.size() || (m_commitHook && !m_commitHook())) {
         file.cancelWriting();  // the temporary file goes, the old file stays
         return false;
     }
     if (!file.commit()) return false;
-    changed_ = false;
+    m_changed = false;
     return true;
 }
 

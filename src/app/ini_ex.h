@@ -54,13 +54,13 @@ public:
     // (the old file then stays as it was); nothing is written without a path.
     bool Write();
 
-    bool IsChanged() const { return changed_; }
-    QString Path() const { return path_; }
+    bool IsChanged() const { return m_changed; }
+    QString Path() const { return m_path; }
 
     // Test hook: called after the temporary file is complete and before it
     // replaces the old one; returning false abandons the rewrite.
     using CommitHook = bool (*)();
-    void SetCommitHookForTest(CommitHook hook) { commitHook_ = hook; }
+    void SetCommitHookForTest(CommitHook hook) { m_commitHook = hook; }
 
 private:
     struct Section {
@@ -74,14 +74,14 @@ private:
     int FindSection(const QString& name) const;
     int FindKey(const Section& s, const QString& key) const;
 
-    QString path_;
-    std::vector<Section> sections_;  // [0] is the unnamed section
-    bool writeBack_ = false;
-    bool create_ = false;
-    bool caseInsensitive_ = true;
-    bool changed_ = false;
-    int growStep_ = 4;
-    CommitHook commitHook_ = nullptr;
+    QString m_path;
+    std::vector<Section> m_sections;  // [0] is the unnamed section
+    bool m_writeBack = false;
+    bool m_create = false;
+    bool m_caseInsensitive = true;
+    bool m_changed = false;
+    int m_growStep = 4;
+    CommitHook m_commitHook = nullptr;
 };
 
 // Leading decimal integer as the C library's atoi reads it (leading blanks,

@@ -5,47 +5,47 @@
 
 #include <cstring>
 
-BinaryArchive::BinaryArchive(QIODevice* device, Mode mode) : device_(device), mode_(mode) {
-    if (!device_) ok_ = false;
+BinaryArchive::BinaryArchive(QIODevice* device, Mode mode) : m_device(device), m_mode(mode) {
+    if (!m_device) m_ok = false;
 }
 
 BinaryArchive::~BinaryArchive() {
-    if (!closed_) Close();
+    if (!m_closed) Close();
 }
 
 bool BinaryArchive::Flush() {
-    if (used_ == 0) return true;
+    if (m_used == 0) return true;
     qint64 done = 0;
-    while (done < used_) {
-        const qint64 n = device_->write(buffer_ + done, used_ - done);
+    while (done < m_used) {
+        const qint64 n = m_device->write(m_buffer + done, m_used - done);
         if (n <= 0) {
-            ok_ = false;
+            m_ok = false;
             break;
         }
         done += n;
     }
-    used_ = 0;
-    return ok_;
+    m_used = 0;
+    return m_ok;
 }
 
 bool BinaryArchive::Fill() {
-    const qint64 n = device_->read(buffer_, kBufferSize);
-    used_ = n > 0 ? static_cast<int>(n) : 0;
-    pos_ = 0;
-    return used_ > 0;
+    const qint64 n = m_device->read(m_buffer, kBufferSize);
+    m_used = n > 0 ? static_cast<int>(n) : 0;
+    m_pos = 0;
+    return m_used > 0;
 }
 
 void BinaryArchive::WriteBytes(const void* data, size_t size) {
-    if (!ok_ || mode_ != Mode::Store) {
-        ok_ = false;
+    if (!m_ok || m_mode != Mode::Store) {
+        m_ok = false;
         return;
     }
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
-        if (used_ == kBufferSize && !Flush()) return;
-        const size_t chunk = std::min(size, static_cast<size_t>(kBufferSize - used_));
-        std::memcpy(buffer_ + used_, p, chunk);
-        used_ += static_cast<int>(chunk);
+        if (m_used == kBufferSize && !Flush()) return;
+        const size_t chunk = std::min(size, static_cast<size_t>(kBufferSize - m_used));
+        std::memcpy(m_buffer + m_used, p, chunk);
+        m_used += static_cast<int>(chunk);
         p += chunk;
         size -= chunk;
     }
@@ -53,20 +53,20 @@ void BinaryArchive::WriteBytes(const void* data, size_t size) {
 
 void BinaryArchive::ReadBytes(void* data, size_t size) {
     char* p = static_cast<char*>(data);
-    if (!ok_ || mode_ != Mode::Load) {
-        ok_ = false;
+    if (!m_ok || m_mode != Mode::Load) {
+        m_ok = false;
         std::memset(p, 0, size);
         return;
     }
     while (size > 0) {
-        if (pos_ == used_ && !Fill()) {
-            ok_ = false;
+        if (m_pos == m_used && !Fill()) {
+            m_ok = false;
             std::memset(p, 0, size);
             return;
         }
-        const size_t chunk = std::min(size, static_cast<size_t>(used_ - pos_));
-        std::memcpy(p, buffer_ + pos_, chunk);
-        pos_ += static_cast<int>(chunk);
+        const size_t chunk = std::min(size, static_cast<size_t>(m_used - m_pos));
+        std::memcpy(p, m_buffer + m_pos, chunk);
+        m_pos += static_cast<int>(chunk);
         p += chunk;
         size -= chunk;
     }
@@ -108,12 +108,12 @@ double BinaryArchive::ReadDouble() {
 }
 
 bool BinaryArchive::Close() {
-    if (closed_) return ok_;
-    closed_ = true;
-    if (mode_ == Mode::Store && ok_ && Flush()) {
+    if (m_closed) return m_ok;
+    m_closed = true;
+    if (m_mode == Mode::Store && m_ok && Flush()) {
         // A file keeps its own buffer: push it to the system now so that a full
         // disk shows up here rather than silently at close.
-        if (auto* file = qobject_cast<QFileDevice*>(device_); file && !file->flush()) ok_ = false;
+        if (auto* file = qobject_cast<QFileDevice*>(m_device); file && !file->flush()) m_ok = false;
     }
-    return ok_;
+    return m_ok;
 }

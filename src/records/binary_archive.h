@@ -21,9 +21,9 @@ public:
     BinaryArchive(const BinaryArchive&) = delete;
     BinaryArchive& operator=(const BinaryArchive&) = delete;
 
-    bool IsStoring() const { return mode_ == Mode::Store; }
-    bool IsLoading() const { return mode_ == Mode::Load; }
-    bool ok() const { return ok_; }
+    bool IsStoring() const { return m_mode == Mode::Store; }
+    bool IsLoading() const { return m_mode == Mode::Load; }
+    bool ok() const { return m_ok; }
 
     void WriteBytes(const void* data, size_t size);
     // Reads exactly `size` bytes; on a short read fills `data` with zeros and fails.
@@ -44,11 +44,11 @@ private:
     bool Flush();
     bool Fill();
 
-    QIODevice* device_ = nullptr;
-    Mode mode_ = Mode::Load;
-    bool ok_ = true;
-    bool closed_ = false;
-    char buffer_[kBufferSize] = {};
-    int used_ = 0;  // storing: bytes waiting; loading: bytes in the buffer
-    int pos_ = 0;   // loading: next byte to hand out
+    QIODevice* m_device = nullptr;
+    Mode m_mode = Mode::Load;
+    bool m_ok = true;
+    bool m_closed = false;
+    char m_buffer[kBufferSize] = {};
+    int m_used = 0;  // storing: bytes waiting; loading: bytes in the buffer
+    int m_pos = 0;   // loading: next byte to hand out
 };

@@ -41,44 +41,44 @@ void CCharRec::LoadBlock(BinaryArchive& ar, CharRecData& d) {
 void CCharRec::Serialize(BinaryArchive& ar) {
     if (ar.IsStoring()) {
         ar.WriteInt32(VERSION);
-        StoreBlock(ar, data_);
+        StoreBlock(ar, m_data);
         return;
     }
     VERSION = ar.ReadInt32();
     if (VERSION != kVersion) {
-        data_.valid = 0;
+        m_data.valid = 0;
         return;
     }
-    LoadBlock(ar, data_);
+    LoadBlock(ar, m_data);
 }
 
 void CTableCharRec::Put(const CharRecData& data, int index) {
     if (index < 0 || index >= kSlots) return;
-    slots_[index] = data;
-    if (index + 1 > count_) count_ = index + 1;
+    m_slots[index] = data;
+    if (index + 1 > m_count) m_count = index + 1;
 }
 
 CharRecData CTableCharRec::Get(int index) const {
-    if (index < 0 || index >= kSlots) return slots_[0];
-    return slots_[index];
+    if (index < 0 || index >= kSlots) return m_slots[0];
+    return m_slots[index];
 }
 
 void CTableCharRec::Serialize(BinaryArchive& ar) {
-    error_ = 0;
+    m_error = 0;
     if (ar.IsStoring()) {
-        const int n = count_ < 0 ? 0 : (count_ > kSlots ? kSlots : count_);
-        ar.WriteInt32(version_);
+        const int n = m_count < 0 ? 0 : (m_count > kSlots ? kSlots : m_count);
+        ar.WriteInt32(m_version);
         ar.WriteInt32(n);
-        for (int i = 0; i < n; ++i) CCharRec::StoreBlock(ar, slots_[i]);
+        for (int i = 0; i < n; ++i) CCharRec::StoreBlock(ar, m_slots[i]);
         return;
     }
-    for (CharRecData& s : slots_) {
+    for (CharRecData& s : m_slots) {
         s.ENABLE = 0;
         s.valid = 0;
     }
-    version_ = ar.ReadInt32();
-    if (version_ != 1) {
-        error_ = 1;
+    m_version = ar.ReadInt32();
+    if (m_version != 1) {
+        m_error = 1;
         return;
     }
     const int32_t announced = ar.ReadInt32();
@@ -86,10 +86,10 @@ void CTableCharRec::Serialize(BinaryArchive& ar) {
     int read = 0;
     // A block cut short fails the archive; the count then covers only whole blocks.
     for (; read < n && ar.ok(); ++read) {
-        CharRecData block = slots_[read];
+        CharRecData block = m_slots[read];
         CCharRec::LoadBlock(ar, block);
         if (!ar.ok()) break;
-        slots_[read] = block;
+        m_slots[read] = block;
     }
-    count_ = read;
+    m_count = read;
 }

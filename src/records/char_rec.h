@@ -15,8 +15,8 @@ public:
     CCharRec() = default;
     virtual ~CCharRec() = default;
 
-    void SetData(const CharRecData& data) { data_ = data; }
-    CharRecData GetData() const { return data_; }
+    void SetData(const CharRecData& data) { m_data = data; }
+    CharRecData GetData() const { return m_data; }
     int32_t Version() const { return VERSION; }
 
     // Storing writes VERSION and every field. Loading reads VERSION and, only
@@ -30,7 +30,7 @@ public:
 
 private:
     int32_t VERSION = kVersion;
-    CharRecData data_;
+    CharRecData m_data;
 };
 
 // A table of characteristics as stored in a record set file: version, count,
@@ -48,10 +48,10 @@ public:
     void Put(const CharRecData& data, int index);
     // A copy of slot `index`; outside 0..149 a copy of slot 0.
     CharRecData Get(int index) const;
-    int Count() const { return count_; }
-    int Version() const { return version_; }
+    int Count() const { return m_count; }
+    int Version() const { return m_version; }
     // 1 after a load that met a version other than 1.
-    int Error() const { return error_; }
+    int Error() const { return m_error; }
 
     // Loading first clears ENABLE and valid in all slots, then reads the version
     // (not 1: error flag, stop) and the count, and that many blocks (at most 150,
@@ -59,8 +59,8 @@ public:
     virtual void Serialize(BinaryArchive& ar);
 
 private:
-    int32_t error_ = 0;
-    int32_t version_ = 1;
-    int32_t count_ = 0;
-    CharRecData slots_[kSlots];
+    int32_t m_error = 0;
+    int32_t m_version = 1;
+    int32_t m_count = 0;
+    CharRecData m_slots[kSlots];
 };

@@ -2,12 +2,14 @@
 
 #include <QDialog>
 
+#include "kv60x_version.h"
+
 // "O programie": program name and version, author, the maker's logo and contact
 // lines. Nothing in it reacts to the mouse; "OK" closes it.
 class CAboutDlg : public QDialog {
     Q_OBJECT
 public:
-    static inline const QString kProgramLine = QStringLiteral("kv60x Wersja 1.08");
+    static inline const QString kProgramLine = QStringLiteral("kv60x Wersja " KV60X_VERSION);
 
     explicit CAboutDlg(QWidget* parent = nullptr);
 };

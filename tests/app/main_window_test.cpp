@@ -373,7 +373,9 @@ TEST(MainWindow, StartupMemoryIsSwitchedOff) {
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages.back().text, QStringLiteral("Chwilowo wyłączone"));
     for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top != &w.dlg) EXPECT_FALSE(top->isVisible()) << top->metaObject()->className();
+        if (top != &w.dlg) {
+            EXPECT_FALSE(top->isVisible()) << top->metaObject()->className();
+        }
     }
 }
 

@@ -169,24 +169,3 @@ TEST(ReplyDecoder, CharacteristicWithGoodAndBadChecksum) {
     EXPECT_EQ(CharImageToHex(damaged.slotImage), spoiled);
     EXPECT_NE(damaged.slotImage[255], CharImageExpectedChecksum(damaged.slotImage));
 }
-
-TEST(ReplyDecoder, NoiseNeverCrashes) {
-    uint64_t x = 88172645463325252ull;
-    for (int i = 0; i < 2000; ++i) {
-        x ^= x << 13;
-        x ^= x >> 7;
-        x ^= x << 17;
-        std::string line(x % 1100, '\0');
-        for (char& c : line) {
-            x ^= x << 13;
-            x ^= x >> 7;
-            x ^= x << 17;
-            c = static_cast<char>(x);
-        }
-        const char* prefixes[] = {"ST", "TR", "CR", "KV-", "SR", "KR", "SD", "CN", "DR", ""};
-        line = prefixes[x % 10] + line + "\r\n";
-        MeterState st;
-        Decode(line, st);
-    }
-    SUCCEED();
-}

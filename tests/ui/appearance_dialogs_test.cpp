@@ -176,7 +176,7 @@ TEST(AboutBox, ShowsProgramLineAndOpensTwiceAlike) {
     ShowAboutBox(nullptr);
     WhenShown<CAboutDlg>(collect(second));
     ShowAboutBox(nullptr);
-    EXPECT_TRUE(first.contains(QStringLiteral("kv60x Wersja 1.08")));
+    EXPECT_TRUE(first.contains(QStringLiteral("kv60x Wersja " KV60X_VERSION)));
     EXPECT_GE(first.size(), 8);  // program, author, five contact lines, e-mail
     EXPECT_EQ(first, second);
 }

@@ -19,7 +19,6 @@
 #include "app/widgets/trend_window.h"
 #include "characteristics/widgets/char_dialogs.h"
 #include "serial/widgets/com_dlg.h"
-#include "service/widgets/memory_dlg.h"
 #include "service/widgets/service_dialogs.h"
 #include "ui/about_dlg.h"
 #include "ui/color_dlg.h"
@@ -450,13 +449,6 @@ void Ckv60xDlg::resizeEvent(QResizeEvent* event) {
     CaptureWindowRect();
 }
 
-void Ckv60xDlg::changeEvent(QEvent* event) {
-    QDialog::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange) {
-        m_maximised = windowState() & Qt::WindowMaximized;
-    }
-}
-
 bool Ckv60xDlg::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_client && event->type() == QEvent::Resize) LayOut();
     return QDialog::eventFilter(watched, event);
@@ -699,8 +691,7 @@ void Ckv60xDlg::OnAbout() {
 }
 
 void Ckv60xDlg::OnStartupMemory() {
-    CMemoryDlg dlg(&m_driver, this);
-    dlg.exec();
+    RunMemoryDlg(this, &m_driver);
 }
 
 void Ckv60xDlg::OnPanelInfo() {

@@ -157,7 +157,6 @@ protected:
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -191,7 +190,6 @@ private:
 
     // State.
     bool m_serviceDataShown = false;
-    bool m_maximised = false;
     bool m_connected = false;
     int m_statusLineHeight = 20;
     int m_connectCount = 0;

@@ -77,17 +77,6 @@ void CGraph::AddPoint(float x, float y) {
     QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
 }
 
-void CGraph::ClearPoints() {
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_points.clear();
-        m_xRange = {};
-        m_yRange = {};
-    }
-    m_dirty = true;
-    QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
-}
-
 void CGraph::SetSeriesLabels(int index, const QString& legend, const QString& yCaption) {
     if (index != 0) return;
     m_legend = legend;

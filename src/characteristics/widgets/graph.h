@@ -40,7 +40,6 @@ public:
     // Appends a point and widens the ranges. Safe from any thread; the
     // picture is redrawn at the next painting.
     void AddPoint(float x, float y);
-    void ClearPoints();
 
     // Index 0 sets the legend text and the y caption; other indexes are ignored.
     void SetSeriesLabels(int index, const QString& legend, const QString& yCaption);
