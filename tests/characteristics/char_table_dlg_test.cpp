@@ -401,7 +401,9 @@ TEST_F(CharDialogTest, InterruptedReadThenExportImportAndOkWritesNothingToUnread
     for (int i = 0; i < 20; ++i) {
         EXPECT_EQ(t->SlotRead(i), i < 5) << i;
         EXPECT_EQ(t->Slot(i).valid, i < 5 ? 1 : 0) << i;
-        if (i < 5) EXPECT_TRUE(t->ReadImage(i) == sim().SlotImage(i)) << i;
+        if (i < 5) {
+            EXPECT_TRUE(t->ReadImage(i) == sim().SlotImage(i)) << i;
+        }
     }
     // An unread row has nothing to paste.
     Select(*t, 7);
