@@ -79,8 +79,12 @@ int main(int argc, char** argv) {
         port = 250;
         RegisterPortDevice(port, QString::fromStdString(sim->LinkPath()));
     } else if (parser.isSet("port")) {
-        const QString p = parser.value("port");
-        port = p.startsWith('/') ? PortForDevice(p) : ParsePortNumber(p);
+        QString error;
+        port = ResolvePortArgument(parser.value("port"), &error);
+        if (port == 0) {
+            std::fprintf(stderr, "kv60x-monitor: %s\n", error.toUtf8().constData());
+            return 2;
+        }
     }
     if (port <= 0) {
         std::fprintf(stderr, "kv60x-monitor: give --port COMn|DEVICE or --demo\n");

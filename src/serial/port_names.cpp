@@ -176,3 +176,25 @@ int ParsePortNumber(const QString& text) {
     const int n = m.captured(1).left(4).toInt(&ok);
     return ok ? n : 0;
 }
+
+int ResolvePortArgument(const QString& arg, QString* error) {
+    const QString text = arg.trimmed();
+    if (text.startsWith(QLatin1Char('/'))) {
+        const int number = PortForDevice(text);
+        if (number == 0 && error) {  // every number from 97 up is taken
+            *error = QStringLiteral("Brak wolnego numeru COM dla urządzenia %1").arg(text);
+        }
+        return number;
+    }
+    static const QRegularExpression com(QStringLiteral("^(?:COM)?(\\d{1,3})$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = com.match(text);
+    const int number = m.hasMatch() ? m.captured(1).toInt() : 0;
+    if (number >= 1 && number <= 255) return number;
+    if (error) {
+        *error =
+            QStringLiteral("Nieprawidłowy port: %1 (podaj COMn, numer COM lub ścieżkę urządzenia)")
+                .arg(text);
+    }
+    return 0;
+}

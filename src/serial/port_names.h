@@ -58,3 +58,10 @@ void RegisterPortDevice(int number, const QString& devicePath);
 
 // "COM7" -> 7, "COM12 (x)" -> 12; a number given alone is taken too; 0 when none.
 int ParsePortNumber(const QString& text);
+
+// A --port argument as the programs take it: "COMn" (any case) or "n" with n in
+// 1..255, or a device path (starting with "/"), which gets its COM number by
+// PortForDevice. Blanks around it are ignored. Returns the COM number, or 0
+// with *error (when given) set to the message for the user. Whether the device
+// is present is not checked here.
+int ResolvePortArgument(const QString& arg, QString* error);

@@ -1,5 +1,6 @@
 #include "ui/qt_prompts.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
@@ -83,8 +84,8 @@ void QtPrompts::message(QWidget* parent, const QString& text, Icon icon) {
 bool QtPrompts::question(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Question, title(), text, QMessageBox::Yes | QMessageBox::No,
                     parent);
-    box.setButtonText(QMessageBox::Yes, QStringLiteral("Tak"));
-    box.setButtonText(QMessageBox::No, QStringLiteral("Nie"));
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Tak"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Nie"));
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -76,7 +76,7 @@ TEST(CliProcess, HelpForEveryCommand) {
                                                             {"service", "serial", "--help"}}) {
         const ProcResult r = RunBinary(args);
         EXPECT_EQ(r.code, 0) << args.join(' ').toStdString();
-        EXPECT_TRUE(r.out.startsWith(QStringLiteral("Usage: kv60x-cli"))) << r.out.toStdString();
+        EXPECT_TRUE(r.out.startsWith(QStringLiteral("Użycie: kv60x-cli"))) << r.out.toStdString();
     }
 }
 

@@ -199,3 +199,53 @@ TEST(ComNumbering, PortArgumentsAreParsed) {
         EXPECT_EQ(ParsePortNumber(QString::fromUtf8(c.text)), c.number) << c.text;
     }
 }
+
+TEST(ComNumbering, PortArgumentResolvesToANumberOrSaysWhyNot) {
+    const struct {
+        const char* arg;
+        int number;  // 0: refused
+    } cases[] = {
+        {"COM7", 7},        {"com12", 12},
+        {"7", 7},           {" 33 ", 33},
+        {"007", 7},         {"COM255", 255},
+        {"1", 1},           {"/dev/ttyUSB3", 36},
+        {" /dev/ttyS0", 1}, {"", 0},
+        {"COM", 0},         {"COM0", 0},
+        {"0", 0},           {"256", 0},
+        {"COM999", 0},      {"0007", 0},
+        {"COM7 (x)", 0},    {"x7", 0},
+        {"7x", 0},          {"-1", 0},
+        {"COM 7", 0},       {"dev/ttyUSB0", 0},
+    };
+    for (const auto& c : cases) {
+        QString error = QStringLiteral("unchanged");
+        EXPECT_EQ(ResolvePortArgument(QString::fromUtf8(c.arg), &error), c.number) << c.arg;
+        if (c.number == 0) {
+            EXPECT_EQ(error, QStringLiteral("Nieprawidłowy port: %1 (podaj COMn, numer COM lub "
+                                            "ścieżkę urządzenia)")
+                                 .arg(QString::fromUtf8(c.arg).trimmed()))
+                << c.arg;
+        } else {
+            EXPECT_EQ(error, QStringLiteral("unchanged")) << c.arg;
+        }
+    }
+    EXPECT_EQ(ResolvePortArgument(QStringLiteral("x"), nullptr), 0);  // no message wanted
+}
+
+TEST(ComNumbering, DevicePathArgumentIsRegisteredOnceAndRefusedWhenNoNumberIsFree) {
+    const QString path = QStringLiteral("/tmp/kv60x-test/ttyNamed");
+    const int n = ResolvePortArgument(path, nullptr);
+    ASSERT_GE(n, 97);
+    ASSERT_LE(n, 255);
+    EXPECT_EQ(DeviceForPort(n), path);
+    EXPECT_EQ(ResolvePortArgument(path, nullptr), n);  // the same number again
+    RegisterPortDevice(n, QString());
+
+    // Every number from 97 up taken (no test holds one now).
+    for (int k = 97; k < 256; ++k)
+        RegisterPortDevice(k, QStringLiteral("/tmp/kv60x-test/fill%1").arg(k));
+    QString error;
+    EXPECT_EQ(ResolvePortArgument(path, &error), 0);
+    EXPECT_EQ(error, QStringLiteral("Brak wolnego numeru COM dla urządzenia %1").arg(path));
+    for (int k = 97; k < 256; ++k) RegisterPortDevice(k, QString());
+}

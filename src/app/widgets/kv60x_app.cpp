@@ -47,12 +47,8 @@ bool ParseAppOptions(const QStringList& arguments, AppOptions& options, QString&
     options.demo = p.isSet(QStringLiteral("demo"));
     options.configFile = p.value(QStringLiteral("config"));
     options.port = p.value(QStringLiteral("port"));
-    if (p.isSet(QStringLiteral("port"))) {
-        const bool device = options.port.startsWith('/');
-        if (!device && ParsePortNumber(options.port) <= 0) {
-            error = QStringLiteral("Niepoprawny port: %1").arg(options.port);
-            return false;
-        }
+    if (p.isSet(QStringLiteral("port")) && ResolvePortArgument(options.port, &error) == 0) {
+        return false;
     }
     return true;
 }
@@ -103,8 +99,7 @@ bool Ckv60xApp::StartDemo() {
 int Ckv60xApp::StartupPort() const {
     if (m_demo) return kDemoPort;
     if (m_options.port.isEmpty()) return 0;
-    if (m_options.port.startsWith('/')) return PortForDevice(m_options.port);
-    return ParsePortNumber(m_options.port);
+    return ResolvePortArgument(m_options.port, nullptr);
 }
 
 bool Ckv60xApp::Start() {

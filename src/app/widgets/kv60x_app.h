@@ -21,7 +21,8 @@ struct AppOptions {
 };
 
 // Parses the arguments (the first is the program). False with a message on an
-// unknown option or a missing value; helpRequested when --help was given.
+// unknown option, a missing value or a --port that names no port (the rule of
+// ResolvePortArgument); helpRequested when --help was given.
 bool ParseAppOptions(const QStringList& arguments, AppOptions& options, QString& error,
                      bool* helpRequested = nullptr);
 QString AppUsageText();

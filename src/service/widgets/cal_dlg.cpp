@@ -10,6 +10,7 @@
 
 #include "characteristics/char_rec_format.h"
 #include "meter/kv60x_driver.h"
+#include "service/service_limits.h"
 #include "ui/device_operation.h"
 #include "ui/dialog_parts.h"
 
@@ -65,16 +66,11 @@ void CCalDlg::OnOk() {
     // Both ranges are checked on the numbers as typed, before narrowing.
     const int year = ParseInt(m_yearEdit->text());
     const int month = ParseInt(m_monthEdit->text());
-    // The meter reports the year as two digits after 2000, so a later year would
-    // go out with three digits that it cannot read back: refused like the others.
-    if (year < kMinYear || year > kMaxYear) {
-        ShowMessage(QStringLiteral("Podany rok poza dopuszczalnym zakresem"));
-        m_yearEdit->setFocus();
-        return;
-    }
-    if (month < 1 || month > 12) {
-        ShowMessage(QStringLiteral("Podany miesiąc poza dopuszczalnym zakresem"));
-        m_monthEdit->setFocus();
+    StartupDateField wrong = StartupDateField::None;
+    const QString message = CheckStartupDate(year, month, &wrong);
+    if (!message.isEmpty()) {
+        ShowMessage(message);
+        (wrong == StartupDateField::Year ? m_yearEdit : m_monthEdit)->setFocus();
         return;
     }
     m_year = static_cast<uint16_t>(year);

@@ -14,10 +14,6 @@ class QPushButton;
 class CCalDlg : public MeterDialog {
     Q_OBJECT
 public:
-    // The years the meter can hold: it answers with two year digits after 2000.
-    static constexpr int kMinYear = 2000;
-    static constexpr int kMaxYear = 2099;
-
     explicit CCalDlg(Ckv60xDriver* driver, QWidget* parent = nullptr);
 
     // OK (also Enter): checks the input and starts the write. Ignored while

@@ -10,6 +10,7 @@
 #include "characteristics/char_rec_format.h"
 #include "meter/kv60x_driver.h"
 #include "records/cp1250.h"
+#include "service/service_limits.h"
 #include "ui/device_operation.h"
 #include "ui/dialog_parts.h"
 
@@ -79,14 +80,14 @@ void CSerialNumberDlg::OnOk() {
     if (m_op->IsBusy()) return;  // one write at a time
 
     const int serialNumber = ParseInt(m_serialEdit->text());
-    if (serialNumber < 1) {
-        ShowMessage(QStringLiteral("Podaj prawidłowy numer seryjny"));
+    const QString message = CheckSerialNumber(serialNumber);
+    if (!message.isEmpty()) {
+        ShowMessage(message);
         m_serialEdit->setFocus();
         return;
     }
-    const QByteArray letter = UnicodeToCp1250(m_letterEdit->text());
     m_serialNumber = serialNumber;
-    m_letter = letter.isEmpty() ? ' ' : letter.at(0);
+    m_letter = VersionLetterFor(m_letterEdit->text());
 
     Ckv60xDriver* driver = m_driver;
     const int number = m_serialNumber;

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QStringList>
+
+#include "cli/cli.h"
+
+// The commands of kv60x-cli, one function each: `args` are the words after the
+// command's name. Each returns the exit code.
+namespace cli {
+
+// The meter (cli_meter.cpp; log in cli_log.cpp).
+int CmdPorts(const CliEnv& env, const QStringList& args);
+int CmdInfo(const CliEnv& env, const QStringList& args);
+int CmdWatch(const CliEnv& env, const QStringList& args);
+int CmdLog(const CliEnv& env, const QStringList& args);
+
+// Characteristics between the meter and the record files (cli_transfer.cpp).
+int CmdTable(const CliEnv& env, const QStringList& args);
+int CmdRecord(const CliEnv& env, const QStringList& args);
+
+// The meter's commissioning data (cli_service.cpp).
+int CmdService(const CliEnv& env, const QStringList& args);
+
+// The record files alone (cli_files.cpp).
+int CmdShow(const CliEnv& env, const QStringList& args);
+int CmdConvert(const CliEnv& env, const QStringList& args);
+
+// The usage lines of one command, from the command table (cli.cpp): what
+// `table --help` and the like print.
+QString CommandUsage(const QString& command);
+
+}  // namespace cli

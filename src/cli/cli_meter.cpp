@@ -1,0 +1,181 @@
+// The meter: ports, info and watch.
+
+#include <QDateTime>
+
+#include "cli/cli_commands.h"
+#include "cli/cli_session.h"
+#include "cli/record_text.h"
+#include "serial/port_names.h"
+
+namespace cli {
+
+namespace {
+
+QString ConditionText(const MeterCondition& c, const TemperatureReading& t) {
+    QString s;
+    if (c.valid && c.startupDataError) s += QStringLiteral(" Błąd danych uruchamiania.");
+    if (c.valid && c.startupMemoryError) s += QStringLiteral(" Błąd pamięci uruchamiania.");
+    if (c.valid && c.lowSupplyVoltage) s += QStringLiteral(" Niskie napięcie zasilania.");
+    if (t.valid && t.temperatureError) s += QStringLiteral(" Błąd pomiaru temperatury.");
+    return s.isEmpty() ? QStringLiteral("bez błędów") : s.trimmed();
+}
+
+QString TemperatureText(const TemperatureReading& t) {
+    if (!t.valid || t.temperatureError) return QStringLiteral("??? °C");
+    return QString::asprintf("%.2f °C", t.temperature);
+}
+
+// What `info` shows, read from the driver's records at once.
+struct MeterInfo {
+    MeterIdentity id;
+    SerialNumberData sn;
+    StartupDate date;
+    MeterCondition cond;
+    TemperatureReading t;
+    CharacteristicCount count;
+
+    bool Read(Ckv60xDriver& d) {
+        d.GetIdentity(id);
+        d.GetSerialNumber(sn);
+        d.GetStartupDate(date);
+        d.GetCondition(cond);
+        d.GetTemperature(t);
+        d.GetCharacteristicCount(count);
+        return id.valid && sn.valid && date.valid && cond.valid && t.valid && count.valid;
+    }
+    QString Letter() const {
+        return id.versionLetter ? QString(QChar::fromLatin1(id.versionLetter)) : QString();
+    }
+};
+
+QString InfoJson(const MeterInfo& m, int port, const QString& device) {
+    auto b = [](bool v) { return v ? QStringLiteral("true") : QStringLiteral("false"); };
+    auto q = [](const QString& s) { return QString::fromUtf8(JsonQuoted(s)); };
+    QString o = QStringLiteral("{\n");
+    o += QStringLiteral("  \"port\": \"COM%1\",\n").arg(port);
+    o += QStringLiteral("  \"device\": %1,\n").arg(q(device));
+    o += QStringLiteral("  \"model\": %1,\n").arg(q(QString::fromLatin1(m.id.model)));
+    o += QStringLiteral("  \"versionLetter\": %1,\n").arg(q(m.Letter()));
+    o +=
+        QStringLiteral("  \"version\": \"%1.%2\",\n").arg(m.id.versionMajor).arg(m.id.versionMinor);
+    o += QStringLiteral("  \"serialNumber\": %1,\n").arg(m.sn.serialNumber);
+    o += QString::asprintf("  \"startupDate\": \"%04d-%02d\",\n", m.date.year, m.date.month);
+    o += QStringLiteral("  \"startupMemoryError\": %1,\n").arg(b(m.cond.startupMemoryError));
+    o += QStringLiteral("  \"startupDataError\": %1,\n").arg(b(m.cond.startupDataError));
+    o += QStringLiteral("  \"lowSupplyVoltage\": %1,\n").arg(b(m.cond.lowSupplyVoltage));
+    o += QString::asprintf("  \"temperature\": %.2f,\n", m.t.temperature);
+    o += QStringLiteral("  \"temperatureError\": %1,\n").arg(b(m.t.temperatureError));
+    o += QStringLiteral("  \"slots\": %1\n}\n").arg(m.count.count);
+    return o;
+}
+
+QString InfoText(const MeterInfo& m, int port, const QString& device) {
+    QString o;
+    o += QStringLiteral("Port: COM%1 (%2)\n").arg(port).arg(device);
+    o += QStringLiteral("Urządzenie: %1%2\n").arg(QString::fromLatin1(m.id.model), m.Letter());
+    o += QStringLiteral("Wersja: %1.%2\n").arg(m.id.versionMajor).arg(m.id.versionMinor);
+    o += QStringLiteral("Numer seryjny: %1\n").arg(m.sn.serialNumber);
+    o += QString::asprintf("Data uruchamiania: %04d-%02d\n", m.date.year, m.date.month);
+    o += QStringLiteral("Stan: %1\n").arg(ConditionText(m.cond, m.t));
+    o += QStringLiteral("Temperatura: %1\n").arg(TemperatureText(m.t));
+    o += QStringLiteral("Liczba charakterystyk: %1\n").arg(m.count.count);
+    return o;
+}
+
+// The line of one complete polling cycle.
+QString WatchLine(Ckv60xDriver& d, const QString& now) {
+    MeterCondition c;
+    TemperatureReading t;
+    ServiceData sd;
+    d.GetCondition(c);
+    d.GetTemperature(t);
+    d.GetServiceData(sd);
+    QString line = now + QStringLiteral("  ") + TemperatureText(t) + QStringLiteral("  ") +
+                   ConditionText(c, t);
+    if (sd.valid) line += QStringLiteral("  SD %1").arg(QString::fromLatin1(sd.text));
+    return line + QChar('\n');
+}
+
+}  // namespace
+
+int CmdPorts(const CliEnv& env, const QStringList& args) {
+    CommandArgs a(QStringLiteral("ports"),
+                  QStringLiteral("Wypisuje porty szeregowe z ich numerami COM, opisami i "
+                                 "urządzeniami."));
+    a.Add(DemoOption());
+    if (int rc = a.Parse(env, args, 0, 0); rc >= 0) return rc;
+    MeterSession demo(env);
+    if (a.IsSet(DemoOption()) && !demo.StartDemo()) {
+        return Fail(env, kExitMeter, QStringLiteral("Nie można uruchomić symulowanego miernika"));
+    }
+    const std::vector<PortEntry> ports = ListPortEntries();
+    if (ports.empty()) {
+        env.Err(QStringLiteral("Nie znaleziono portów szeregowych.\n"));
+        return kExitOk;
+    }
+    QString text;
+    for (const PortEntry& e : ports) {
+        text += QStringLiteral("COM%1\t%2\t%3\n")
+                    .arg(e.number)
+                    .arg(e.device)
+                    .arg(e.description.isEmpty() ? QStringLiteral("-") : e.description);
+    }
+    env.Out(text);
+    return kExitOk;
+}
+
+int CmdInfo(const CliEnv& env, const QStringList& args) {
+    CommandArgs a(QStringLiteral("info"),
+                  QStringLiteral("Pokazuje identyfikację miernika, numer seryjny, datę "
+                                 "uruchamiania, stan, temperaturę i liczbę charakterystyk."));
+    a.AddMeterOptions();
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Wypisz JSON."));
+    a.Add(json);
+    if (int rc = a.Parse(env, args, 0, 0); rc >= 0) return rc;
+    MeterSession s(env);
+    if (int rc = s.Resolve(a); rc >= 0) return rc;
+    if (int rc = s.Connect(false); rc >= 0) return rc;
+    MeterInfo info;
+    if (!info.Read(s.Driver())) {
+        return Fail(env, kExitMeter, QStringLiteral("Nie można odczytać ustawień"));
+    }
+    const QString device = DeviceForPort(s.Port());
+    env.Out(a.IsSet(json) ? InfoJson(info, s.Port(), device) : InfoText(info, s.Port(), device));
+    return kExitOk;
+}
+
+int CmdWatch(const CliEnv& env, const QStringList& args) {
+    CommandArgs a(QStringLiteral("watch"),
+                  QStringLiteral("Wypisuje jeden wiersz na każdy pełny cykl odpytywania (odczyt "
+                                 "i stan), aż do przerwania."));
+    a.AddMeterOptions();
+    a.Add(CountOption());
+    if (int rc = a.Parse(env, args, 0, 0); rc >= 0) return rc;
+    const int maxLines = ReadCount(env, a);
+    if (maxLines < 0) return kExitUsage;
+    MeterSession s(env);
+    if (int rc = s.Resolve(a); rc >= 0) return rc;
+    if (int rc = s.Connect(true); rc >= 0) return rc;
+    Ckv60xDriver& d = s.Driver();
+    uint64_t seen = 0;
+    bool lossShown = false;
+    int lines = 0;
+    while (!env.Stopped()) {
+        const QString now =
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const uint64_t cycles = d.CompletedCycles();
+        if (cycles != seen && d.GetStatus() == 0) {
+            seen = cycles;
+            lossShown = false;
+            env.Out(WatchLine(d, now));
+            if (maxLines && ++lines >= maxLines) break;
+        } else if (d.GetStatus() != 0 && !lossShown) {
+            lossShown = true;
+            env.Out(now + QStringLiteral("  Brak komunikacji z urządzeniem.\n"));
+        }
+        Sleep(20);
+    }
+    return kExitOk;
+}
+
+}  // namespace cli

@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "cli/cli.h"
+#include "meter/kv60x_driver.h"
+
+class MeterSimulator;
+
+// What every command of kv60x-cli shares: failing with one line, reading its
+// arguments (with the Polish help built from them) and the connection to the
+// meter.
+namespace cli {
+
+inline constexpr char kProgram[] = "kv60x-cli";
+
+// One failure: exactly one line on stderr (a message with its own line breaks
+// is joined into one line). Returns `code`.
+int Fail(const CliEnv& env, int code, QString line);
+
+void Sleep(int ms);
+
+// A whole integer (blanks around it allowed); false on anything else.
+bool ParseStrictInt(const QString& text, int* out);
+// A whole finite decimal number; a comma is taken for the decimal sign.
+bool ParseStrictNumber(QString text, double* out);
+
+// A file may be created at `path`: not a folder, in a writable folder.
+bool OutputPathUsable(const QString& path);
+// Writes `bytes` to `path` whole or not at all.
+bool WriteTextFile(const QString& path, const QByteArray& bytes);
+// The line breaks of a message as blanks.
+QString JoinLines(QString text);
+
+// Rows of a help text: `left` from column 2, its description from `column`,
+// wrapped at 79 columns; a `left` too wide for the column gets a line of its own.
+QString HelpRows(const std::vector<std::pair<QString, QString>>& rows, int column);
+
+// For a command with sub-commands: -1 when `sub` is one of `subs`; otherwise
+// the command's usage lines (for --help or -h) or the message, and the exit code.
+int CheckSubcommand(const CliEnv& env, const QString& command, const QString& sub,
+                    const QStringList& subs);
+
+// The options of the commands that talk to the meter.
+const QCommandLineOption& PortOption();
+const QCommandLineOption& DemoOption();
+const QCommandLineOption& TimeoutOption();
+
+// The arguments of one command: its options and positional arguments, the help
+// text built from them, and the parse with the positional count checked.
+class CommandArgs {
+public:
+    CommandArgs(QString command, QString description);
+
+    void Add(const QCommandLineOption& option);
+    void AddMeterOptions();  // --port, --demo, --timeout
+    // `syntax` is how the argument shows in the usage line ("[X]"); the name when empty.
+    void AddPositional(const QString& name, const QString& description,
+                       const QString& syntax = QString());
+
+    // Returns -1 to go on, or the exit code when the help was shown or the
+    // arguments are wrong (message shown).
+    int Parse(const CliEnv& env, const QStringList& args, int minPositional, int maxPositional);
+
+    bool IsSet(const QCommandLineOption& option) const { return m_parser.isSet(option); }
+    QString Value(const QCommandLineOption& option) const { return m_parser.value(option); }
+    QStringList Positional() const { return m_parser.positionalArguments(); }
+
+    QString HelpText() const;
+
+private:
+    struct PositionalArg {
+        QString name;
+        QString description;
+        QString syntax;
+    };
+    QString ParseErrorText() const;
+
+    QString m_command;
+    QString m_description;
+    QList<QCommandLineOption> m_options;
+    std::vector<PositionalArg> m_positional;
+    QCommandLineParser m_parser;
+};
+
+// --count N of watch and log.
+const QCommandLineOption& CountOption();
+// N; 0 (no limit) when --count is not given; -1 with the message shown when wrong.
+int ReadCount(const CliEnv& env, const CommandArgs& args);
+
+// The connection of one command: resolves the port (or starts the demo meter),
+// connects, waits for the first complete polling cycle and releases it all.
+class MeterSession {
+public:
+    explicit MeterSession(const CliEnv& env);
+    ~MeterSession();
+    MeterSession(const MeterSession&) = delete;
+    MeterSession& operator=(const MeterSession&) = delete;
+
+    // Returns -1 when a port is known, otherwise the exit code (message shown).
+    int Resolve(const CommandArgs& args);
+
+    // Starts the built-in simulated meter as COM250; false when it cannot run.
+    bool StartDemo();
+
+    // Connects and waits for a complete polling cycle. -1 when the meter
+    // answers, otherwise the exit code (message shown).
+    int Connect(bool serviceData);
+
+    Ckv60xDriver& Driver() { return *m_driver; }
+    int Port() const { return m_port; }
+
+    // The meter's slot count (clamped to `cap` when cap > 0); -1 with the
+    // message shown when the meter never reported it.
+    int SlotCount(int cap);
+
+private:
+    int ReadTimeout(const CommandArgs& args);
+    int ResolvePort(const QString& text);
+    void ReportOpenFailure();
+
+    const CliEnv& m_env;
+    std::unique_ptr<MeterSimulator> m_sim;
+    std::unique_ptr<Ckv60xDriver> m_driver;
+    int m_port = 0;
+    int m_firstCycleMs = 0;
+};
+
+}  // namespace cli

@@ -1,0 +1,316 @@
+// Characteristics between the meter and the record files: table read/write
+// (every slot and a .kvz) and record read/write (one slot and a .kvr).
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "cli/cli_commands.h"
+#include "cli/cli_session.h"
+#include "cli/record_text.h"
+#include "records/record_files.h"
+
+namespace cli {
+
+namespace {
+
+// "1,3-5" -> {1, 3, 4, 5}; false on anything else.
+bool ParseSlotList(const QString& text, std::set<int>* out) {
+    static const QRegularExpression item(
+        QStringLiteral("^\\s*(\\d{1,3})\\s*(?:-\\s*(\\d{1,3})\\s*)?$"));
+    const QStringList parts = text.split(QChar(','));
+    for (const QString& part : parts) {
+        const auto m = item.match(part);
+        if (!m.hasMatch()) return false;
+        const int from = m.captured(1).toInt();
+        const int to = m.captured(2).isEmpty() ? from : m.captured(2).toInt();
+        if (from < 1 || to < from) return false;
+        for (int s = from; s <= to; ++s) out->insert(s);
+    }
+    return !out->empty();
+}
+
+// Reads slot `index` (0-based); the answer must name the slot asked for.
+bool ReadSlot(Ckv60xDriver& d, int index, CharRecData* out) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        CharRecData rec;
+        if (d.ReadCharacteristic(index, rec) != kMeterOk) return false;
+        if (rec.valid && rec.REC_NUMBER == index) {
+            *out = rec;
+            return true;
+        }
+    }
+    return false;
+}
+
+void Progress(const CliEnv& env, const QString& what, int done, int total) {
+    if (!env.progress) return;
+    env.Err(QStringLiteral("\r%1: %2/%3").arg(what).arg(done).arg(total) +
+            (done == total ? "\n" : ""));
+}
+
+void EndProgress(const CliEnv& env, int done, int total) {
+    if (env.progress && done != total) env.Err(QStringLiteral("\n"));
+}
+
+int TableRead(const CliEnv& env, const QStringList& args) {
+    CommandArgs a(QStringLiteral("table read"),
+                  QStringLiteral("Odczytuje wszystkie charakterystyki miernika do pliku zbioru "
+                                 "charakterystyk (.kvz)."));
+    a.AddMeterOptions();
+    const QCommandLineOption out(QStringLiteral("out"),
+                                 QStringLiteral("Zapisywany plik zbioru charakterystyk."),
+                                 QStringLiteral("PLIK.kvz"));
+    a.Add(out);
+    if (int rc = a.Parse(env, args, 0, 0); rc >= 0) return rc;
+    const QString path = a.Value(out);
+    if (path.isEmpty()) return Fail(env, kExitUsage, QStringLiteral("Podaj plik: --out PLIK.kvz"));
+    if (!OutputPathUsable(path)) {
+        return Fail(env, kExitUsage,
+                    QStringLiteral("Błąd w trakcie zapisu charakterystyk: %1").arg(path));
+    }
+    MeterSession s(env);
+    if (int rc = s.Resolve(a); rc >= 0) return rc;
+    if (int rc = s.Connect(false); rc >= 0) return rc;
+    const int n = s.SlotCount(CTableCharRec::kSlots);
+    if (n < 0) return kExitMeter;
+    auto set = std::make_unique<CTableCharRec>();
+    for (int i = 0; i < n; ++i) {
+        if (env.Stopped()) {
+            EndProgress(env, i, n);
+            return Fail(env, kExitMeter, QStringLiteral("Przerwano; plik nie został zapisany."));
+        }
+        CharRecData rec;
+        if (!ReadSlot(s.Driver(), i, &rec)) {
+            EndProgress(env, i, n);
+            return Fail(
+                env, kExitMeter,
+                QStringLiteral("Nie można odczytać ustawień (charakterystyka nr %1)").arg(i + 1));
+        }
+        set->Put(rec, i);
+        Progress(env, QStringLiteral("Odczyt charakterystyk"), i + 1, n);
+    }
+    if (!SaveCharRecSetFile(path, *set)) {
+        return Fail(env, kExitUsage,
+                    QStringLiteral("Błąd w trakcie zapisu charakterystyk: %1").arg(path));
+    }
+    env.Out(QStringLiteral("Odczytano charakterystyk: %1 -> %2\n").arg(n).arg(path));
+    return kExitOk;
+}
+
+// Every record to be written must pass the editor's validation before anything
+// reaches the meter; an empty slot (no curve) may be written to clear the
+// slot, a block marked not valid is never sent. -1 when all pass.
+int CheckTableForWrite(const CliEnv& env, const CTableCharRec& set, int fileCount,
+                       const std::set<int>& chosen) {
+    for (int i = 0; i < fileCount; ++i) {
+        if (!chosen.empty() && !chosen.count(i + 1)) continue;
+        const CharRecData rec = set.Get(i);
+        if (!rec.valid || IsBlankRecord(rec)) continue;
+        const QString message = CheckRecordForWrite(rec);
+        if (!message.isEmpty()) {
+            return Fail(
+                env, kExitUsage,
+                QStringLiteral("Charakterystyka nr %1: %2").arg(i + 1).arg(JoinLines(message)));
+        }
+    }
+    return -1;
+}
+
+// The slots (0-based) to write: the chosen ones, or all that both the file and
+// the meter have. -1 when they fit, otherwise the exit code (message shown).
+int PlanTableWrite(const CliEnv& env, const std::set<int>& chosen, int fileCount, int meterCount,
+                   std::vector<int>* todo) {
+    const int limit = std::min(fileCount, meterCount);
+    if (chosen.empty()) {
+        for (int i = 0; i < limit; ++i) todo->push_back(i);
+        return -1;
+    }
+    for (int slot : chosen) {
+        if (slot > limit) {
+            return Fail(
+                env, kExitUsage,
+                QStringLiteral("Charakterystyka nr %1 poza zakresem 1..%2 (plik: %3, miernik: %4)")
+                    .arg(slot)
+                    .arg(limit)
+                    .arg(fileCount)
+                    .arg(meterCount));
+        }
+        todo->push_back(slot - 1);
+    }
+    return -1;
+}
+
+// Record i of the file goes to slot i. Returns the exit code.
+int WriteTableSlots(const CliEnv& env, Ckv60xDriver& d, const CTableCharRec& set,
+                    const std::vector<int>& todo) {
+    const int total = static_cast<int>(todo.size());
+    int done = 0;
+    int skipped = 0;
+    for (int k = 0; k < total; ++k) {
+        const int i = todo[static_cast<size_t>(k)];
+        if (env.Stopped()) {
+            EndProgress(env, k, total);
+            return Fail(env, kExitMeter,
+                        QStringLiteral("Przerwano po zapisaniu %1 z %2 charakterystyk.")
+                            .arg(done)
+                            .arg(total));
+        }
+        CharRecData rec = set.Get(i);
+        rec.REC_NUMBER = static_cast<uint8_t>(i);
+        if (!rec.valid) {
+            ++skipped;
+        } else if (d.WriteCharacteristic(rec) != kMeterOk) {
+            EndProgress(env, k, total);
+            return Fail(
+                env, kExitMeter,
+                QStringLiteral("Nie można zapisać ustawień (charakterystyka nr %1)").arg(i + 1));
+        } else {
+            ++done;
+        }
+        Progress(env, QStringLiteral("Zapis charakterystyk"), k + 1, total);
+    }
+    env.Out(
+        QStringLiteral("Zapisano charakterystyk: %1%2\n")
+            .arg(done)
+            .arg(skipped ? QStringLiteral(" (pominięto pustych: %1)").arg(skipped) : QString()));
+    return kExitOk;
+}
+
+int TableWrite(const CliEnv& env, const QStringList& args) {
+    CommandArgs a(QStringLiteral("table write"),
+                  QStringLiteral("Zapisuje charakterystyki z pliku zbioru charakterystyk (.kvz) "
+                                 "do miernika: podane albo wszystkie."));
+    a.AddMeterOptions();
+    a.AddPositional(QStringLiteral("PLIK.kvz"), QStringLiteral("Plik zbioru charakterystyk."));
+    const QCommandLineOption slotList(
+        QStringLiteral("slots"),
+        QStringLiteral("Zapisywane charakterystyki, np. 1,3-5 (1 to pierwsza); bez tej opcji "
+                       "wszystkie."),
+        QStringLiteral("LISTA"));
+    a.Add(slotList);
+    if (int rc = a.Parse(env, args, 1, 1); rc >= 0) return rc;
+    const QString path = a.Positional().at(0);
+    auto set = std::make_unique<CTableCharRec>();
+    if (!LoadCharRecSetFile(path, set.get())) {
+        return Fail(env, kExitUsage,
+                    QStringLiteral("Błąd w trakcie odczytu charakterystyk: %1").arg(path));
+    }
+    std::set<int> chosen;
+    if (a.IsSet(slotList) && !ParseSlotList(a.Value(slotList), &chosen)) {
+        return Fail(env, kExitUsage,
+                    QStringLiteral("Nieprawidłowa lista charakterystyk: %1 (np. 1,3-5)")
+                        .arg(a.Value(slotList)));
+    }
+    const int fileCount = std::min(set->Count(), CTableCharRec::kSlots);
+    if (int rc = CheckTableForWrite(env, *set, fileCount, chosen); rc >= 0) return rc;
+    MeterSession s(env);
+    if (int rc = s.Resolve(a); rc >= 0) return rc;
+    if (int rc = s.Connect(false); rc >= 0) return rc;
+    const int meterCount = s.SlotCount(CTableCharRec::kSlots);
+    if (meterCount < 0) return kExitMeter;
+    std::vector<int> todo;
+    if (int rc = PlanTableWrite(env, chosen, set->Count(), meterCount, &todo); rc >= 0) return rc;
+    return WriteTableSlots(env, s.Driver(), *set, todo);
+}
+
+}  // namespace
+
+int CmdTable(const CliEnv& env, const QStringList& args) {
+    const QString sub = args.value(0);
+    if (int rc = CheckSubcommand(env, QStringLiteral("table"), sub, {"read", "write"}); rc >= 0)
+        return rc;
+    return sub == QLatin1String("read") ? TableRead(env, args.mid(1))
+                                        : TableWrite(env, args.mid(1));
+}
+
+// ---- record -------------------------------------------------------------------
+
+namespace {
+
+// Reads slot `n` into the record file. Returns the exit code.
+int RecordRead(const CliEnv& env, MeterSession& s, int n, const QString& path) {
+    CharRecData rec;
+    if (!ReadSlot(s.Driver(), n - 1, &rec)) {
+        return Fail(env, kExitMeter,
+                    QStringLiteral("Nie można odczytać ustawień (charakterystyka nr %1)").arg(n));
+    }
+    // A record file is written only from a record the editor would accept.
+    const QString message = CheckRecordForWrite(rec);
+    if (!message.isEmpty()) {
+        return Fail(env, kExitMeter,
+                    QStringLiteral("Charakterystyka nr %1: %2").arg(n).arg(JoinLines(message)));
+    }
+    if (!SaveCharRecFile(path, rec)) {
+        return Fail(env, kExitUsage,
+                    QStringLiteral("Błąd w trakcie zapisu charakterystyki: %1").arg(path));
+    }
+    env.Out(QStringLiteral("Odczytano charakterystykę nr %1 -> %2\n").arg(n).arg(path));
+    return kExitOk;
+}
+
+// Before the meter is touched: the file to write can be created, or the file to
+// send loads and passes the editor's validation. -1 when it does.
+int PrepareRecordFile(const CliEnv& env, bool reading, const QString& path, CharRecData* rec) {
+    if (reading) {
+        if (OutputPathUsable(path)) return -1;
+        return Fail(env, kExitUsage,
+                    QStringLiteral("Błąd w trakcie zapisu charakterystyki: %1").arg(path));
+    }
+    if (!LoadCharRecFile(path, rec)) {
+        return Fail(env, kExitUsage,
+                    QStringLiteral("Błąd w trakcie odczytu charakterystyki: %1").arg(path));
+    }
+    const QString message = CheckRecordForWrite(*rec);
+    return message.isEmpty() ? -1 : Fail(env, kExitUsage, message);
+}
+
+}  // namespace
+
+int CmdRecord(const CliEnv& env, const QStringList& args) {
+    const QString sub = args.value(0);
+    if (int rc = CheckSubcommand(env, QStringLiteral("record"), sub, {"read", "write"}); rc >= 0)
+        return rc;
+    const bool reading = sub == QLatin1String("read");
+    CommandArgs a(QStringLiteral("record ") + sub,
+                  reading ? QStringLiteral("Odczytuje jedną charakterystykę miernika do pliku "
+                                           "charakterystyki (.kvr).")
+                          : QStringLiteral("Zapisuje plik charakterystyki (.kvr) do jednej "
+                                           "charakterystyki miernika."));
+    a.AddMeterOptions();
+    const QCommandLineOption slot(QStringLiteral("slot"),
+                                  QStringLiteral("Numer charakterystyki (1 to pierwsza)."),
+                                  QStringLiteral("N"));
+    a.Add(slot);
+    a.AddPositional(QStringLiteral("PLIK.kvr"), QStringLiteral("Plik charakterystyki."));
+    if (int rc = a.Parse(env, args.mid(1), 1, 1); rc >= 0) return rc;
+    int n = 0;
+    if (!a.IsSet(slot) || !ParseStrictInt(a.Value(slot), &n) || n < 1 || n > 255) {
+        return Fail(env, kExitUsage,
+                    QStringLiteral("Podaj numer charakterystyki: --slot N (1 to pierwsza)"));
+    }
+    const QString path = a.Positional().at(0);
+    CharRecData rec;
+    if (int rc = PrepareRecordFile(env, reading, path, &rec); rc >= 0) return rc;
+    MeterSession s(env);
+    if (int rc = s.Resolve(a); rc >= 0) return rc;
+    if (int rc = s.Connect(false); rc >= 0) return rc;
+    const int count = s.SlotCount(0);
+    if (count < 0) return kExitMeter;
+    if (n > count) {
+        return Fail(env, kExitUsage,
+                    QStringLiteral("Charakterystyka nr %1 poza zakresem 1..%2").arg(n).arg(count));
+    }
+    if (reading) return RecordRead(env, s, n, path);
+    rec.REC_NUMBER = static_cast<uint8_t>(n - 1);
+    if (s.Driver().WriteCharacteristic(rec) != kMeterOk) {
+        return Fail(env, kExitMeter,
+                    QStringLiteral("Nie można zapisać ustawień (charakterystyka nr %1)").arg(n));
+    }
+    env.Out(QStringLiteral("Zapisano charakterystykę nr %1\n").arg(n));
+    return kExitOk;
+}
+
+}  // namespace cli
