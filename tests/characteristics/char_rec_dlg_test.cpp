@@ -392,6 +392,8 @@ TEST_F(CharDialogTest, UntouchedFieldsKeepTheMetersValuesThroughOkGraphExportAnd
         dlg.show();
         ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
         EXPECT_EQ(dlg.CoefficientEdit(3)->text(), QStringLiteral("0.0000000"));
+        ASSERT_TRUE(dlg.SlotRead());
+        EXPECT_TRUE(dlg.ReadImage() == image);
         EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Pszenica"));
         std::vector<CharRecData> graphed;
         dlg.graphHook = [&](QWidget*, const CharRecData& r) { graphed.push_back(r); };
@@ -512,5 +514,6 @@ TEST_F(CharDialogTest, BadChecksumIsAskedAgainThenRefusedByName) {
                                 "(odebrana %02X, obliczona %02X)",
                                 static_cast<uint8_t>(image[255] + 0x55), image[255]));
     EXPECT_EQ(dlg.Data().valid, 0);  // no blank record passed on as the meter's
+    EXPECT_FALSE(dlg.SlotRead());
     EXPECT_TRUE(dlg.NameEdit()->text().isEmpty());
 }

@@ -294,6 +294,8 @@ void CCharRecDlg::StartRead() {
 void CCharRecDlg::OnReadFinished(bool ok) {
     if (ok) {
         m_rec = *m_readBuffer;
+        m_slotRead = true;
+        m_readImage = m_readReport->image;
     } else {
         m_rec = CharRecData();
         m_rec.valid = 0;

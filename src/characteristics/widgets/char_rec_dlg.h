@@ -5,6 +5,7 @@
 
 #include "characteristics/char_rec_validation.h"
 #include "characteristics/widgets/char_dialog_hooks.h"
+#include "meter/char_image.h"
 #include "records/char_rec_data.h"
 
 class QButtonGroup;
@@ -45,6 +46,10 @@ public:
     // The user changed something after the controls were filled.
     bool Modified() const { return m_modified; }
     int SlotIndex() const { return m_slotIndex; }
+    // Opened by number: the meter's answer for the slot arrived; ReadImage()
+    // holds its 256 bytes as they came (what the slot held before a write).
+    bool SlotRead() const { return m_slotRead; }
+    const CharImage& ReadImage() const { return m_readImage; }
     // A read or write runs.
     bool IsBusy() const;
 
@@ -108,6 +113,8 @@ private:
     bool m_filled = false;
     bool m_modified = false;
     bool m_refused = false;  // a protected record: the editor closes at once
+    bool m_slotRead = false;
+    CharImage m_readImage{};
     QString m_title;
 
     DeviceOperation* m_readOp = nullptr;
