@@ -26,6 +26,7 @@
 #include "characteristics/widgets/char_table_dlg.h"
 #include "meter/kv60x_driver.h"
 #include "serial/port_names.h"
+#include "sim/demo_data.h"
 #include "sim/meter_simulator.h"
 
 namespace {
