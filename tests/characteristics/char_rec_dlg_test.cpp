@@ -435,19 +435,6 @@ TEST_F(CharDialogTest, UntouchedFieldsKeepTheMetersValuesThroughOkGraphExportAnd
     EXPECT_TRUE(sim().SlotRecord(6) == renamed);
 }
 
-TEST_F(CharDialogTest, EditedCoefficientIsParsedTheOthersStay) {
-    const CharRecData fine = FineMeterRecord(2);
-    CCharRecDlg dlg(fine, false);
-    dlg.show();
-    dlg.CoefficientEdit(2)->setText(QStringLiteral("2,5e-6"));
-    dlg.OnOk();
-    ASSERT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_TRUE(dlg.Modified());
-    CharRecData expected = fine;
-    expected.COMPENS[2] = 2.5e-6;
-    EXPECT_TRUE(dlg.Data() == expected);
-}
-
 TEST_F(CharDialogTest, PointDialogKeepsWhatIsNotEdited) {
     const CharRecData fine = FineMeterRecord(0);
     CCharRecDlg dlg(fine, false);

@@ -245,22 +245,6 @@ CharRecForm AsRead(CharRecForm f) {
 
 constexpr int32_t kNow = 1700000000;
 
-TEST(ExactUnlessEdited, ShownFormHoldsTheTextsWithoutPaddingAndEveryRow) {
-    const CharRecForm f = CharRecFormFromRecord(FineRecord(), false, kNow);
-    EXPECT_EQ(f.name, QStringLiteral("Pszenica"));
-    EXPECT_EQ(f.code, QStringLiteral("PS"));
-    EXPECT_EQ(f.desc, QStringLiteral("Ziarno"));
-    EXPECT_EQ(f.certificate, QStringLiteral("SW/1/2009"));
-    EXPECT_EQ(f.createTime, kNow);  // not set: shown as now
-    EXPECT_EQ(f.saveTime, 1300000000);
-    EXPECT_EQ(f.count, QStringLiteral("4"));
-    EXPECT_EQ(f.humidity[0], QStringLiteral("12.346"));
-    EXPECT_EQ(f.value[0], QStringLiteral("101.23457"));
-    EXPECT_EQ(f.humidity[6], QStringLiteral("3.250"));  // shown once the count reveals it
-    EXPECT_EQ(f.coefficient[3], QStringLiteral("0.0000000"));
-    EXPECT_TRUE(f.capacitiveChecked && !f.resistiveChecked && f.compensationChecked);
-}
-
 TEST(ExactUnlessEdited, UntouchedFormGivesTheRecordBackByteForByte) {
     const CharRecData rec = FineRecord();
     const CharRecForm shown = CharRecFormFromRecord(rec, false, kNow);

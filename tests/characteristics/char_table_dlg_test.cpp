@@ -446,16 +446,6 @@ TEST_F(CharDialogTest, InterruptedReadThenExportImportAndOkWritesNothingToUnread
     for (int i = 5; i < 20; ++i) EXPECT_TRUE(sim().SlotRecord(i) == before[i]) << i;
 }
 
-TEST_F(CharDialogTest, AnswerForAnotherSlotIsAskedAgainByTheTable) {
-    SimFaults f;
-    f.wrongSlotAnswers = 1;
-    sim().SetFaults(f);
-    auto t = OpenTable(driver.get());
-    EXPECT_TRUE(prompts->messages.empty());
-    EXPECT_EQ(Received("CR00"), 2u);
-    for (int i = 0; i < 20; ++i) EXPECT_TRUE(t->Slot(i) == sim().SlotRecord(i)) << i;
-}
-
 namespace {
 // Reads at the real wire speed with the real time-outs (an answer takes 0.6 s).
 void PaceAtWireSpeed(MeterSimulator& sim, Ckv60xDriver& driver) {
