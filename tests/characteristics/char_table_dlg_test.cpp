@@ -480,6 +480,7 @@ TEST_F(CharDialogTest, AnulujDuringAPacedReadStopsAfterTheSlotUnderWay) {
         EXPECT_FALSE(t->SlotRead(i));
     }
     EXPECT_TRUE(t->OkButton()->isEnabled());
+    EXPECT_FALSE(testsupport::Grab(t.get(), QStringLiteral("char_table_stopped")).isNull());
     t->CancelButton()->click();  // now it closes
     EXPECT_FALSE(t->isVisible());
     EXPECT_EQ(t->result(), QDialog::Rejected);
