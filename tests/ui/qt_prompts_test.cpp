@@ -108,16 +108,25 @@ TEST(QtPromptsSaveFile, ExistingFileWithoutQtsQuestionAndTheFirstFilterShown) {
     req.initialFilter = 0;
 
     QtPrompts prompts;
-    int overwriteQuestions = 0;
-    auto countQuestions = [&] {
-        WhenShown<QMessageBox>(
-            [&](QMessageBox* box) {
-                ++overwriteQuestions;
-                box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click()
-                                              : box->accept();
-            },
-            2000);
-    };
+    // Counts the message boxes that show up (Qt's overwrite question) and
+    // answers each with Yes.
+    struct BoxCounter : QObject {
+        int shown = 0;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            auto* box = qobject_cast<QMessageBox*>(watched);
+            if (box && event->type() == QEvent::Show) {
+                ++shown;
+                QMetaObject::invokeMethod(
+                    box,
+                    [box] {
+                        if (QAbstractButton* yes = box->button(QMessageBox::Yes)) yes->click();
+                    },
+                    Qt::QueuedConnection);
+            }
+            return false;
+        }
+    } boxes;
+    qApp->installEventFilter(&boxes);
 
     // An existing file: taken as it is, no question from Qt.
     {
@@ -125,7 +134,6 @@ TEST(QtPromptsSaveFile, ExistingFileWithoutQtsQuestionAndTheFirstFilterShown) {
         QString shownFilter;
         WhenShown<QFileDialog>([&](QFileDialog* d) {
             shownFilter = d->selectedNameFilter();
-            countQuestions();
             Save(d);
         });
         const auto choice = prompts.saveFile(nullptr, req);
@@ -133,8 +141,7 @@ TEST(QtPromptsSaveFile, ExistingFileWithoutQtsQuestionAndTheFirstFilterShown) {
         ASSERT_TRUE(choice);
         EXPECT_EQ(choice->path, existing);
         EXPECT_EQ(shownFilter, req.filters[0]);
-        QTest::qWait(100);
-        EXPECT_EQ(overwriteQuestions, 0);
+        EXPECT_EQ(boxes.shown, 0);
     }
 
     // A bare name typed with the first filter shown gets its extension.
@@ -153,13 +160,10 @@ TEST(QtPromptsSaveFile, ExistingFileWithoutQtsQuestionAndTheFirstFilterShown) {
         Watchdog dog;
         req.initialName = existing;
         req.confirmOverwrite = true;
-        WhenShown<QFileDialog>([&](QFileDialog* d) {
-            countQuestions();
-            Save(d);
-        });
+        WhenShown<QFileDialog>([&](QFileDialog* d) { Save(d); });
         const auto choice = prompts.saveFile(nullptr, req);
         EXPECT_FALSE(dog.fired);
         ASSERT_TRUE(choice);
-        EXPECT_EQ(overwriteQuestions, 1);
+        EXPECT_EQ(boxes.shown, 1);
     }
 }
