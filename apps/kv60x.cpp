@@ -2,6 +2,7 @@
 //   kv60x [--service] [--demo] [--config FILE] [--port COMn|DEVICE]
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 
 #include "app/widgets/kv60x_app.h"
@@ -10,6 +11,9 @@
 #include "ui/prompts.h"
 
 int main(int argc, char** argv) {
+    // A file size limit is an error of the write that met it (the old file is
+    // kept and the user told), not the end of the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kv60x"));
     QApplication::setOrganizationName(QStringLiteral("kv60x"));

@@ -76,7 +76,10 @@ int main(int argc, char** argv) {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    // A closed pipe or a file size limit is an error of the write that met it,
+    // reported like any other, not the end of the program.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 
     CliEnv env;
     env.out = WriteOut;

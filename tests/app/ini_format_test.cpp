@@ -94,6 +94,21 @@ TEST(IniFormat, RewriteKeepsOrderAndEveryUnchangedLineAsItWas) {
     EXPECT_EQ(again.GetValue("EMPTY", "K"), "v");
 }
 
+TEST(IniFormat, LookupsFoldLettersBeyondAsciiAndFollowRemovals) {
+    CIniEx ini;
+    Parsed(ini, "[Żółw]\nKLUCZ=1\nklucz=2\n[ŻÓŁW]\nklucz=3\n");
+    EXPECT_EQ(ini.GetValue("żółw", "Klucz"), "2");  // the first section, its last key
+    ini.SetValue("ŻÓŁW", "KLUCZ", "4");
+    EXPECT_EQ(ini.ToBytes(), QByteArray("[Żółw]\r\nKLUCZ=1\r\nklucz=4\r\n[ŻÓŁW]\r\nklucz=3\r\n"));
+    EXPECT_TRUE(ini.RemoveKey("żółw", "klucz"));
+    EXPECT_EQ(ini.GetValue("Żółw", "KLUCZ"), "1");
+    // With the first section gone, the second one of the name is found.
+    EXPECT_TRUE(ini.RemoveSection("żółw"));
+    EXPECT_EQ(ini.GetValue("żółw", "klucz"), "3");
+    ini.SetValue("żółw", "nowy", "5");
+    EXPECT_EQ(ini.ToBytes(), QByteArray("[ŻÓŁW]\r\nklucz=3\r\nnowy=5\r\n"));
+}
+
 TEST(IniFormat, RewrittenFileReadsBackTheSameValues) {
     CIniEx ini;
     // "[]" opens an unnamed section that must not merge into [LOG] when reread.

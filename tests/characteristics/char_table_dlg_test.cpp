@@ -1,5 +1,7 @@
 // The characteristics table against the simulated meter.
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QDate>
 #include <QLineEdit>
@@ -250,6 +252,37 @@ TEST_F(CharDialogTest, ImportOfTenIntoTwentySlotsAndExport) {
     EXPECT_EQ(ReceivedPrefix("CW"), 10u);  // the ten imported slots only
     EXPECT_EQ(QByteArray(sim().SlotRecord(9).NAME), QByteArray("Plik10    "));
     EXPECT_EQ(sim().SlotRecord(9).SAVE_TIME, t->Slot(9).SAVE_TIME);
+}
+
+TEST_F(CharDialogTest, TableFilesThatCannotBeReadOrWrittenChangeNothing) {
+    auto t = OpenTable(driver.get());
+    const CharRecData before = t->Slot(0);
+    // A FIFO is refused at once rather than waited on.
+    const QString fifo = TempPath(QStringLiteral("fifo.kvz"));
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0644), 0);
+    prompts->answerFile(fifo);
+    t->OnImport();
+    prompts->answerFile(fifo);
+    t->OnExport();
+    // A full disk keeps the file that was there.
+    const QString kept = TempPath(QStringLiteral("kept.kvz"));
+    ASSERT_TRUE(SaveCharRecSetFile(kept, FileSet(3)));
+    const std::string old = testsupport::ReadFileBytes(kept.toStdString());
+    prompts->answerFile(kept);
+    {
+        testsupport::FileSizeLimit full(1000);
+        t->OnExport();
+    }
+    ASSERT_EQ(prompts->messages.size(), 3u);
+    EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Błąd w trakcie odczytu charakterystyk"));
+    EXPECT_EQ(prompts->messages[1].text, QStringLiteral("Błąd w trakcie zapisu charakterystyk"));
+    EXPECT_EQ(prompts->messages[2].text, QStringLiteral("Błąd w trakcie zapisu charakterystyk"));
+    EXPECT_EQ(testsupport::ReadFileBytes(kept.toStdString()), old);
+    EXPECT_TRUE(t->Slot(0) == before);
+    EXPECT_FALSE(t->SlotModified(0));
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.toLocal8Bit().constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(CharDialogTest, WithoutCountThereAre150RowsAndImportSetsTheCount) {
