@@ -35,9 +35,19 @@ void CIniEx::Clear() {
 // QString::compare does without regard to case), or the name itself.
 QString CIniEx::Fold(const QString& name) const {
     if (!m_caseInsensitive) return name;
-    QString folded;
-    folded.reserve(name.size());
     const qsizetype n = name.size();
+    const QChar* const chars = name.constData();
+    bool ascii = true;
+    for (qsizetype i = 0; i < n && ascii; ++i) ascii = chars[i].unicode() < 0x80;
+    if (ascii) {
+        QString folded = name;
+        for (QChar& c : folded) {
+            if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) c = QChar(c.unicode() + 32);
+        }
+        return folded;
+    }
+    QString folded;
+    folded.reserve(n);
     for (qsizetype i = 0; i < n; ++i) {
         char32_t cp = name.at(i).unicode();
         if (QChar::isHighSurrogate(cp) && i + 1 < n && name.at(i + 1).isLowSurrogate()) {
@@ -64,6 +74,7 @@ int CIniEx::FindSection(const QString& name) const {
 }
 
 int CIniEx::FindKey(const Section& s, const QString& key) const {
+    if (!s.keysIndexed) IndexKeys(s);
     return s.lastKey.value(Fold(key), -1);
 }
 
@@ -77,14 +88,15 @@ void CIniEx::IndexSections() {
     }
 }
 
-void CIniEx::IndexKeys(Section& s) const {
+void CIniEx::IndexKeys(const Section& s) const {
     s.lastKey.clear();
     for (size_t i = 0; i < s.entries.size(); ++i)
         s.lastKey.insert(Fold(s.entries[i].key), static_cast<int>(i));
+    s.keysIndexed = true;
 }
 
 void CIniEx::AddEntry(Section& s, Entry entry) const {
-    s.lastKey.insert(Fold(entry.key), static_cast<int>(s.entries.size()));
+    if (s.keysIndexed) s.lastKey.insert(Fold(entry.key), static_cast<int>(s.entries.size()));
     s.entries.push_back(std::move(entry));
 }
 
@@ -280,6 +292,7 @@ bool CIniEx::RemoveSection(const QString& section) {
         if (m_sections[0].entries.empty()) return false;
         m_sections[0].entries.clear();
         m_sections[0].lastKey.clear();
+        m_sections[0].keysIndexed = false;
     } else {
         m_sections.erase(m_sections.begin() + si);
         IndexSections();

@@ -92,7 +92,10 @@ private:
         bool header = false;   // written as "[name]" (all but the unnamed first one)
         bool findable = true;  // a header read without entries is kept but never found
         std::vector<Entry> entries;
-        QHash<QString, int> lastKey;  // folded key -> its last entry
+        // Folded key -> its last entry; built when the section is first looked
+        // into (most sections of a large file never are).
+        mutable QHash<QString, int> lastKey;
+        mutable bool keysIndexed = false;
     };
 
     void Clear();
@@ -101,7 +104,7 @@ private:
     int FindSection(const QString& name) const;
     int FindKey(const Section& s, const QString& key) const;
     void IndexSections();
-    void IndexKeys(Section& s) const;
+    void IndexKeys(const Section& s) const;
     void AddEntry(Section& s, Entry entry) const;
 
     QString m_path;
