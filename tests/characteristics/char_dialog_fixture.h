@@ -10,6 +10,7 @@
 #include <string>
 
 #include "meter/kv60x_driver.h"
+#include "sim/demo_data.h"
 #include "sim/meter_simulator.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"

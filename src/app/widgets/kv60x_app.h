@@ -38,8 +38,6 @@ AppSettings ConstructionSettings();
 // the normal way, so the settings are written and the port released.
 class Ckv60xApp {
 public:
-    static constexpr int kDemoPort = 250;
-
     Ckv60xApp(AppOptions options, QStringList arguments);
     ~Ckv60xApp();
 
@@ -63,7 +61,6 @@ public:
     bool configOpened() const { return m_configOpened; }
 
 private:
-    bool StartDemo();
     int StartupPort() const;
     void ReportSettingsNotSaved(const FileError& error);
 
