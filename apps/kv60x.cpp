@@ -8,12 +8,15 @@
 #include "app/widgets/kv60x_dlg.h"
 #include "kv60x_version.h"
 #include "ui/prompts.h"
+#include "ui/qt_translations.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kv60x"));
     QApplication::setOrganizationName(QStringLiteral("kv60x"));
     QApplication::setApplicationVersion(QStringLiteral(KV60X_VERSION));
+    // Qt's own dialogs and buttons speak Polish like the rest of the program.
+    InstallPolishQtTranslations();
 
     AppOptions options;
     QString error;
