@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -98,7 +99,9 @@ void CCharTableDlg::BuildControls() {
 
     m_list = new QTreeWidget(this);
     m_list->setAccessibleName(QStringLiteral("Charakterystyki materiałów"));
-    m_list->setAccessibleDescription(m_hint->text());
+    m_list->setAccessibleDescription(
+        m_hint->text() + QStringLiteral(" lub nacisnąć klawisz F2; Ctrl+X, Ctrl+C, Ctrl+V: "
+                                        "wytnij, kopiuj, wklej"));
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -158,6 +161,22 @@ void CCharTableDlg::BuildControls() {
             [this](QTreeWidgetItem* item, int) { EditRow(m_list->indexOfTopLevelItem(item)); });
     connect(m_list, &QTreeWidget::customContextMenuRequested, this,
             &CCharTableDlg::ShowContextMenu);
+    // Without a mouse: F2 edits the selected row (Enter stays the dialog's OK),
+    // Ctrl+X, Ctrl+C, Ctrl+V as in the popup, Shift+F10 opens the popup.
+    auto onKey = [this](const QKeySequence& key, auto slot) {
+        auto* shortcut = new QShortcut(key, m_list);
+        shortcut->setContext(Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this, slot);
+    };
+    onKey(QKeySequence(Qt::Key_F2), [this] { EditRow(SelectedRow()); });
+    onKey(QKeySequence::Cut, [this] { Cut(); });
+    onKey(QKeySequence::Copy, [this] { Copy(); });
+    onKey(QKeySequence::Paste, [this] { Paste(); });
+    onKey(QKeySequence(Qt::SHIFT | Qt::Key_F10), [this] {
+        QTreeWidgetItem* item = m_list->currentItem();
+        const QRect row = item ? m_list->visualItemRect(item) : QRect();
+        ShowContextMenu(row.isValid() ? row.center() : QPoint(0, 0));
+    });
     connect(m_ok, &QPushButton::clicked, this, &CCharTableDlg::OnOk);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_import, &QPushButton::clicked, this, &CCharTableDlg::OnImport);
@@ -245,9 +264,15 @@ void CCharTableDlg::EditRow(int row) {
 std::unique_ptr<QMenu> CCharTableDlg::CreateContextMenu() {
     if (!ValidRow(SelectedRow())) return nullptr;
     auto menu = std::make_unique<QMenu>(this);
-    menu->addAction(QStringLiteral("Wytnij"), this, &CCharTableDlg::Cut);
-    menu->addAction(QStringLiteral("Kopiuj"), this, &CCharTableDlg::Copy);
+    QAction* cut = menu->addAction(QStringLiteral("Wytnij"), this, &CCharTableDlg::Cut);
+    QAction* copy = menu->addAction(QStringLiteral("Kopiuj"), this, &CCharTableDlg::Copy);
     QAction* paste = menu->addAction(QStringLiteral("Wklej"), this, &CCharTableDlg::Paste);
+    // The keys are shown here; the list's own shortcuts act on them.
+    for (auto [a, key] : {std::pair{cut, QKeySequence::Cut}, std::pair{copy, QKeySequence::Copy},
+                          std::pair{paste, QKeySequence::Paste}}) {
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WidgetShortcut);
+    }
     paste->setEnabled(PasteAvailable());
     return menu;
 }
