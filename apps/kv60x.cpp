@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("kv60x"));
     QApplication::setApplicationVersion(QStringLiteral(KV60X_VERSION));
     // Qt's own dialogs and buttons speak Polish like the rest of the program.
-    InstallPolishQtTranslations();
+    InstallPolishQt();
 
     AppOptions options;
     QString error;

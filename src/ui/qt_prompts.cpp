@@ -10,6 +10,7 @@
 #include <QFontDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -83,7 +84,13 @@ std::optional<Prompts::FileChoice> runFileDialog(QWidget* parent, const Prompts:
 // so that nothing shown is ignored.
 void HideFontEffects(QFontDialog& dlg) {
     for (QGroupBox* box : dlg.findChildren<QGroupBox*>()) {
-        if (!box->findChildren<QCheckBox*>().isEmpty()) box->hide();
+        if (!box->findChildren<QCheckBox*>().isEmpty()) {
+            box->hide();
+        } else {
+            // The sample shared its row's height with the effects; it keeps
+            // room for a large font on its own.
+            for (QLineEdit* sample : box->findChildren<QLineEdit*>()) sample->setMinimumHeight(84);
+        }
     }
     for (QComboBox* combo : dlg.findChildren<QComboBox*>()) {
         combo->hide();
@@ -125,7 +132,10 @@ std::optional<QColor> QtPrompts::color(QWidget* parent, const QColor& initial) {
 std::optional<QFont> QtPrompts::font(QWidget* parent, const QFont& initial) {
     QFontDialog dlg(parent);
     dlg.setOption(QFontDialog::DontUseNativeDialog);
-    dlg.setCurrentFont(initial);
+    QFont start = initial;  // what cannot be chosen is not shown either
+    start.setUnderline(false);
+    start.setStrikeOut(false);
+    dlg.setCurrentFont(start);
     HideFontEffects(dlg);
     if (dlg.exec() != QDialog::Accepted) return std::nullopt;
     QFont f = dlg.selectedFont();

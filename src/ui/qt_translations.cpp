@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 #include <cstring>
 
@@ -45,10 +46,11 @@ public:
 
 }  // namespace
 
-bool InstallPolishQtTranslations() {
+bool InstallPolishQt() {
     if (!g_loadedFrom.isEmpty()) return true;
     auto* app = QCoreApplication::instance();
     if (!app) return false;
+    QLocale::setDefault(QLocale(QLocale::Polish, QLocale::Poland));
     const QStringList folders{
         QLibraryInfo::path(QLibraryInfo::TranslationsPath),
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("translations"))};

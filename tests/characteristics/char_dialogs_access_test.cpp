@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -146,5 +147,18 @@ TEST_F(CharDialogTest, TableRowsAreEditedCopiedAndPastedWithoutAMouse) {
     EXPECT_EQ(list->topLevelItem(4)->text(2).trimmed(), QStringLiteral("Nowa"));
     EXPECT_TRUE(t->SlotModified(4));
     EXPECT_TRUE(prompts->messages.empty());
+
+    // Nothing is cut: the headings, the method names, a full range and a
+    // full-length description fit their columns in the font in use.
+    const QFontMetrics cells(list->font());
+    const QFontMetrics headings(list->header()->font());
+    for (int c = 0; c < 7; ++c) {
+        EXPECT_GT(list->columnWidth(c), headings.horizontalAdvance(list->headerItem()->text(c)) + 8)
+            << list->headerItem()->text(c).toStdString();
+    }
+    EXPECT_GT(list->columnWidth(3), cells.horizontalAdvance(QStringLiteral("100.0...100.0")));
+    EXPECT_GT(list->columnWidth(5), cells.horizontalAdvance(QStringLiteral("pojemnościowa")));
+    EXPECT_GT(list->columnWidth(4), cells.horizontalAdvance(QStringLiteral("Ziarno pszenicy "
+                                                                           "ozimej, partia 12")));
     t->reject();
 }

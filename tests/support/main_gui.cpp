@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kv60x-tests"));
     // As in the program, so that Qt's button texts can be checked.
-    InstallPolishQtTranslations();
+    InstallPolishQt();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

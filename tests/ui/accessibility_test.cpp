@@ -7,10 +7,14 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QDate>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QGroupBox>
+#include <QLineEdit>
 #include <QListView>
+#include <QLocale>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -167,12 +171,15 @@ TEST(QtDialogs, SpeakPolishAndTheFontPickerOffersOnlyFaceStyleAndSize) {
     EXPECT_EQ(shown(QDialogButtonBox::Save), QStringLiteral("Zapisz"));
     EXPECT_EQ(shown(QDialogButtonBox::Cancel), QStringLiteral("Anuluj"));
     EXPECT_EQ(shown(QDialogButtonBox::Close), QStringLiteral("Zamknij"));
+    // Dates in Qt's dialogs and the program's own titles: Polish too.
+    EXPECT_TRUE(QLocale().toString(QDate(2025, 12, 8), QLocale::LongFormat).contains("grudnia"));
 
     QtPrompts qt;
     QFont initial(QStringLiteral("DejaVu Sans"));
     initial.setPixelSize(30);
     initial.setUnderline(true);  // whatever came in, nothing hidden is handed back
     int checkBoxes = -1, combos = -1, lists = -1;
+    bool sampleUnderlined = true, sampleFits = false;
     QStringList buttons;
     QString title;
     WhenShown<QFontDialog>([&](QFontDialog* d) {
@@ -181,6 +188,11 @@ TEST(QtDialogs, SpeakPolishAndTheFontPickerOffersOnlyFaceStyleAndSize) {
         lists = VisibleCount<QListView>(d);
         buttons = VisibleButtonTexts(d);
         title = d->windowTitle();
+        for (QLineEdit* e : d->findChildren<QLineEdit*>()) {
+            if (!qobject_cast<QGroupBox*>(e->parentWidget())) continue;  // the sample
+            sampleUnderlined = e->font().underline();
+            sampleFits = e->height() >= QFontMetrics(e->font()).height();
+        }
         testsupport::Grab(d, QStringLiteral("qt_font_dialog"));
         d->accept();
     });
@@ -188,6 +200,8 @@ TEST(QtDialogs, SpeakPolishAndTheFontPickerOffersOnlyFaceStyleAndSize) {
     EXPECT_EQ(checkBoxes, 0) << "underline / strike-out shown";
     EXPECT_EQ(combos, 0) << "writing system shown";
     EXPECT_EQ(lists, 3);  // face, style, size
+    EXPECT_FALSE(sampleUnderlined);
+    EXPECT_TRUE(sampleFits);
     EXPECT_EQ(buttons, (QStringList{"OK", "Anuluj"}));
     EXPECT_EQ(title, QStringLiteral("Wybierz czcionkę"));
     ASSERT_TRUE(font.has_value());

@@ -112,12 +112,34 @@ void CCharTableDlg::BuildControls() {
                              QStringLiteral("Zakres"), QStringLiteral("Opis"),
                              QStringLiteral("Metoda pom."), QStringLiteral("Świadectwo wz."),
                              QStringLiteral("Aktywność")});
+    // The widths are minimums: in the font in use a column is widened until
+    // its heading and its longest content fit, so that nothing is cut.
     const int widths[] = {30, 40, 70, 70, 180, 90, 90};
-    for (int c = 0; c < 7; ++c) m_list->setColumnWidth(c, widths[c]);
+    const QFontMetrics cells(m_list->font());
+    const QFontMetrics headings(m_list->header()->font());
+    const int pad = 16;
+    auto chars = [&](int n) { return cells.averageCharWidth() * n + pad; };
+    auto text = [&](const char* t) { return cells.horizontalAdvance(QString::fromUtf8(t)) + pad; };
+    const int content[] = {text("150*"),
+                           chars(CharRecData::kCodeLen),
+                           chars(CharRecData::kNameLen),
+                           text("100.0...100.0"),
+                           chars(CharRecData::kDescLen),
+                           std::max(text("pojemnościowa"), text("rezystancyjna")),
+                           chars(CharRecData::kCertificateLen)};
+    int total = 0;
+    for (int c = 0; c < 7; ++c) {
+        const int heading = headings.horizontalAdvance(m_list->headerItem()->text(c)) + pad;
+        const int w = std::max({widths[c], heading, content[c]});
+        m_list->setColumnWidth(c, w);
+        total += w;
+    }
     // "Aktywność" takes the rest of the list's width.
+    const int last = std::max(
+        {90, headings.horizontalAdvance(m_list->headerItem()->text(7)) + pad, text("Nieaktywna")});
     m_list->header()->setStretchLastSection(true);
     m_list->header()->setSectionsMovable(false);
-    m_list->setMinimumSize(570 + 90 + 2 * m_list->frameWidth() + 20, 300);
+    m_list->setMinimumSize(total + last + 2 * m_list->frameWidth() + 20, 300);
     m_hint->setBuddy(m_list);
 
     m_progress = new QProgressBar(this);
@@ -147,7 +169,7 @@ void CCharTableDlg::BuildControls() {
     layout->addWidget(m_list, 1);
     layout->addWidget(m_progress);
     layout->addLayout(buttons);
-    resize(780, 480);
+    resize(std::max(780, minimumSizeHint().width()), 480);
 
     const QList<QWidget*> locked{m_list, m_ok, m_cancel, m_import, m_export, m_print};
     m_readOp = new DeviceOperation(this);
