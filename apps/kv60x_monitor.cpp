@@ -10,7 +10,7 @@
 
 #include "meter/kv60x_driver.h"
 #include "serial/port_names.h"
-#include "sim/meter_simulator.h"
+#include "sim/demo_meter.h"
 
 namespace {
 volatile std::sig_atomic_t g_stop = 0;
@@ -68,16 +68,12 @@ int main(int argc, char** argv) {
     std::unique_ptr<MeterSimulator> sim;
     int port = 0;
     if (parser.isSet("demo")) {
-        SimMeterState state;
-        state.driftAmplitude = 1.5;
-        state.driftPeriodS = 120;
-        sim = std::make_unique<MeterSimulator>(state);
-        if (!sim->Start()) {
+        sim = StartDemoMeter();
+        if (!sim) {
             std::fprintf(stderr, "kv60x-monitor: cannot start the simulated meter\n");
             return 1;
         }
-        port = 250;
-        RegisterPortDevice(port, QString::fromStdString(sim->LinkPath()));
+        port = kDemoPort;
     } else if (parser.isSet("port")) {
         QString error;
         port = ResolvePortArgument(parser.value("port"), &error);
@@ -115,5 +111,6 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     driver.Disconnect();
+    StopDemoMeter(sim);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "sim/demo_data.h"
 #include "sim/meter_simulator.h"
 #include "sim_options.h"
 

@@ -31,6 +31,7 @@
 #include "meter/kv60x_driver.h"
 #include "meter/reply_decoder.h"
 #include "serial/port_names.h"
+#include "sim/demo_data.h"
 #include "sim/meter_simulator.h"
 
 namespace {

@@ -13,6 +13,7 @@
 
 #include "meter/kv60x_driver.h"
 #include "serial/port_names.h"
+#include "sim/demo_data.h"
 #include "sim/meter_simulator.h"
 
 namespace {

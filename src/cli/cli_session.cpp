@@ -6,15 +6,9 @@
 #include <chrono>
 
 #include "serial/port_names.h"
-#include "sim/meter_simulator.h"
+#include "sim/demo_meter.h"
 
 namespace cli {
-
-namespace {
-
-constexpr int kDemoPort = 250;
-
-}  // namespace
 
 MeterSession::MeterSession(const CliEnv& env)
     : m_env(env), m_firstCycleMs(env.firstCycleTimeoutMs) {}
@@ -22,10 +16,7 @@ MeterSession::MeterSession(const CliEnv& env)
 MeterSession::~MeterSession() {
     if (m_driver) m_driver->Disconnect();
     m_driver.reset();
-    if (m_sim) {
-        RegisterPortDevice(kDemoPort, QString());
-        m_sim->Stop();
-    }
+    StopDemoMeter(m_sim);
 }
 
 int MeterSession::Resolve(const CommandArgs& args) {
@@ -85,14 +76,8 @@ int MeterSession::ResolvePort(const QString& text) {
 }
 
 bool MeterSession::StartDemo() {
-    SimMeterState state;
-    state.driftAmplitude = 1.5;
-    state.driftPeriodS = 120;
-    m_sim = std::make_unique<MeterSimulator>(state);
-    if (!m_sim->Start()) return false;
-    FillDemoCharacteristics(*m_sim, state.slotCount);
-    RegisterPortDevice(kDemoPort, QString::fromStdString(m_sim->LinkPath()));
-    return true;
+    m_sim = StartDemoMeter();
+    return m_sim != nullptr;
 }
 
 int MeterSession::Connect(bool serviceData) {

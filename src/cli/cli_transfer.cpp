@@ -32,17 +32,16 @@ bool ParseSlotList(const QString& text, std::set<int>* out) {
     return !out->empty();
 }
 
-// Reads slot `index` (0-based); the answer must name the slot asked for.
-bool ReadSlot(Ckv60xDriver& d, int index, CharRecData* out) {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        CharRecData rec;
-        if (d.ReadCharacteristic(index, rec) != kMeterOk) return false;
-        if (rec.valid && rec.REC_NUMBER == index) {
-            *out = rec;
-            return true;
-        }
+// Reads slot `index` (0-based); the driver takes only the slot's own undamaged
+// answer. Empty when read, otherwise the failure line (a damaged answer or one
+// for another slot is named as such).
+QString ReadSlot(Ckv60xDriver& d, int index, CharRecData* out) {
+    CharReadReport report;
+    if (d.ReadCharacteristic(index, *out, &report) == kMeterOk) return QString();
+    if (report.fault == CharReadReport::Fault::NoAnswer) {
+        return QStringLiteral("Nie można odczytać ustawień (charakterystyka nr %1)").arg(index + 1);
     }
-    return false;
+    return CharReadFailureText(report);
 }
 
 void Progress(const CliEnv& env, const QString& what, int done, int total) {
@@ -82,12 +81,12 @@ int TableRead(const CliEnv& env, const QStringList& args) {
             EndProgress(env, i, n);
             return Fail(env, kExitMeter, QStringLiteral("Przerwano; plik nie został zapisany."));
         }
+        // A slot that cannot be read ends the command without a file: nothing
+        // blank is passed on as the meter's record.
         CharRecData rec;
-        if (!ReadSlot(s.Driver(), i, &rec)) {
+        if (const QString failure = ReadSlot(s.Driver(), i, &rec); !failure.isEmpty()) {
             EndProgress(env, i, n);
-            return Fail(
-                env, kExitMeter,
-                QStringLiteral("Nie można odczytać ustawień (charakterystyka nr %1)").arg(i + 1));
+            return Fail(env, kExitMeter, failure);
         }
         set->Put(rec, i);
         Progress(env, QStringLiteral("Odczyt charakterystyk"), i + 1, n);
@@ -231,12 +230,13 @@ int CmdTable(const CliEnv& env, const QStringList& args) {
 namespace {
 
 // Reads slot `n` into the record file. Returns the exit code.
-int RecordRead(const CliEnv& env, MeterSession& s, int n, const QString& path) {
+int RecordRead(const CliEnv& env, MeterSession& s, int n, const QString& path, bool service) {
     CharRecData rec;
-    if (!ReadSlot(s.Driver(), n - 1, &rec)) {
-        return Fail(env, kExitMeter,
-                    QStringLiteral("Nie można odczytać ustawień (charakterystyka nr %1)").arg(n));
+    if (const QString failure = ReadSlot(s.Driver(), n - 1, &rec); !failure.isEmpty()) {
+        return Fail(env, kExitMeter, failure);
     }
+    // As the editor: a protected record is not shown outside service mode.
+    if (int rc = RefuseProtected(env, service, rec); rc >= 0) return rc;
     // A record file is written only from a record the editor would accept.
     const QString message = CheckRecordForWrite(rec);
     if (!message.isEmpty()) {
@@ -252,8 +252,10 @@ int RecordRead(const CliEnv& env, MeterSession& s, int n, const QString& path) {
 }
 
 // Before the meter is touched: the file to write can be created, or the file to
-// send loads and passes the editor's validation. -1 when it does.
-int PrepareRecordFile(const CliEnv& env, bool reading, const QString& path, CharRecData* rec) {
+// send loads, may be opened (a protected record needs service mode, as in the
+// editor) and passes the editor's validation. -1 when it does.
+int PrepareRecordFile(const CliEnv& env, bool reading, bool service, const QString& path,
+                      CharRecData* rec) {
     if (reading) {
         if (OutputPathUsable(path)) return -1;
         return Fail(env, kExitUsage,
@@ -263,6 +265,7 @@ int PrepareRecordFile(const CliEnv& env, bool reading, const QString& path, Char
         return Fail(env, kExitUsage,
                     QStringLiteral("Błąd w trakcie odczytu charakterystyki: %1").arg(path));
     }
+    if (int rc = RefuseProtected(env, service, *rec); rc >= 0) return rc;
     const QString message = CheckRecordForWrite(*rec);
     return message.isEmpty() ? -1 : Fail(env, kExitUsage, message);
 }
@@ -280,6 +283,7 @@ int CmdRecord(const CliEnv& env, const QStringList& args) {
                           : QStringLiteral("Zapisuje plik charakterystyki (.kvr) do jednej "
                                            "charakterystyki miernika."));
     a.AddMeterOptions();
+    a.Add(ServiceOption());
     const QCommandLineOption slot(QStringLiteral("slot"),
                                   QStringLiteral("Numer charakterystyki (1 to pierwsza)."),
                                   QStringLiteral("N"));
@@ -292,8 +296,9 @@ int CmdRecord(const CliEnv& env, const QStringList& args) {
                     QStringLiteral("Podaj numer charakterystyki: --slot N (1 to pierwsza)"));
     }
     const QString path = a.Positional().at(0);
+    const bool service = a.IsSet(ServiceOption());
     CharRecData rec;
-    if (int rc = PrepareRecordFile(env, reading, path, &rec); rc >= 0) return rc;
+    if (int rc = PrepareRecordFile(env, reading, service, path, &rec); rc >= 0) return rc;
     MeterSession s(env);
     if (int rc = s.Resolve(a); rc >= 0) return rc;
     if (int rc = s.Connect(false); rc >= 0) return rc;
@@ -303,7 +308,7 @@ int CmdRecord(const CliEnv& env, const QStringList& args) {
         return Fail(env, kExitUsage,
                     QStringLiteral("Charakterystyka nr %1 poza zakresem 1..%2").arg(n).arg(count));
     }
-    if (reading) return RecordRead(env, s, n, path);
+    if (reading) return RecordRead(env, s, n, path, service);
     rec.REC_NUMBER = static_cast<uint8_t>(n - 1);
     if (s.Driver().WriteCharacteristic(rec) != kMeterOk) {
         return Fail(env, kExitMeter,

@@ -7,36 +7,14 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <cstdarg>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <ctime>
 
 #include "meter/char_image.h"
-#include "meter/meter_float.h"
 
 namespace {
 
 // 11 bits per byte (start, 8 data, parity, stop) at 9600 baud.
 constexpr double kByteUs = 11.0 * 1e6 / 9600.0;
-
-bool IsHexLine(const std::string& s) {
-    return std::all_of(s.begin(), s.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    });
-}
-
-std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* fmt, ...) {
-    char buf[1100];
-    va_list ap;
-    va_start(ap, fmt);
-    std::vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return buf;
-}
 
 }  // namespace
 
@@ -46,11 +24,13 @@ int64_t MeterSimulator::NowUs() {
         .count();
 }
 
-MeterSimulator::MeterSimulator(const SimMeterState& state) : m_state(state) {
-    Image erased;
-    erased.fill(0xFF);
-    m_slots.assign(kSlots, erased);
+void MeterSimulator::Wake() {
+    if (m_wake[1] < 0) return;
+    const char b = 1;
+    [[maybe_unused]] ssize_t n = ::write(m_wake[1], &b, 1);
 }
+
+MeterSimulator::MeterSimulator(const SimMeterState& state) : m_meter(state) {}
 
 MeterSimulator::~MeterSimulator() {
     Stop();
@@ -123,14 +103,13 @@ void MeterSimulator::CloseDevice() {
     m_deviceFd = -1;
     m_out.clear();
     m_inLine.clear();
-    m_pendingWriteSlot = -1;
+    m_meter.DropPendingWrite();
 }
 
 void MeterSimulator::Stop() {
     if (m_thread.joinable()) {
         m_running = false;
-        const char b = 1;
-        [[maybe_unused]] ssize_t n = ::write(m_wake[1], &b, 1);
+        Wake();
         m_thread.join();
     }
     std::lock_guard<std::mutex> lock(m_lock);
@@ -152,21 +131,13 @@ std::string MeterSimulator::LinkPath() const {
     return m_realDevice.empty() ? m_linkPath : m_realDevice;
 }
 
-std::string MeterSimulator::DevicePath() const {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_realDevice.empty() ? m_pty.slavePath : m_realDevice;
-}
-
 void MeterSimulator::Unplug() {
     {
         std::lock_guard<std::mutex> lock(m_lock);
         if (m_deviceFd < 0) return;
         CloseDevice();
     }
-    if (m_wake[1] >= 0) {
-        const char b = 1;
-        [[maybe_unused]] ssize_t n = ::write(m_wake[1], &b, 1);
-    }
+    Wake();
 }
 
 bool MeterSimulator::Replug() {
@@ -176,10 +147,7 @@ bool MeterSimulator::Replug() {
         if (m_deviceFd >= 0) return true;
         ok = OpenDevice();
     }
-    if (m_wake[1] >= 0) {
-        const char b = 1;
-        [[maybe_unused]] ssize_t n = ::write(m_wake[1], &b, 1);
-    }
+    Wake();
     return ok;
 }
 
@@ -190,39 +158,37 @@ bool MeterSimulator::IsPlugged() const {
 
 SimMeterState MeterSimulator::State() const {
     std::lock_guard<std::mutex> lock(m_lock);
-    return m_state;
+    return m_meter.State();
 }
 
 void MeterSimulator::SetState(const SimMeterState& state) {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_state = state;
+    m_meter.SetState(state);
 }
 
 void MeterSimulator::ModifyState(const std::function<void(SimMeterState&)>& change) {
     std::lock_guard<std::mutex> lock(m_lock);
-    change(m_state);
-}
-
-SimFaults MeterSimulator::Faults() const {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_faults;
+    change(m_meter.EditState());
 }
 
 void MeterSimulator::SetFaults(const SimFaults& faults) {
     std::lock_guard<std::mutex> lock(m_lock);
     m_faults = faults;
+    m_meter.SetFaults(SimAnswerFaults{faults.refuseCharHeader, faults.refuseCharData,
+                                      faults.badChecksum, faults.badChecksumSlots,
+                                      faults.badChecksumLimit, faults.wrongSlotAnswers});
     m_nextUnsolicitedUs = 0;
     m_sameLineCount = 0;
 }
 
 MeterSimulator::Image MeterSimulator::SlotImage(int slot) const {
     std::lock_guard<std::mutex> lock(m_lock);
-    return m_slots.at(static_cast<size_t>(slot & 0xFF));
+    return m_meter.SlotImage(slot);
 }
 
 void MeterSimulator::SetSlotImage(int slot, const Image& image) {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_slots.at(static_cast<size_t>(slot & 0xFF)) = image;
+    m_meter.SetSlotImage(slot, image);
 }
 
 void MeterSimulator::SetSlotRecord(int slot, const CharRecData& rec) {
@@ -230,20 +196,8 @@ void MeterSimulator::SetSlotRecord(int slot, const CharRecData& rec) {
 }
 
 CharRecData MeterSimulator::SlotRecord(int slot) const {
-    const Image img = SlotImage(slot);
-    CharRecData rec;
-    rec.REC_NUMBER = static_cast<uint8_t>(slot);
-    if (!CharImageChecksumOk(img)) return rec;
-    const bool erased = std::all_of(img.begin(), img.end(), [](uint8_t b) { return b == 0xFF; });
-    if (erased) return rec;
-    DecodeCharImage(img, rec);
-    return rec;
-}
-
-void MeterSimulator::EraseSlot(int slot) {
-    Image erased;
-    erased.fill(0xFF);
-    SetSlotImage(slot, erased);
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_meter.SlotRecord(slot);
 }
 
 std::vector<std::string> MeterSimulator::ReceivedLines() const {
@@ -261,17 +215,6 @@ size_t MeterSimulator::CountReceived(const std::string& prefix) const {
 void MeterSimulator::ClearReceived() {
     std::lock_guard<std::mutex> lock(m_lock);
     m_received.clear();
-}
-
-std::vector<std::string> MeterSimulator::SentLines() const {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return std::vector<std::string>(m_sent.begin(), m_sent.end());
-}
-
-void MeterSimulator::ClearSent() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_sentDropped += m_sent.size();
-    m_sent.clear();
 }
 
 void MeterSimulator::SetSentHistory(size_t lines) {
@@ -297,23 +240,10 @@ void MeterSimulator::SendRaw(const std::string& bytes) {
         std::lock_guard<std::mutex> lock(m_lock);
         Queue(bytes, NowUs(), true);
     }
-    if (m_wake[1] >= 0) {
-        const char b = 1;
-        [[maybe_unused]] ssize_t n = ::write(m_wake[1], &b, 1);
-    }
+    Wake();
 }
 
-double MeterSimulator::CurrentTemperature() const {
-    std::lock_guard<std::mutex> lock(m_lock);
-    double t = m_state.temperature;
-    if (m_state.driftAmplitude != 0.0 && m_state.driftPeriodS > 0) {
-        const double s = (NowUs() - m_startUs) / 1e6;
-        t += m_state.driftAmplitude * std::sin(2 * M_PI * s / m_state.driftPeriodS);
-    }
-    return t;
-}
-
-// ---------------------------------------------------------------- the meter
+// ---------------------------------------------------------------- the line
 
 void MeterSimulator::Queue(std::string bytes, int64_t dueUs, bool record) {
     if (record) {
@@ -358,6 +288,8 @@ void MeterSimulator::Flush(int64_t nowUs) {
 }
 
 std::string MeterSimulator::Distort(std::string answer) {
+    if (!m_faults.garble && m_faults.truncateTo < 0) return answer;
+    answer.resize(answer.size() - 2);  // the CR LF goes back on unharmed
     if (m_faults.truncateTo >= 0 && answer.size() > static_cast<size_t>(m_faults.truncateTo)) {
         answer.resize(static_cast<size_t>(m_faults.truncateTo));
     }
@@ -369,106 +301,7 @@ std::string MeterSimulator::Distort(std::string answer) {
             if ((m_random & 3) == 0) c = static_cast<char>(0x20 + (m_random >> 8) % 95);
         }
     }
-    return answer;
-}
-
-std::string MeterSimulator::Answer(const std::string& line) {
-    SimMeterState& s = m_state;
-    if (line.size() == 512 && IsHexLine(line)) {
-        const int slot = m_pendingWriteSlot;
-        m_pendingWriteSlot = -1;
-        if (slot < 0 || m_faults.refuseCharData) return "!CW";
-        std::string upper = line;
-        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        const Image img = CharImageFromHex(upper.c_str());
-        if (!CharImageChecksumOk(img)) return "!CW";
-        m_slots[static_cast<size_t>(slot)] = img;
-        return Format("CW%02X", slot);
-    }
-    m_pendingWriteSlot = -1;
-    if (line.size() < 2) return std::string();
-    const std::string cmd = line.substr(0, 2);
-    const char* arg = line.c_str() + 2;
-    auto hexArg = [&](int digits) {
-        char buf[8] = {};
-        for (int i = 0; i < digits && i + 2 < static_cast<int>(line.size()); ++i) buf[i] = arg[i];
-        return MeterHexNumber(buf, digits);
-    };
-    auto decArg = [&](int from, int digits) {
-        char buf[8] = {};
-        for (int i = 0; i < digits && from + i < static_cast<int>(line.size()); ++i) {
-            buf[i] = line[static_cast<size_t>(from + i)];
-        }
-        return MeterDecimalNumber(buf, digits);
-    };
-
-    if (cmd == "VR") {
-        std::string model = s.model;
-        model.resize(6, ' ');
-        return Format("%s%c %X.%X", model.c_str(), s.versionLetter, s.versionMajor & 0xF,
-                      s.versionMinor & 0xF);
-    }
-    if (cmd == "ST") {
-        const int v = (s.startupMemoryError ? 1 : 0) | (s.startupDataError ? 0 : 2) |
-                      (s.lowSupplyVoltage ? 4 : 0);
-        return Format("ST000%X", v);
-    }
-    if (cmd == "SR") return Format("SR%04d", s.serialNumber);
-    if (cmd == "DR") {
-        const int y = ((s.startupYear - 2000) % 100 + 100) % 100;
-        return Format("DR%02d%02d", y, s.startupMonth % 100);
-    }
-    if (cmd == "TR") {
-        double t = s.temperature;
-        if (s.driftAmplitude != 0.0 && s.driftPeriodS > 0) {
-            const double sec = (NowUs() - m_startUs) / 1e6;
-            t += s.driftAmplitude * std::sin(2 * M_PI * sec / s.driftPeriodS);
-        }
-        const long hundredths = std::lround(std::clamp(t, -327.68, 327.67) * 100.0);
-        return Format(
-            "TR%c%04X", s.temperatureError ? 'E' : 'O',
-            static_cast<unsigned>(static_cast<uint16_t>(static_cast<int16_t>(hundredths))));
-    }
-    if (cmd == "CN") return Format("CN%02X", std::clamp(s.slotCount, 0, 255));
-    if (cmd == "SD") {
-        std::string text = s.serviceText;
-        text.resize(8, ' ');
-        return "SD" + text;
-    }
-    if (cmd == "KR") return "KR" + EncodeMeterFloat(s.electrodeCoefficient);
-    if (cmd == "CR") {
-        const int slot = static_cast<int>(hexArg(2));
-        Image img = m_slots[static_cast<size_t>(slot)];
-        if (m_faults.badChecksum) img[255] = static_cast<uint8_t>(img[255] + 0x55);
-        return Format("CR%02X", slot) + CharImageToHex(img);
-    }
-    if (cmd == "CW") {
-        const int slot = static_cast<int>(hexArg(2));
-        if (m_faults.refuseCharHeader || slot >= s.slotCount) return "!CZ";
-        m_pendingWriteSlot = slot;
-        return Format("CZ%02X", slot);
-    }
-    if (cmd == "DW") {
-        // The meter reads two year digits and two month digits at fixed places.
-        s.startupYear = 2000 + decArg(2, 2);
-        s.startupMonth = decArg(4, 2);
-        return Format("DW%02d%02d", s.startupYear - 2000, s.startupMonth);
-    }
-    if (cmd == "SW") {
-        s.serialNumber = std::atoi(arg);
-        return Format("SW%04d", s.serialNumber);
-    }
-    if (cmd == "KW") {
-        char digits[9] = "00000000";
-        for (int i = 0; i < 8 && i + 2 < static_cast<int>(line.size()); ++i) digits[i] = arg[i];
-        s.electrodeCoefficient = DecodeMeterFloat(digits);
-        return std::string("KW") + digits;
-    }
-    if (cmd == "VW") {
-        s.versionLetter = line.size() > 2 ? line[2] : ' ';
-        return Format("VW%c", s.versionLetter);
-    }
-    return std::string();
+    return answer + "\r\n";
 }
 
 void MeterSimulator::HandleLine(const std::string& line, int64_t arrivedUs) {
@@ -485,9 +318,9 @@ void MeterSimulator::HandleLine(const std::string& line, int64_t arrivedUs) {
     if (m_faults.silentLines.count(line)) return;
     if (m_faults.answerOnNth > 1 && m_sameLineCount < m_faults.answerOnNth) return;
     m_sameLineCount = 0;
-    std::string answer = Answer(line);
+    std::string answer = m_meter.Answer(line, (NowUs() - m_startUs) / 1e6);
     if (answer.empty()) return;
-    answer = Distort(answer) + "\r\n";
+    answer = Distort(std::move(answer));
     Queue(std::move(answer), arrivedUs + static_cast<int64_t>(m_faults.lateMs) * 1000);
 }
 
@@ -551,72 +384,4 @@ void MeterSimulator::Run() {
             HandleLine(line, arrived);
         }
     }
-}
-
-void FillDemoCharacteristics(MeterSimulator& sim, int count) {
-    // Names in code page 1250, as the meter keeps them.
-    struct Sample {
-        const char* code;
-        const char* name;
-        const char* desc;
-        int method;
-        double rh0, rh1, v0, v1;
-    };
-    static const Sample kSamples[] = {
-        {"PSZ", "Pszenica  ", "Ziarno pszenicy ozimej                  ", 1, 10, 30, 0.12, 0.95},
-        {"ZYT", "\xAFyto      ", "Ziarno \xBFyta                              ", 1, 9, 28, 0.10,
-         0.90},
-        {"KUK", "Kukurydza ", "Kukurydza suszona                       ", 1, 12, 35, 0.15, 1.20},
-        {"JCZ",
-         "J\xEA"
-         "czmie\xF1  ",
-         "J\xEA"
-         "czmie\xF1 browarny                       ",
-         1, 10, 25, 0.11, 0.80},
-        {"SOS", "Sosna     ", "Drewno sosnowe                          ", 0, 6, 60, 50.0, 1.5},
-        {"DAB",
-         "D\xB9"
-         "b       ",
-         "Drewno d\xEA"
-         "bowe                           ",
-         0, 6, 50, 80.0, 2.0},
-        {"BET", "Beton B20 ", "Beton, wilgotno\x9C\xE6 masowa                ", 1, 1, 8, 0.05,
-         0.60},
-        {"CEG",
-         "Ceg\xB3"
-         "a     ",
-         "Ceg\xB3"
-         "a ceramiczna pe\xB3"
-         "na                  ",
-         1, 0.5, 6, 0.04, 0.50},
-    };
-    const int32_t now = static_cast<int32_t>(std::time(nullptr));
-    for (int i = 0; i < count && i < MeterSimulator::kSlots; ++i) {
-        const Sample& s = kSamples[i % (sizeof kSamples / sizeof kSamples[0])];
-        CharRecData r;
-        r.REC_NUMBER = static_cast<uint8_t>(i);
-        r.ENABLE = (i % 7 == 6) ? 0 : 1;
-        r.METHOD = static_cast<uint8_t>(s.method);
-        r.COMPENSATION = (i % 3 == 0) ? 1 : 0;
-        r.ACTIVE = static_cast<uint8_t>(5 + i % 6);
-        for (int p = 0; p < r.ACTIVE; ++p) {
-            const double f = static_cast<double>(p) / (r.ACTIVE - 1);
-            r.RH[p] = static_cast<float>(s.rh0 + (s.rh1 - s.rh0) * f);
-            // A gently curved, strictly monotonic parameter.
-            r.VALUE[p] = static_cast<float>(s.v0 + (s.v1 - s.v0) * (f * 0.7 + f * f * 0.3));
-        }
-        r.COMPENS[0] = 0.0125;
-        r.COMPENS[1] = -0.0003;
-        r.COMPENS[2] = 0.0;
-        r.COMPENS[3] = 1.0;
-        std::snprintf(r.CODE, sizeof r.CODE, "%.3s", s.code);
-        std::snprintf(r.NAME, sizeof r.NAME, "%.10s", s.name);
-        std::snprintf(r.DESC, sizeof r.DESC, "%.40s", s.desc);
-        std::snprintf(r.CERTIFICATE, sizeof r.CERTIFICATE, "SW/%04d/2009   ", 100 + i);
-        r.CREATE_TIME = 1250000000 + i * 86400;
-        r.SAVE_TIME = now - (count - i) * 3600;
-        r.valid = 1;
-        sim.SetSlotRecord(i, r);
-    }
-    sim.ModifyState([count](SimMeterState& s) { s.slotCount = count; });
 }

@@ -12,30 +12,11 @@
 #include <vector>
 
 #include "records/char_rec_data.h"
+#include "sim/meter_answers.h"
 #include "sim/pty_posix.h"
 
-// What the simulated meter is: identity, condition, readings and memory.
-struct SimMeterState {
-    std::string model = "KV-607";  // six characters
-    char versionLetter = 'A';
-    int versionMajor = 1;
-    int versionMinor = 3;
-    int serialNumber = 17;
-    int startupYear = 2009;
-    int startupMonth = 8;
-    bool startupMemoryError = false;
-    bool startupDataError = false;
-    bool lowSupplyVoltage = false;
-    double temperature = 21.5;  // degrees Celsius
-    bool temperatureError = false;
-    double driftAmplitude = 0.0;  // a slow sine drift around `temperature`
-    double driftPeriodS = 600.0;
-    std::string serviceText = "S0000000";  // eight characters
-    int slotCount = 20;                    // 0..255, answered to "CN"
-    double electrodeCoefficient = 1.0;
-};
-
-// Ways the simulated meter misbehaves.
+// Ways the simulated meter misbehaves: on the line (silence, lateness,
+// garbling, lines of its own, pacing) and in its answers (refusals, checksum).
 struct SimFaults {
     bool silent = false;                   // answers nothing
     std::set<std::string> silentCommands;  // two-letter commands left unanswered
@@ -46,18 +27,24 @@ struct SimFaults {
     int truncateTo = -1;                   // answers cut to this many characters before CR LF
     int unsolicitedEveryMs = 0;            // sends unsolicitedLine on its own this often
     std::string unsolicitedLine = "XX";
-    bool refuseCharHeader = false;  // "CW%02X" answered with "!CZ"
-    bool refuseCharData = false;    // the data line answered with "!CW"
-    bool badChecksum = false;       // "CR" answers carry a wrong checksum
-    bool wireSpeed = false;         // pace both directions at 9600 baud, 11 bits a byte
+    bool refuseCharHeader = false;   // "CW%02X" answered with "!CZ"
+    bool refuseCharData = false;     // the data line answered with "!CW"
+    bool badChecksum = false;        // "CR" answers carry a wrong checksum
+    std::set<int> badChecksumSlots;  // only the "CR" answers for these slots do
+    int badChecksumLimit = -1;       // >= 0: only this many more answers are spoiled so
+                                     // (the meter counts down; Faults() shows the start)
+    int wrongSlotAnswers = 0;  // this many more "CR" answers name the slot after the one asked
+    bool wireSpeed = false;    // pace both directions at 9600 baud, 11 bits a byte
 };
 
 // A simulated KV-60x meter behind a pseudo-terminal (or on a real serial
-// device), answering every command the program sends, on its own thread.
+// device), answering every command the program sends, on its own thread. The
+// answers come from a SimMeter; this class is the line: the pty, pacing at
+// wire speed, the line faults, unplugging and the histories of both directions.
 class MeterSimulator {
 public:
-    static constexpr int kSlots = 256;
-    using Image = std::array<uint8_t, 256>;
+    static constexpr int kSlots = SimMeter::kSlots;
+    using Image = SimMeter::Image;
 
     explicit MeterSimulator(const SimMeterState& state = SimMeterState());
     ~MeterSimulator();
@@ -72,9 +59,8 @@ public:
     bool StartOnDevice(const std::string& devicePath);
     void Stop();
 
-    // The path the program opens (the stable link), and the pty behind it.
+    // The path the program opens (the stable link).
     std::string LinkPath() const;
-    std::string DevicePath() const;
 
     // Pulls the "cable": the pty and the link vanish.
     void Unplug();
@@ -85,7 +71,6 @@ public:
     SimMeterState State() const;
     void SetState(const SimMeterState& state);
     void ModifyState(const std::function<void(SimMeterState&)>& change);
-    SimFaults Faults() const;
     void SetFaults(const SimFaults& faults);
     void ClearFaults() { SetFaults(SimFaults()); }
 
@@ -95,7 +80,6 @@ public:
     void SetSlotRecord(int slot, const CharRecData& rec);
     // The slot decoded (valid 0 when erased or its checksum is bad).
     CharRecData SlotRecord(int slot) const;
-    void EraseSlot(int slot);
 
     // The command lines received (without CR LF), in order; the most recent
     // lines are kept, as many as the history of sent lines.
@@ -106,8 +90,6 @@ public:
     // The lines sent (CR LF included), in order, answers and unsolicited lines.
     // The most recent kSentHistory lines (or SetSentHistory's number) are kept.
     static constexpr size_t kSentHistory = 20000;
-    std::vector<std::string> SentLines() const;
-    void ClearSent();
     void SetSentHistory(size_t lines);
     // Lines sent since they were numbered from 0; the oldest may have been dropped.
     uint64_t SentCount() const;
@@ -115,9 +97,6 @@ public:
 
     // Sends raw bytes on the line, as if the meter sent them on its own.
     void SendRaw(const std::string& bytes);
-
-    // The temperature answered now (with drift).
-    double CurrentTemperature() const;
 
     uint64_t BytesReceived() const { return m_bytesIn.load(); }
     uint64_t BytesSent() const { return m_bytesOut.load(); }
@@ -131,19 +110,18 @@ private:
 
     void Run();
     void HandleLine(const std::string& line, int64_t arrivedUs);
-    std::string Answer(const std::string& line);
     void Queue(std::string bytes, int64_t dueUs, bool record = true);
     void Flush(int64_t nowUs);
-    std::string Distort(std::string answer);
+    std::string Distort(std::string answer);  // truncate and garble, CR LF kept
     bool OpenDevice();
     bool OpenAndRun();  // m_lock held
     void CloseDevice();
+    void Wake();  // makes the thread look at the line and the queue at once
     static int64_t NowUs();
 
     mutable std::mutex m_lock;  // guards everything below except the atomics and the thread
-    SimMeterState m_state;
+    SimMeter m_meter;
     SimFaults m_faults;
-    std::vector<Image> m_slots;
     std::deque<std::string> m_received;  // the most recent lines, as many as m_sentHistory
     std::deque<std::string> m_sent;
     uint64_t m_sentDropped = 0;  // lines dropped from the front of m_sent
@@ -152,7 +130,6 @@ private:
     std::string m_inLine;
     std::string m_lastLine;
     int m_sameLineCount = 0;
-    int m_pendingWriteSlot = -1;  // slot accepted by "CW%02X", awaiting its data line
     int64_t m_nextUnsolicitedUs = 0;
     int64_t m_wireBusyUntilUs = 0;  // output pacing
     int64_t m_rxBusyUntilUs = 0;    // input pacing
@@ -171,7 +148,3 @@ private:
     std::atomic<uint64_t> m_bytesIn{0};
     std::atomic<uint64_t> m_bytesOut{0};
 };
-
-// Fills slots 0..count-1 with sample material characteristics (the demo meter's
-// memory) and sets the slot count.
-void FillDemoCharacteristics(MeterSimulator& sim, int count);

@@ -7,6 +7,7 @@
 #include <future>
 #include <random>
 
+#include "sim/demo_data.h"
 #include "support/sim_fixture.h"
 
 using testsupport::DriverWithSim;

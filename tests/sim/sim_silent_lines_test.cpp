@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/demo_data.h"
 #include "support/sim_fixture.h"
 
 using testsupport::DriverWithSim;

@@ -11,7 +11,7 @@
 #include "app/signal_watcher.h"
 #include "app/widgets/kv60x_dlg.h"
 #include "serial/port_names.h"
-#include "sim/meter_simulator.h"
+#include "sim/demo_meter.h"
 
 namespace {
 
@@ -78,22 +78,7 @@ Ckv60xApp::~Ckv60xApp() {
     // The window (and its driver) goes before the demo meter it talks to.
     m_window.reset();
     m_ini.reset();
-    m_demo.reset();
-}
-
-bool Ckv60xApp::StartDemo() {
-    SimMeterState state;
-    state.temperature = 21.5;
-    state.driftAmplitude = 1.5;
-    state.driftPeriodS = 180;
-    m_demo = std::make_unique<MeterSimulator>(state);
-    if (!m_demo->Start()) {
-        m_demo.reset();
-        return false;
-    }
-    FillDemoCharacteristics(*m_demo, 20);
-    RegisterPortDevice(kDemoPort, QString::fromStdString(m_demo->LinkPath()));
-    return true;
+    StopDemoMeter(m_demo);
 }
 
 int Ckv60xApp::StartupPort() const {
@@ -106,7 +91,10 @@ bool Ckv60xApp::Start() {
     // Registration lines format their date and time under the user's locale.
     std::setlocale(LC_TIME, "");
 
-    if (m_options.demo && !StartDemo()) return false;
+    if (m_options.demo) {
+        m_demo = StartDemoMeter();
+        if (!m_demo) return false;
+    }
 
     m_window = std::make_unique<Ckv60xDlg>(m_options.service);
 

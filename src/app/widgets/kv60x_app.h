@@ -37,8 +37,6 @@ AppSettings ConstructionSettings();
 // the normal way, so the settings are written and the port released.
 class Ckv60xApp {
 public:
-    static constexpr int kDemoPort = 250;
-
     Ckv60xApp(AppOptions options, QStringList arguments);
     ~Ckv60xApp();
 
@@ -62,7 +60,6 @@ public:
     bool configOpened() const { return m_configOpened; }
 
 private:
-    bool StartDemo();
     int StartupPort() const;
 
     AppOptions m_options;

@@ -77,17 +77,13 @@ void CElectrodeDlg::ShowReadValue() {
 void CElectrodeDlg::OnOk() {
     if (m_op->IsBusy()) return;  // the opening read or a write still runs
 
-    const QString text = m_valueEdit->text();
-    // The box shows only eight decimals of what the meter holds. Left as shown,
-    // it stands for the value read, which the driver then skips as unchanged;
-    // reading the rounded text back would write a slightly different value on
-    // every OK.
-    double value = 0.0;
-    if (!m_shownText.isEmpty() && text == m_shownText && m_coefficient.valid) {
-        value = m_coefficient.coefficient;
-    } else {
-        value = ParseNumber(text);  // a comma counts as the decimal sign; no number is 0
-    }
+    // Exact unless edited: the box shows only eight decimals of what the meter
+    // holds. Left as shown, it stands for the value read, which the driver then
+    // skips as unchanged; a typed text is read with a comma as the decimal sign
+    // (no number is 0).
+    const bool shown = !m_shownText.isEmpty() && m_coefficient.valid;
+    const double value = NumberUnlessEdited(m_valueEdit->text(), shown ? &m_shownText : nullptr,
+                                            m_coefficient.coefficient);
     m_coefficient.coefficient = value;
     m_coefficient.valid = true;
     m_op->StartWrite(
