@@ -9,6 +9,7 @@
 #include "app/widgets/kv60x_dlg.h"
 #include "kv60x_version.h"
 #include "ui/prompts.h"
+#include "ui/qt_translations.h"
 
 int main(int argc, char** argv) {
     // A file size limit is an error of the write that met it (the old file is
@@ -18,6 +19,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("kv60x"));
     QApplication::setOrganizationName(QStringLiteral("kv60x"));
     QApplication::setApplicationVersion(QStringLiteral(KV60X_VERSION));
+    // Qt's own dialogs and buttons speak Polish like the rest of the program.
+    InstallPolishQt();
 
     AppOptions options;
     QString error;

@@ -65,12 +65,14 @@ struct Window {
     Ckv60xDlg dlg;
 };
 
+// The menus as read: "Widok: Kolory, Czcionki, ..." (mnemonic marks left out).
 QStringList MenuLayout(QMenuBar* bar) {
+    auto shown = [](QString text) { return text.remove(QLatin1Char('&')); };
     QStringList out;
     for (QAction* top : bar->actions()) {
         QStringList items;
-        for (QAction* a : top->menu()->actions()) items << a->text();
-        out << top->text() + QStringLiteral(": ") + items.join(QStringLiteral(", "));
+        for (QAction* a : top->menu()->actions()) items << shown(a->text());
+        out << shown(top->text()) + QStringLiteral(": ") + items.join(QStringLiteral(", "));
     }
     return out;
 }

@@ -20,6 +20,7 @@
 
 #include "app/registration.h"
 #include "files/safe_file.h"
+#include "ui/accessibility.h"
 #include "ui/mem_dc.h"
 #include "ui/prompts.h"
 
@@ -51,6 +52,7 @@ int64_t UtcOffsetMs() {
 
 TrendChart::TrendChart(const TrendHistory* history, QWidget* parent)
     : QWidget(parent), m_history(history) {
+    accessibility::SetRole(this, QAccessible::Chart);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAccessibleName(TrendWindow::kTitle);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -189,6 +191,8 @@ void TrendChart::DrawChart(QPainter& p, const QRect& rect) const {
 
 TrendWindow::TrendWindow(const TrendHistory* history, QWidget* parent)
     : QWidget(parent, Qt::Window), m_history(history) {
+    // A window to screen readers, not an anonymous pane.
+    accessibility::SetRole(this, QAccessible::Window);
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
 
