@@ -66,7 +66,7 @@ CTableCharRec FileSet(int n) {
         r.RH[0] = 1.0;
         r.RH[1] = 2.0 + i;
         r.VALUE[1] = 1.0;
-        std::snprintf(r.NAME, sizeof r.NAME, "Plik%-6d", i + 1);
+        std::snprintf(r.NAME, sizeof r.NAME, "Plik%-6d", (i + 1) % 1000);
         r.SAVE_TIME = 1000;
         set.Put(r, i);
     }
