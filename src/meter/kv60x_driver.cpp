@@ -24,6 +24,25 @@ int32_t WallSeconds() {
     return static_cast<int32_t>(std::time(nullptr));
 }
 
+// Counts a thread as waiting for the exchange lock until Done() (or the end of
+// the scope); a null counter counts nothing.
+class WaitingTurn {
+public:
+    explicit WaitingTurn(std::atomic<int>* counter) : m_counter(counter) {
+        if (m_counter) ++*m_counter;
+    }
+    ~WaitingTurn() { Done(); }
+    WaitingTurn(const WaitingTurn&) = delete;
+    WaitingTurn& operator=(const WaitingTurn&) = delete;
+    void Done() {
+        if (m_counter) --*m_counter;
+        m_counter = nullptr;
+    }
+
+private:
+    std::atomic<int>* m_counter = nullptr;
+};
+
 }  // namespace
 
 Ckv60xDriver::Ckv60xDriver() = default;
@@ -193,7 +212,13 @@ void Ckv60xDriver::StopPolling() {
     m_pollThread.join();
 }
 
+void Ckv60xDriver::YieldToForeground() {
+    while (m_foregroundWaiting.load() > 0 && !m_stop && !m_abortWaits)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+}
+
 void Ckv60xDriver::PollingThread() {
+    m_pollThreadId = std::this_thread::get_id();
     auto sleepFor = [this](int ms) {
         const int64_t until = SteadyMs() + ms;
         while (!m_stop && SteadyMs() < until)
@@ -257,8 +282,12 @@ void Ckv60xDriver::PollingThread() {
 
 int Ckv60xDriver::Exchange(const char* line, int length, ReplyKind awaited, bool retry) {
     if (!m_havePort) return kMeterFailed;
+    const bool polling = std::this_thread::get_id() == m_pollThreadId.load();
+    if (polling) YieldToForeground();
+    WaitingTurn turn(polling ? nullptr : &m_foregroundWaiting);
     { Lock cw(m_charWriteLock); }  // no exchange starts during another thread's write
     Lock ex(m_exchangeLock);
+    turn.Done();
     if (!m_port || !m_havePort || m_portLost) return kMeterFailed;
     const DriverTiming t = Timing();
     const int attempts = retry ? (t.attempts > 0 ? t.attempts : 1) : 1;
@@ -396,8 +425,10 @@ int Ckv60xDriver::ReadCharacteristic(int slot, CharRecData& out, CharReadReport*
     r.slot = static_cast<int>(asked);
     // Both locks for the whole read, in their order: no other exchange comes
     // between the attempts, and the answer stays ours until it is copied.
+    WaitingTurn turn(&m_foregroundWaiting);
     Lock cw(m_charWriteLock);
     Lock ex(m_exchangeLock);
+    turn.Done();
     const int attempts = std::max(1, Timing().attempts);
     for (int attempt = 0; attempt < attempts; ++attempt) {
         ++r.attempts;
@@ -433,7 +464,9 @@ int Ckv60xDriver::WriteCharacteristic(const CharRecData& rec) {
 
     // Held across both lines and the pause: no other exchange, the polling
     // included, may come between them.
+    WaitingTurn turn(&m_foregroundWaiting);
     Lock cw(m_charWriteLock);
+    turn.Done();
     char header[8];
     std::snprintf(header, sizeof header, "CW%02X", static_cast<unsigned>(rec.REC_NUMBER));
     if (Command(header, ReplyKind::CharHeaderAccepted, false) != kMeterOk) return kMeterFailed;

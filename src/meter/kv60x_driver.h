@@ -133,6 +133,10 @@ private:
     void SetStatus(int status);
     void ForgetLink(bool disconnecting);
     void ApplyRtsRule();
+    // Called by the polling thread before it takes the exchange lock: waits
+    // while a dialog or the command line waits for the link, so that their
+    // commands are not starved by pass after pass against a silent meter.
+    void YieldToForeground();
 
     mutable std::recursive_mutex m_charWriteLock;  // held across a characteristic write
     mutable std::recursive_mutex m_exchangeLock;   // one exchange at a time; guards m_port
@@ -155,6 +159,8 @@ private:
     std::array<ManualResetEvent, kReplyKindCount> m_events;
 
     std::thread m_pollThread;
+    std::atomic<std::thread::id> m_pollThreadId{};  // set by the polling thread itself
+    std::atomic<int> m_foregroundWaiting{0};        // other threads waiting for the link
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_abortWaits{false};  // set while disconnecting: waits end at once
     std::atomic<bool> m_portLost{false};

@@ -182,3 +182,24 @@ TEST(DriverRts, OldKv606IsDrivenWithRtsOff) {
         EXPECT_EQ(d.PortRtsControl(), c.expectedRts) << c.model << " " << c.major;
     }
 }
+
+TEST_F(DriverWithSim, CommandsOfOtherThreadsGoBeforeFurtherPollingPasses) {
+    // The polling commands go unanswered, pass after pass; the coefficient
+    // command is answered. Each call must wait at most for the polling
+    // exchange under way, not for several more passes.
+    DriverTiming t = FastTiming();
+    driver->SetTiming(t);
+    ConnectAndWait();
+    SimFaults f;
+    f.silentCommands = {"VR", "ST", "SR", "DR", "TR", "CN"};
+    sim().SetFaults(f);
+    ASSERT_TRUE(WaitFor([&] { return driver->GetStatus() == 3; }, 5000));
+    const int oneFailedExchangeMs = t.attempts * t.replyTimeoutMs;
+    for (int i = 0; i < 5; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        ElectrodeCoefficient c;
+        EXPECT_EQ(driver->ReadElectrodeCoefficient(c), 0) << "call " << i;
+        EXPECT_LT(ElapsedMs(start), oneFailedExchangeMs + 400) << "call " << i;
+        std::this_thread::sleep_for(std::chrono::milliseconds(37 * i));
+    }
+}
