@@ -29,6 +29,8 @@ struct CliEnv {
     int firstCycleTimeoutMs = 15000;
     // Show a progress line on stderr during table transfers.
     bool progress = false;
+    // How long to wait for another program's lock on the journal of changes.
+    int journalBusyTimeoutMs = 3000;
 
     bool Stopped() const { return stop && stop->load(); }
     void Out(const QString& text) const {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "journal/journaled_write.h"
 #include "meter/kv60x_driver.h"
 
 class MeterSimulator;
@@ -89,6 +90,21 @@ private:
     std::vector<PositionalArg> m_positional;
     QCommandLineParser m_parser;
 };
+
+// The journal of meter changes (cli_journal.cpp): --journal FILE on every
+// command that writes to a meter or reads the journal, --no-journal on the
+// writes.
+const QCommandLineOption& JournalOption();
+const QCommandLineOption& NoJournalOption();
+// The journal of this command: --journal or the user's data folder; an empty
+// path (journal off) with --no-journal, which is then said on stderr.
+// `noJournalOffered`: the command has the --no-journal option.
+JournalSettings JournalSettingsFor(const CliEnv& env, const CommandArgs& args,
+                                   bool noJournalOffered = true);
+// Opens the journal for the writes of a command. nullptr both when it is off
+// (*rc -1) and when it cannot be written (*rc the exit code, message shown).
+std::unique_ptr<MeterJournal> OpenCommandJournal(const CliEnv& env, const JournalSettings& settings,
+                                                 int* rc);
 
 // --count N of watch and log.
 const QCommandLineOption& CountOption();

@@ -154,7 +154,7 @@ std::optional<double> CoefficientFromValue(const QByteArray& value) {
     return v;
 }
 
-QString ValueText(JournalTarget target, const std::optional<QByteArray>& value) {
+QString JournalValueText(JournalTarget target, const std::optional<QByteArray>& value) {
     if (!value) return QStringLiteral("(nieodczytana)");
     switch (target) {
         case JournalTarget::Characteristic: {

@@ -77,4 +77,4 @@ std::optional<double> CoefficientFromValue(const QByteArray& value);
 
 // A value for the user: the value text, or for a characteristic its name and
 // code; "(nieodczytana)" when there is none.
-QString ValueText(JournalTarget target, const std::optional<QByteArray>& value);
+QString JournalValueText(JournalTarget target, const std::optional<QByteArray>& value);

@@ -101,8 +101,8 @@ std::vector<JournalFieldRow> JournalFieldRows(const JournalEntry& entry, bool se
     if (entry.target != JournalTarget::Characteristic) {
         JournalFieldRow row;
         row.name = TargetText(entry.target, entry.slot);
-        row.before = ValueText(entry.target, entry.before);
-        row.after = ValueText(entry.target, entry.after);
+        row.before = JournalValueText(entry.target, entry.before);
+        row.after = JournalValueText(entry.target, entry.after);
         row.changed = entry.before && *entry.before != entry.after;
         rows.push_back(row);
         return rows;

@@ -74,7 +74,7 @@ QString RestoreQuestion(const JournalEntry& entry) {
         .arg(MeterText(entry.meter))
         .arg(entry.id)
         .arg(TargetText(entry.target, entry.slot))
-        .arg(ValueText(entry.target, entry.before));
+        .arg(JournalValueText(entry.target, entry.before));
 }
 
 namespace {
@@ -83,6 +83,7 @@ RestoreResult From(const MeterJournal::Result& r, const QString& meterFailure) {
     RestoreResult out;
     out.code = r.code;
     out.entryId = r.entryId;
+    out.journalBlocked = !r.attempted;
     if (!r.journalMessage.isEmpty())
         out.message = r.journalMessage;
     else if (r.code != kMeterOk)

@@ -10,6 +10,7 @@
 #include "app/ini_ex.h"
 #include "app/signal_watcher.h"
 #include "app/widgets/kv60x_dlg.h"
+#include "journal/journal_location.h"
 #include "serial/port_names.h"
 #include "sim/demo_meter.h"
 
@@ -22,6 +23,9 @@ void DefineOptions(QCommandLineParser& p) {
         {QStringLiteral("service"), QStringLiteral("Tryb serwisowy.")},
         {QStringLiteral("demo"), QStringLiteral("Symulowany miernik jako COM250.")},
         {QStringLiteral("config"), QStringLiteral("Plik ustawień zamiast kv60x.ini."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("journal"),
+         QStringLiteral("Dziennik zmian mierników zamiast ~/.local/share/kv60x/journal.sqlite."),
          QStringLiteral("FILE")},
         {QStringLiteral("port"), QStringLiteral("Port: COMn lub ścieżka urządzenia."),
          QStringLiteral("COMn|DEVICE")},
@@ -46,6 +50,7 @@ bool ParseAppOptions(const QStringList& arguments, AppOptions& options, QString&
     options.service = p.isSet(QStringLiteral("service"));
     options.demo = p.isSet(QStringLiteral("demo"));
     options.configFile = p.value(QStringLiteral("config"));
+    options.journalFile = p.value(QStringLiteral("journal"));
     options.port = p.value(QStringLiteral("port"));
     if (p.isSet(QStringLiteral("port")) && ResolvePortArgument(options.port, &error) == 0) {
         return false;
@@ -104,6 +109,11 @@ bool Ckv60xApp::Start() {
     m_configOpened = m_ini->Open(m_configPath, true, true, true) != 0;
     m_window->LoadSettings(m_configOpened ? LoadAppSettings(*m_ini) : ConstructionSettings());
     m_window->SetStartupPort(StartupPort());
+    JournalSettings journal;
+    journal.path = journalPath();
+    journal.program = QStringLiteral("kv60x");
+    journal.user = JournalUserName();
+    m_window->SetJournal(journal);
 
     m_signals = std::make_unique<SignalWatcher>();
     Ckv60xDlg* w = m_window.get();
@@ -138,6 +148,10 @@ void Ckv60xApp::Finish() {
     }
     m_signals.reset();
     m_window.reset();  // stops the driver and releases the port
+}
+
+QString Ckv60xApp::journalPath() const {
+    return ResolveJournalPath(m_options.journalFile, m_options.configFile);
 }
 
 int Ckv60xApp::Run() {

@@ -18,6 +18,7 @@
 
 #include "app/widgets/trend_window.h"
 #include "characteristics/widgets/char_dialogs.h"
+#include "journal/widgets/journal_dlg.h"
 #include "serial/widgets/com_dlg.h"
 #include "service/widgets/service_dialogs.h"
 #include "ui/about_dlg.h"
@@ -70,7 +71,8 @@ const std::vector<MenuGroup>& MenuGroups() {
          false,
          {{Ckv60xDlg::kCmdPanelInfo, "Informacje"},
           {Ckv60xDlg::kCmdCharTable, "Charakterystyki wszystkich materiałów"},
-          {Ckv60xDlg::kCmdCharRecord, "Charakterystyka wybranego materiału"}}},
+          {Ckv60xDlg::kCmdCharRecord, "Charakterystyka wybranego materiału"},
+          {Ckv60xDlg::kCmdJournal, "Historia zmian..."}}},
         {"Serwis",
          true,
          {{Ckv60xDlg::kCmdStartupDate, "Zapis daty uruchamiania"},
@@ -231,6 +233,7 @@ void Ckv60xDlg::BuildMenu() {
     on(kCmdPanelInfo, &Ckv60xDlg::OnPanelInfo);
     on(kCmdCharTable, &Ckv60xDlg::OnCharacteristicsTable);
     on(kCmdCharRecord, &Ckv60xDlg::OnSelectedCharacteristic);
+    on(kCmdJournal, &Ckv60xDlg::OnJournal);
     on(kCmdStartupDate, &Ckv60xDlg::OnStartupDate);
     on(kCmdSerialNumber, &Ckv60xDlg::OnSerialNumber);
     on(kCmdStartupMemory, &Ckv60xDlg::OnStartupMemory);
@@ -702,6 +705,9 @@ void Ckv60xDlg::OnCharacteristicsTable() {
 }
 void Ckv60xDlg::OnSelectedCharacteristic() {
     RunCharRecByNumber(this, &m_driver, m_serviceMode);
+}
+void Ckv60xDlg::OnJournal() {
+    RunJournalDlg(this, m_journal, &m_driver, m_serviceMode);
 }
 void Ckv60xDlg::OnStartupDate() {
     RunCalDlg(this, &m_driver);
