@@ -25,10 +25,6 @@ int32_t WallSeconds() {
 
 }  // namespace
 
-int64_t Ckv60xDriver::NowMs() {
-    return SteadyMs();
-}
-
 Ckv60xDriver::Ckv60xDriver() = default;
 
 Ckv60xDriver::~Ckv60xDriver() {

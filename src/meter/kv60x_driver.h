@@ -112,7 +112,6 @@ private:
     void InterruptWaits();
     bool ReopenLostPort();
     void ApplyRtsRule();
-    static int64_t NowMs();
 
     mutable std::recursive_mutex m_charWriteLock;  // held across a characteristic write
     mutable std::recursive_mutex m_exchangeLock;   // one exchange at a time; guards m_port

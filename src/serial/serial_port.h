@@ -56,7 +56,6 @@ public:
     int GetRtsControl() const { return m_rtsControl.load(); }
     SerialLineSettings GetLineSettings() const;
     int PortNumber() const { return m_portNumber; }
-    QString DevicePath() const;
 
     // Why the last Open failed (empty after success).
     QString LastError() const;

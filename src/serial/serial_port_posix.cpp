@@ -78,11 +78,6 @@ CSerialPort::~CSerialPort() {
     Close();
 }
 
-QString CSerialPort::DevicePath() const {
-    std::lock_guard<std::recursive_mutex> lock(m_portLock);
-    return m_devicePath;
-}
-
 QString CSerialPort::LastError() const {
     std::lock_guard<std::recursive_mutex> lock(m_portLock);
     return m_lastError;

@@ -131,11 +131,6 @@ std::string MeterSimulator::LinkPath() const {
     return m_realDevice.empty() ? m_linkPath : m_realDevice;
 }
 
-std::string MeterSimulator::DevicePath() const {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_realDevice.empty() ? m_pty.slavePath : m_realDevice;
-}
-
 void MeterSimulator::Unplug() {
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -174,11 +169,6 @@ void MeterSimulator::SetState(const SimMeterState& state) {
 void MeterSimulator::ModifyState(const std::function<void(SimMeterState&)>& change) {
     std::lock_guard<std::mutex> lock(m_lock);
     change(m_meter.EditState());
-}
-
-SimFaults MeterSimulator::Faults() const {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_faults;
 }
 
 void MeterSimulator::SetFaults(const SimFaults& faults) {
@@ -226,12 +216,6 @@ void MeterSimulator::ClearReceived() {
     m_received.clear();
 }
 
-void MeterSimulator::ClearSent() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_sentDropped += m_sent.size();
-    m_sent.clear();
-}
-
 void MeterSimulator::SetSentHistory(size_t lines) {
     std::lock_guard<std::mutex> lock(m_lock);
     m_sentHistory = lines;
@@ -256,11 +240,6 @@ void MeterSimulator::SendRaw(const std::string& bytes) {
         Queue(bytes, NowUs(), true);
     }
     Wake();
-}
-
-double MeterSimulator::CurrentTemperature() const {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_meter.TemperatureAt((NowUs() - m_startUs) / 1e6);
 }
 
 // ---------------------------------------------------------------- the line

@@ -55,9 +55,8 @@ public:
     bool StartOnDevice(const std::string& devicePath);
     void Stop();
 
-    // The path the program opens (the stable link), and the pty behind it.
+    // The path the program opens (the stable link).
     std::string LinkPath() const;
-    std::string DevicePath() const;
 
     // Pulls the "cable": the pty and the link vanish.
     void Unplug();
@@ -68,7 +67,6 @@ public:
     SimMeterState State() const;
     void SetState(const SimMeterState& state);
     void ModifyState(const std::function<void(SimMeterState&)>& change);
-    SimFaults Faults() const;
     void SetFaults(const SimFaults& faults);
     void ClearFaults() { SetFaults(SimFaults()); }
 
@@ -88,7 +86,6 @@ public:
     // The lines sent (CR LF included), in order, answers and unsolicited lines.
     // The most recent kSentHistory lines (or SetSentHistory's number) are kept.
     static constexpr size_t kSentHistory = 20000;
-    void ClearSent();
     void SetSentHistory(size_t lines);
     // Lines sent since they were numbered from 0; the oldest may have been dropped.
     uint64_t SentCount() const;
@@ -96,9 +93,6 @@ public:
 
     // Sends raw bytes on the line, as if the meter sent them on its own.
     void SendRaw(const std::string& bytes);
-
-    // The temperature answered now (with drift).
-    double CurrentTemperature() const;
 
     uint64_t BytesReceived() const { return m_bytesIn.load(); }
     uint64_t BytesSent() const { return m_bytesOut.load(); }
