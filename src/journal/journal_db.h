@@ -68,7 +68,7 @@ public:
 private:
     JournalDb() = default;
     bool Connect(int busyTimeoutMs, QString* error);
-    bool Migrate(QString* error);
+    bool Migrate(Mode mode, QString* error);
     static std::optional<int> ReadVersion(QSqlQuery& q);
     QString SqlErrorText(const QString& what, int nativeCode, const QString& driverText) const;
 
