@@ -55,6 +55,17 @@ std::unique_ptr<MeterJournal> OpenCommandJournal(const CliEnv& env, const Journa
     return journal;
 }
 
+int JournaledWriteOutcome(const CliEnv& env, const MeterJournal::Result& result,
+                          const QString& meterFailure) {
+    if (!result.attempted) return Fail(env, kExitUsage, result.journalMessage);
+    if (result.code != kMeterOk) {
+        if (!result.journalMessage.isEmpty()) env.Err(JoinLines(result.journalMessage) + "\n");
+        return Fail(env, kExitMeter, meterFailure);
+    }
+    if (!result.journalMessage.isEmpty()) env.Err(JoinLines(result.journalMessage) + "\n");
+    return -1;
+}
+
 namespace {
 
 QByteArray Quoted(const QString& s) {

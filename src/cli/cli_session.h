@@ -105,6 +105,12 @@ JournalSettings JournalSettingsFor(const CliEnv& env, const CommandArgs& args,
 // (*rc -1) and when it cannot be written (*rc the exit code, message shown).
 std::unique_ptr<MeterJournal> OpenCommandJournal(const CliEnv& env, const JournalSettings& settings,
                                                  int* rc);
+// How a journaled write went: -1 when the meter confirmed it (a journal that
+// failed only afterwards is reported on stderr), otherwise the exit code with
+// the message shown: 2 when the journal stopped the write (nothing was sent),
+// 1 with `meterFailure` when the meter failed.
+int JournaledWriteOutcome(const CliEnv& env, const MeterJournal::Result& result,
+                          const QString& meterFailure);
 
 // --count N of watch and log.
 const QCommandLineOption& CountOption();

@@ -199,3 +199,43 @@ TEST_F(CliJournal, AJournalThatIsNotOneIsRefusedAndKept) {
     }
     EXPECT_EQ(testsupport::ReadFileBytes(text.toStdString()), "moje notatki\n");
 }
+
+TEST_F(CliJournal, ServiceWritesAreJournaledUnlessToldNotTo) {
+    auto r = RunIn({"service", "serial", "4000", "--port", port(), "--journal", journal});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    r = RunIn({"service", "coefficient", "1,5", "--port", port(), "--journal", journal});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    r = RunIn({"service", "coefficient", "--port", port(), "--journal", journal});
+    ASSERT_EQ(r.code, 0) << "reading only: " << r.err.toStdString();
+    r = RunIn({"service", "date", "2013-04", "--port", port(), "--no-journal"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("--no-journal")) << "said on stderr";
+    EXPECT_EQ(sim().State().startupYear, 2013);
+
+    r = RunIn({"journal", "list", "--json", "--journal", journal});
+    const QJsonArray all = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    ASSERT_EQ(all.size(), 2);
+    const QJsonObject k = all[0].toObject();
+    EXPECT_EQ(k["target"].toString(), "electrode_coefficient");
+    EXPECT_EQ(k["program"].toString(), "kv60x-cli");
+    EXPECT_EQ(k["meter_serial"].toInt(), 4000);
+    r = RunIn(
+        {"journal", "show", QString::number(k["id"].toInteger()), "--json", "--journal", journal});
+    const QJsonObject shown = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    EXPECT_EQ(shown["before"].toObject()["value"].toString(), "1");
+    EXPECT_EQ(shown["after"].toObject()["value"].toString(), "1.5");
+    EXPECT_EQ(all[1].toObject()["target"].toString(), "serial_number");
+}
+
+TEST_F(CliJournal, AJournalThatCannotBeWrittenStopsTheServiceWrite) {
+    const QString text = dir.filePath("notes.txt");
+    ASSERT_TRUE(testsupport::WriteFileBytes(text.toStdString(), "moje notatki\n"));
+    sim().ClearReceived();
+    auto r = RunIn({"service", "serial", "4000", "--port", port(), "--journal", text});
+    EXPECT_EQ(r.code, 2);
+    ASSERT_EQ(r.ErrLines().size(), 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(text));
+    EXPECT_TRUE(r.err.contains("Nic nie zapisano do miernika"));
+    EXPECT_EQ(sim().State().serialNumber, 17);
+    EXPECT_EQ(sim().ReceivedLines().size(), 0u) << "the port was never opened";
+}
