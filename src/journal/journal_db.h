@@ -70,6 +70,7 @@ private:
     bool Connect(int busyTimeoutMs, QString* error);
     bool Migrate(Mode mode, QString* error);
     static std::optional<int> ReadVersion(QSqlQuery& q);
+    void SetSync(bool full);
     QString SqlErrorText(const QString& what, int nativeCode, const QString& driverText) const;
 
     QString m_path;
@@ -77,6 +78,8 @@ private:
     QSqlDatabase m_db;
     bool m_empty = false;  // read mode, no file: every query answers nothing
     int m_version = 0;
+    bool m_syncFull = true;   // PRAGMA synchronous of the connection: FULL or NORMAL
+    bool m_unsynced = false;  // a completion was committed without a sync
 };
 
 // "<path>.uszkodzony-RRRRMMDD-GGMMSS": where a damaged journal is moved to.
