@@ -92,14 +92,36 @@ MeterJournal::Result RunOrDirect(MeterJournal* journal, JournalEntry entry,
 MeterJournal::Result JournaledCharacteristicWrite(MeterJournal* journal, Ckv60xDriver& driver,
                                                   const CharRecData* before, const CharRecData& rec,
                                                   int64_t restoredFrom) {
+    std::optional<QByteArray> image;
+    if (before && before->valid) image = CharacteristicValue(*before);
+    return JournaledCharacteristicWrite(journal, driver, image, rec, restoredFrom);
+}
+
+MeterJournal::Result JournaledCharacteristicWrite(MeterJournal* journal, Ckv60xDriver& driver,
+                                                  const std::optional<QByteArray>& beforeImage,
+                                                  const CharRecData& rec, int64_t restoredFrom) {
     auto write = [&driver, &rec] { return driver.WriteCharacteristic(rec); };
     // A block marked not valid is never sent (the driver returns 0 at once).
     if (!rec.valid) return Direct(write());
     JournalEntry e = Draft(driver, JournalTarget::Characteristic, restoredFrom);
     e.slot = rec.REC_NUMBER;
-    if (before && before->valid) e.before = CharacteristicValue(*before);
+    e.before = beforeImage;
     e.after = CharacteristicValue(rec);
     return RunOrDirect(journal, std::move(e), write);
+}
+
+bool WorkerJournal::Open() {
+    m_message.clear();
+    if (!m_settings.Enabled()) return true;
+    m_journal = MeterJournal::Open(m_settings, &m_message);
+    return m_journal != nullptr;
+}
+
+bool WorkerJournal::Take(const MeterJournal::Result& result) {
+    if (result.attempted && result.code == kMeterOk) return true;
+    m_message = result.attempted ? QString() : result.journalMessage;
+    Close();
+    return false;
 }
 
 MeterJournal::Result JournaledStartupDate(MeterJournal* journal, Ckv60xDriver& driver,

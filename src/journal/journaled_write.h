@@ -71,6 +71,10 @@ private:
 MeterJournal::Result JournaledCharacteristicWrite(MeterJournal* journal, Ckv60xDriver& driver,
                                                   const CharRecData* before, const CharRecData& rec,
                                                   int64_t restoredFrom = 0);
+// The same with the 256 bytes the meter sent for the slot (nullopt: unread).
+MeterJournal::Result JournaledCharacteristicWrite(MeterJournal* journal, Ckv60xDriver& driver,
+                                                  const std::optional<QByteArray>& beforeImage,
+                                                  const CharRecData& rec, int64_t restoredFrom = 0);
 MeterJournal::Result JournaledStartupDate(MeterJournal* journal, Ckv60xDriver& driver,
                                           uint16_t year, uint8_t month, int64_t restoredFrom = 0);
 MeterJournal::Result JournaledSerialNumber(MeterJournal* journal, Ckv60xDriver& driver, int serial,
@@ -80,3 +84,30 @@ MeterJournal::Result JournaledVersionLetter(MeterJournal* journal, Ckv60xDriver&
 // The value before is the coefficient the driver last read ("KR").
 MeterJournal::Result JournaledElectrodeCoefficient(MeterJournal* journal, Ckv60xDriver& driver,
                                                    double coefficient, int64_t restoredFrom = 0);
+
+// The journal of one operation of a dialog, whose steps run one after another
+// on its worker thread (see DeviceOperation): the first step opens it, the
+// others write through it, and it is closed by the last one or by the one that
+// fails, all on that thread. Journaling off (no path): Get() is nullptr.
+class WorkerJournal {
+public:
+    explicit WorkerJournal(JournalSettings settings) : m_settings(std::move(settings)) {}
+    // False with Message() set when the journal cannot be written.
+    bool Open();
+    MeterJournal* Get() { return m_journal.get(); }
+    void Close() { m_journal.reset(); }
+    // Takes a write's result: true when the meter confirmed it. Otherwise the
+    // journal is closed, and Message() says why when the journal was the cause
+    // (empty for a meter failure, which the dialog tells in its own words).
+    bool Take(const MeterJournal::Result& result);
+    QString Message() const { return m_message; }
+    // The dialog's own failure text, or the journal's message when there is one.
+    QString FailureText(const QString& meterFailure) const {
+        return m_message.isEmpty() ? meterFailure : m_message;
+    }
+
+private:
+    JournalSettings m_settings;
+    std::unique_ptr<MeterJournal> m_journal;
+    QString m_message;
+};
