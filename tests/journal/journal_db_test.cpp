@@ -9,8 +9,10 @@
 #include <QTemporaryDir>
 
 #include "journal/journal_db.h"
+#include "journal/journal_fields.h"
 #include "journal/journal_location.h"
 #include "journal/journal_test_support.h"
+#include "records/cp1250.h"
 #include "support/test_support.h"
 
 using journaltest::RawDb;
@@ -327,4 +329,46 @@ TEST(JournalValues, StoredFormsReadBackExactlyAndRefuseOthers) {
     damaged[10] = static_cast<char>(damaged[10] + 1);
     EXPECT_FALSE(CharacteristicFromValue(damaged, 4)) << "a bad checksum is no record";
     EXPECT_FALSE(CharacteristicFromValue(image.left(255), 4));
+}
+
+TEST(JournalFields, SideBySideWithChangesMarkedAndProtectedCurvesHidden) {
+    CharRecData before = MakeEmptySlot(3);
+    before.ENABLE = 1;
+    before.PASSWORD = 1;
+    before.ACTIVE = 2;
+    before.RH[1] = 20.5f;
+    before.COMPENS[0] = 0.25f;
+    SetFixedField(before.NAME, CharRecData::kNameLen, QStringLiteral("Pszenica"));
+    CharRecData after = before;
+    after.RH[1] = 21.0f;
+    JournalEntry e = SampleEntry(1, JournalTarget::Characteristic);
+    e.slot = 3;
+    e.before = CharacteristicValue(before);
+    e.after = CharacteristicValue(after);
+    auto find = [](const std::vector<JournalFieldRow>& rows, const QString& name) {
+        for (const auto& r : rows) {
+            if (r.name == name) return r;
+        }
+        return JournalFieldRow();
+    };
+    const auto service = JournalFieldRows(e, true);
+    EXPECT_EQ(find(service, "Punkt 2: wilgotność").before, "20.5");
+    EXPECT_EQ(find(service, "Punkt 2: wilgotność").after, "21");
+    EXPECT_TRUE(find(service, "Punkt 2: wilgotność").changed);
+    EXPECT_FALSE(find(service, "Współczynnik A").changed);
+    EXPECT_EQ(find(service, "Współczynnik A").before, "0.25");
+    EXPECT_EQ(find(service, "Nazwa materiału").after.trimmed(), "Pszenica");
+
+    const auto user = JournalFieldRows(e, false);
+    EXPECT_EQ(find(user, "Punkt 2: wilgotność").before, "(ochrona hasłem)");
+    EXPECT_EQ(find(user, "Punkt 2: wilgotność").after, "(ochrona hasłem)");
+    EXPECT_TRUE(find(user, "Punkt 2: wilgotność").changed) << "marked without being shown";
+    EXPECT_EQ(find(user, "Współczynnik A").before, "(ochrona hasłem)");
+    EXPECT_EQ(find(user, "Nazwa materiału").after.trimmed(), "Pszenica");
+    EXPECT_TRUE(JournalEntryProtected(e));
+
+    e.before.reset();
+    const auto unread = JournalFieldRows(e, true);
+    EXPECT_EQ(find(unread, "Nazwa materiału").before, "(nieodczytana)");
+    EXPECT_FALSE(find(unread, "Nazwa materiału").changed);
 }
