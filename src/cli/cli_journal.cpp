@@ -59,8 +59,10 @@ int JournaledWriteOutcome(const CliEnv& env, const MeterJournal::Result& result,
                           const QString& meterFailure) {
     if (!result.attempted) return Fail(env, kExitUsage, result.journalMessage);
     if (result.code != kMeterOk) {
-        if (!result.journalMessage.isEmpty()) env.Err(JoinLines(result.journalMessage) + "\n");
-        return Fail(env, kExitMeter, meterFailure);
+        return Fail(env, kExitMeter,
+                    result.journalMessage.isEmpty()
+                        ? meterFailure
+                        : meterFailure + QStringLiteral(" ") + result.journalMessage);
     }
     if (!result.journalMessage.isEmpty()) env.Err(JoinLines(result.journalMessage) + "\n");
     return -1;

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTableView>
 #include <QTableWidget>
@@ -99,12 +100,6 @@ JournalDlg::JournalDlg(const JournalSettings& settings, Ckv60xDriver* driver, bo
     m_db =
         JournalDb::Open(m_settings.path, JournalDb::Mode::Read, &error, m_settings.busyTimeoutMs);
     if (!m_db) m_status->setText(error);
-    m_meter->addItem(QStringLiteral("Wszystkie"));
-    if (m_db) {
-        for (int serial : m_db->Serials(&error)) {
-            m_meter->addItem(QStringLiteral("nr %1").arg(serial), serial);
-        }
-    }
     connect(m_meter, &QComboBox::currentIndexChanged, this, &JournalDlg::OnFilterChanged);
     Reload();
 }
@@ -116,7 +111,21 @@ std::optional<int> JournalDlg::ChosenSerial() const {
     return v.isValid() ? std::optional<int>(v.toInt()) : std::nullopt;
 }
 
+void JournalDlg::FillMeters() {
+    const std::optional<int> chosen = ChosenSerial();
+    const QSignalBlocker quiet(m_meter);
+    m_meter->clear();
+    m_meter->addItem(QStringLiteral("Wszystkie"));
+    if (!m_db) return;
+    QString error;
+    for (int serial : m_db->Serials(&error)) {
+        m_meter->addItem(QStringLiteral("nr %1").arg(serial), serial);
+        if (chosen == serial) m_meter->setCurrentIndex(m_meter->count() - 1);
+    }
+}
+
 void JournalDlg::Reload(int64_t selectId) {
+    FillMeters();  // a restore may have brought a meter number the list lacks
     m_model->Load(m_db.get(), ChosenSerial());
     if (m_db) {
         QString error;

@@ -41,6 +41,7 @@ public:
 
 private:
     void Reload(int64_t selectId = 0);
+    void FillMeters();
     void OnFilterChanged();
     void ShowSelected();
     std::optional<int> ChosenSerial() const;
