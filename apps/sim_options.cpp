@@ -28,6 +28,8 @@ void AddSimulatorOptions(QCommandLineParser& p) {
         {"unsolicited", "Send a line of its own this often (ms).", "ms", "0"},
         {"refuse-writes", "Refuse characteristic writes with \"!C\"."},
         {"bad-checksum", "Answer characteristic reads with a bad checksum."},
+        {"bad-checksum-slot", "Answer reads of this slot (1 is the first) with a bad checksum.",
+         "n"},
         {"wire-speed", "Pace the line at the real 9600 baud."},
     });
 }
@@ -77,6 +79,15 @@ bool ReadSimulatorOptions(const QCommandLineParser& p, SimMeterState& s, SimFaul
     f.unsolicitedEveryMs = p.value("unsolicited").toInt();
     f.refuseCharHeader = p.isSet("refuse-writes");
     f.badChecksum = p.isSet("bad-checksum");
+    for (const QString& slot : p.values("bad-checksum-slot")) {
+        bool ok = false;
+        const int n = slot.toInt(&ok);
+        if (!ok || n < 1 || n > 256) {
+            error = "--bad-checksum-slot must be a slot number from 1 to 256";
+            return false;
+        }
+        f.badChecksumSlots.insert(n - 1);
+    }
     f.wireSpeed = p.isSet("wire-speed");
     return true;
 }

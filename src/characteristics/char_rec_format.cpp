@@ -135,6 +135,10 @@ int ParseInt(const QString& text) {
     return static_cast<int>(v);
 }
 
+double NumberUnlessEdited(const QString& text, const QString* shown, double exact) {
+    return ExactUnlessEdited(text, shown, exact, [](const QString& t) { return ParseNumber(t); });
+}
+
 QString HumidityRangeText(const CharRecData& rec) {
     if (rec.ENABLE != 1 || rec.ACTIVE < 1 || rec.ACTIVE > CharRecData::kPoints) return QString();
     return FormatRange(rec.RH[0], rec.RH[rec.ACTIVE - 1]);

@@ -26,6 +26,23 @@ int ParseInt(const QString& text);
 // Same reading with a 64-bit result, clamped to its range.
 long long ParseInt64(const QString& text);
 
+// Exact unless edited. A field shows its value in fewer digits than it holds (a
+// text without its padding, a date without its time of day). While the field
+// still holds the very text it was filled with (`shown`), the value is `exact`,
+// untouched; a text the user changed is read anew. No shown text (null): every
+// text counts as edited. Every dialog that shows a stored value uses this.
+inline bool TextEdited(const QString& text, const QString* shown) {
+    return !shown || text != *shown;
+}
+
+template <typename T, typename Read>
+T ExactUnlessEdited(const QString& text, const QString* shown, const T& exact, Read read) {
+    return TextEdited(text, shown) ? read(text) : exact;
+}
+
+// A number field: read with ParseNumber once edited.
+double NumberUnlessEdited(const QString& text, const QString* shown, double exact);
+
 // "%.01f...%.01f" of RH[0] and RH[ACTIVE-1] when ENABLE is 1 and 1 <= ACTIVE <= 15;
 // an empty text otherwise.
 QString HumidityRangeText(const CharRecData& rec);

@@ -42,7 +42,38 @@ CharRecValidation Fail(const CharRecData& data, QString message, CharRecFocus fo
 
 }  // namespace
 
-CharRecValidation ValidateCharRec(const CharRecForm& form, const CharRecData& base) {
+CharRecForm CharRecFormFromRecord(const CharRecData& rec, bool serviceMode, int32_t now) {
+    CharRecForm f;
+    f.enableChecked = rec.ENABLE != 0;
+    f.passwordChecked = rec.PASSWORD != 0;
+    f.compensationChecked = rec.COMPENSATION != 0;
+    f.resistiveChecked = rec.METHOD == 0;
+    f.capacitiveChecked = rec.METHOD == 1;
+    f.code = FixedFieldTextUnpadded(rec.CODE, sizeof rec.CODE);
+    f.name = FixedFieldTextUnpadded(rec.NAME, sizeof rec.NAME);
+    f.desc = FixedFieldTextUnpadded(rec.DESC, sizeof rec.DESC);
+    f.certificate = FixedFieldTextUnpadded(rec.CERTIFICATE, sizeof rec.CERTIFICATE);
+    f.createTime = rec.CREATE_TIME > 0 ? rec.CREATE_TIME : now;
+    f.saveTime = rec.SAVE_TIME > 0 ? rec.SAVE_TIME : now;
+    f.count = QString::number(rec.ACTIVE);
+    for (int i = 0; i < CharRecData::kPoints; ++i) {
+        f.humidity[i] = FormatHumidity(rec.RH[i]);
+        f.value[i] = FormatValue(rec.VALUE[i]);
+    }
+    for (int k = 0; k < CharRecData::kCoefficients; ++k) {
+        f.coefficient[k] = FormatCoefficient(rec.COMPENS[k]);
+    }
+    f.serviceMode = serviceMode;
+    return f;
+}
+
+CharRecValidation ValidateCharRec(const CharRecForm& form, const CharRecData& base,
+                                  const CharRecForm* shown) {
+    // The shown text of a field, or null when nothing was shown.
+    auto was = [shown](const QString CharRecForm::*field) -> const QString* {
+        return shown ? &(shown->*field) : nullptr;
+    };
+
     CharRecData d = base;
     d.ENABLE = form.enableChecked ? 1 : 0;
     d.PASSWORD = (form.serviceMode && form.passwordChecked) ? 1 : 0;
@@ -56,13 +87,22 @@ CharRecValidation ValidateCharRec(const CharRecForm& form, const CharRecData& ba
         return Fail(d, charrecmsg::SelectMethod(), CharRecFocus::MethodRadio);
     }
 
-    SetFixedField(d.CODE, CharRecData::kCodeLen, form.code);
-    SetFixedField(d.CERTIFICATE, CharRecData::kCertificateLen, form.certificate);
-    SetFixedField(d.DESC, CharRecData::kDescLen, form.desc);
-    SetFixedField(d.NAME, CharRecData::kNameLen, form.name);
+    // An edited text is padded to its length; an untouched one keeps its bytes.
+    if (TextEdited(form.code, was(&CharRecForm::code))) {
+        SetFixedField(d.CODE, CharRecData::kCodeLen, form.code);
+    }
+    if (TextEdited(form.certificate, was(&CharRecForm::certificate))) {
+        SetFixedField(d.CERTIFICATE, CharRecData::kCertificateLen, form.certificate);
+    }
+    if (TextEdited(form.desc, was(&CharRecForm::desc))) {
+        SetFixedField(d.DESC, CharRecData::kDescLen, form.desc);
+    }
+    if (TextEdited(form.name, was(&CharRecForm::name))) {
+        SetFixedField(d.NAME, CharRecData::kNameLen, form.name);
+    }
 
-    d.CREATE_TIME = form.createTime;
-    d.SAVE_TIME = form.saveTime;
+    if (!shown || form.createTime != shown->createTime) d.CREATE_TIME = form.createTime;
+    if (!shown || form.saveTime != shown->saveTime) d.SAVE_TIME = form.saveTime;
 
     const int count = ParseInt(form.count);
     if (count < 2 || count > CharRecData::kPoints) {
@@ -70,9 +110,13 @@ CharRecValidation ValidateCharRec(const CharRecForm& form, const CharRecData& ba
     }
     d.ACTIVE = static_cast<uint8_t>(count);
 
+    const bool countEdited = TextEdited(form.count, was(&CharRecForm::count));
     for (int i = 0; i < CharRecData::kPoints; ++i) {
-        d.RH[i] = ParseNumber(form.humidity[i]);
-        d.VALUE[i] = ParseNumber(form.value[i]);
+        if (i >= count && !countEdited) continue;  // hidden as before: kept
+        d.RH[i] =
+            NumberUnlessEdited(form.humidity[i], shown ? &shown->humidity[i] : nullptr, base.RH[i]);
+        d.VALUE[i] =
+            NumberUnlessEdited(form.value[i], shown ? &shown->value[i] : nullptr, base.VALUE[i]);
     }
     if (!Monotonic(d.RH, count)) {
         return Fail(d, charrecmsg::ArgumentsOrder(), CharRecFocus::None);
@@ -82,7 +126,8 @@ CharRecValidation ValidateCharRec(const CharRecForm& form, const CharRecData& ba
     }
 
     for (int k = 0; k < CharRecData::kCoefficients; ++k) {
-        d.COMPENS[k] = ParseNumber(form.coefficient[k]);
+        d.COMPENS[k] = NumberUnlessEdited(
+            form.coefficient[k], shown ? &shown->coefficient[k] : nullptr, base.COMPENS[k]);
     }
     d.valid = 1;
 

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <thread>
 
+#include "characteristics/char_rec_validation.h"
 #include "cli/cli_commands.h"
 
 namespace cli {
@@ -242,6 +243,26 @@ QString CommandArgs::HelpText() const {
         text += QStringLiteral("\nArgumenty:\n") + HelpRows(arguments, column);
     }
     return text;
+}
+
+const QCommandLineOption& ServiceOption() {
+    static const QCommandLineOption option(
+        QStringLiteral("service"),
+        QStringLiteral("Tryb serwisowy, jak w programie okienkowym: polecenia serwisowe i "
+                       "charakterystyki chronione hasłem."));
+    return option;
+}
+
+QString ServiceModeRequiredText() {
+    return QStringLiteral("Polecenia serwisowe wymagają trybu serwisowego (--service)");
+}
+
+int RefuseProtected(const CliEnv& env, bool serviceMode, const CharRecData& rec, int number) {
+    if (!rec.valid || CharRecAccessAllowed(rec, serviceMode)) return -1;
+    const QString denied = charrecmsg::AccessDenied();
+    return Fail(
+        env, kExitUsage,
+        number > 0 ? QStringLiteral("Charakterystyka nr %1: %2").arg(number).arg(denied) : denied);
 }
 
 const QCommandLineOption& CountOption() {

@@ -118,6 +118,16 @@ int CheckForRecordFile(const CliEnv& env, const Loaded& in, FileKind outKind) {
     return -1;
 }
 
+// The window's rights: the content of a password-protected record is shown
+// only in service mode. -1 when every record may be shown.
+int CheckShown(const CliEnv& env, const Loaded& in, bool service) {
+    if (!in.isSet) return RefuseProtected(env, service, in.rec);
+    for (int i = 0; i < in.set->Count(); ++i) {
+        if (int rc = RefuseProtected(env, service, in.set->Get(i), i + 1); rc >= 0) return rc;
+    }
+    return -1;
+}
+
 bool WriteConverted(const Loaded& in, const QString& outPath, FileKind outKind) {
     switch (outKind) {
         case FileKind::Kvr:
@@ -146,12 +156,14 @@ int CmdShow(const CliEnv& env, const QStringList& args) {
                                  QStringLiteral("Wypisz CSV, jeden wiersz na charakterystykę."));
     a.Add(json);
     a.Add(csv);
+    a.Add(ServiceOption());
     a.AddPositional(QStringLiteral("PLIK"), QStringLiteral("Plik .kvr, .kvz albo .json."));
     if (int rc = a.Parse(env, args, 1, 1); rc >= 0) return rc;
     if (a.IsSet(json) && a.IsSet(csv))
         return Fail(env, kExitUsage, QStringLiteral("Opcje --json i --csv wykluczają się"));
     Loaded in;
     if (int rc = LoadAny(env, a.Positional().at(0), &in); rc >= 0) return rc;
+    if (int rc = CheckShown(env, in, a.IsSet(ServiceOption())); rc >= 0) return rc;
     if (a.IsSet(json)) {
         if (env.out) env.out(in.Json());
     } else if (a.IsSet(csv)) {
@@ -171,6 +183,7 @@ int CmdConvert(const CliEnv& env, const QStringList& args) {
                        "z JSON do pliku musi przejść sprawdzenie edytora."));
     a.AddPositional(QStringLiteral("ŹRÓDŁO"), QStringLiteral("Plik wejściowy."));
     a.AddPositional(QStringLiteral("CEL"), QStringLiteral("Plik wyjściowy."));
+    a.Add(ServiceOption());
     if (int rc = a.Parse(env, args, 2, 2); rc >= 0) return rc;
     const QString inPath = a.Positional().at(0);
     const QString outPath = a.Positional().at(1);
@@ -183,6 +196,11 @@ int CmdConvert(const CliEnv& env, const QStringList& args) {
     Loaded in;
     if (int rc = LoadAny(env, inPath, &in); rc >= 0) return rc;
     if (int rc = CheckShape(env, in, inPath, outKind); rc >= 0) return rc;
+    // A readable form shows the records; the binary forms only carry them.
+    const bool readable = outKind != FileKind::Kvr && outKind != FileKind::Kvz;
+    if (readable) {
+        if (int rc = CheckShown(env, in, a.IsSet(ServiceOption())); rc >= 0) return rc;
+    }
     if (int rc = CheckForRecordFile(env, in, outKind); rc >= 0) return rc;
     if (!WriteConverted(in, outPath, outKind)) {
         return Fail(env, kExitUsage, QStringLiteral("Nie można zapisać pliku: %1").arg(outPath));

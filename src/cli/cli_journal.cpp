@@ -212,6 +212,7 @@ int JournalShow(const CliEnv& env, const QStringList& args) {
                                   QStringLiteral("Obiekt JSON zamiast tekstu."));
     a.Add(json);
     a.Add(JournalOption());
+    a.Add(ServiceOption());
     a.AddPositional(QStringLiteral("ID"), QStringLiteral("Numer wpisu (z journal list)."));
     if (int rc = a.Parse(env, args, 1, 1); rc >= 0) return rc;
     int id = 0;
@@ -232,7 +233,8 @@ int JournalShow(const CliEnv& env, const QStringList& args) {
                 : error);
     }
     const JournalEntry& e = *entry;
-    const bool serviceMode = true;
+    // As in the window: the curve of a protected record only in service mode.
+    const bool serviceMode = a.IsSet(ServiceOption());
     const bool hide = !serviceMode && JournalEntryProtected(e);
     if (a.IsSet(json)) {
         QByteArray out = "{\n" + EntryJsonFields(e, "  ");
@@ -286,6 +288,7 @@ int JournalRestore(const CliEnv& env, const QStringList& args) {
                                  "trafia do dziennika jako nowy wpis."));
     a.AddMeterOptions();
     a.Add(JournalOption());
+    a.Add(ServiceOption());
     a.AddPositional(QStringLiteral("ID"), QStringLiteral("Numer wpisu (z journal list)."));
     if (int rc = a.Parse(env, args, 1, 1); rc >= 0) return rc;
     int id = 0;
@@ -293,7 +296,8 @@ int JournalRestore(const CliEnv& env, const QStringList& args) {
         return Fail(env, kExitUsage,
                     QStringLiteral("Nieprawidłowy numer wpisu: %1").arg(a.Positional().at(0)));
     }
-    const bool serviceMode = true;
+    // Service values and protected records need --service, as in the window.
+    const bool serviceMode = a.IsSet(ServiceOption());
     const JournalSettings settings = JournalSettingsFor(env, a, false);
     std::optional<JournalEntry> entry;
     {

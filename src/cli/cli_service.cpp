@@ -156,11 +156,14 @@ int CmdService(const CliEnv& env, const QStringList& args) {
 
     CommandArgs a(QStringLiteral("service ") + sub, QString::fromUtf8(c.description));
     a.AddMeterOptions();
+    a.Add(ServiceOption());
     a.Add(JournalOption());
     a.Add(NoJournalOption());
     a.AddPositional(QString::fromUtf8(c.argument), QString::fromUtf8(c.argumentDescription),
                     QString::fromUtf8(c.syntax));
     if (int rc = a.Parse(env, args.mid(1), c.valueRequired ? 1 : 0, 1); rc >= 0) return rc;
+    // The window offers these only in service mode.
+    if (!a.IsSet(ServiceOption())) return Fail(env, kExitUsage, ServiceModeRequiredText());
     ServiceValue value;
     value.text = a.Positional().value(0);
     if (int rc = c.check(env, &value); rc >= 0) return rc;

@@ -91,6 +91,17 @@ private:
     QCommandLineParser m_parser;
 };
 
+// --service: the window's service mode. Without it the service commands and
+// the content of password-protected records are refused, as in the window.
+const QCommandLineOption& ServiceOption();
+// "Polecenia serwisowe ...": what a service command says without --service.
+QString ServiceModeRequiredText();
+// The window's access rule for a record read from the meter or a file: -1 when
+// it may be shown or sent, otherwise exit 2 with the window's message ("Brak
+// dostępu do charakterystyki - ochrona hasłem", after "Charakterystyka nr N: "
+// when `number` > 0).
+int RefuseProtected(const CliEnv& env, bool serviceMode, const CharRecData& rec, int number = 0);
+
 // The journal of meter changes (cli_journal.cpp): --journal FILE on every
 // command that writes to a meter or reads the journal, --no-journal on the
 // writes.

@@ -3,6 +3,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <set>
 #include <vector>
@@ -32,17 +33,21 @@ bool ParseSlotList(const QString& text, std::set<int>* out) {
     return !out->empty();
 }
 
-// Reads slot `index` (0-based); the answer must name the slot asked for.
-bool ReadSlot(Ckv60xDriver& d, int index, CharRecData* out) {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        CharRecData rec;
-        if (d.ReadCharacteristic(index, rec) != kMeterOk) return false;
-        if (rec.valid && rec.REC_NUMBER == index) {
-            *out = rec;
-            return true;
-        }
+// Reads slot `index` (0-based); the driver takes only the slot's own undamaged
+// answer. Empty when read, otherwise the failure line (a damaged answer or one
+// for another slot is named as such).
+QString ReadSlot(Ckv60xDriver& d, int index, CharRecData* out) {
+    CharReadReport report;
+    if (d.ReadCharacteristic(index, *out, &report) == kMeterOk) return QString();
+    if (report.fault == CharReadReport::Fault::NoAnswer) {
+        return QStringLiteral("Nie można odczytać ustawień (charakterystyka nr %1)").arg(index + 1);
     }
-    return false;
+    return CharReadFailureText(report);
+}
+
+// The 256 bytes of a characteristic image.
+QByteArray ImageBytes(const CharImage& image) {
+    return QByteArray(reinterpret_cast<const char*>(image.data()), static_cast<int>(image.size()));
 }
 
 void Progress(const CliEnv& env, const QString& what, int done, int total) {
@@ -82,12 +87,12 @@ int TableRead(const CliEnv& env, const QStringList& args) {
             EndProgress(env, i, n);
             return Fail(env, kExitMeter, QStringLiteral("Przerwano; plik nie został zapisany."));
         }
+        // A slot that cannot be read ends the command without a file: nothing
+        // blank is passed on as the meter's record.
         CharRecData rec;
-        if (!ReadSlot(s.Driver(), i, &rec)) {
+        if (const QString failure = ReadSlot(s.Driver(), i, &rec); !failure.isEmpty()) {
             EndProgress(env, i, n);
-            return Fail(
-                env, kExitMeter,
-                QStringLiteral("Nie można odczytać ustawień (charakterystyka nr %1)").arg(i + 1));
+            return Fail(env, kExitMeter, failure);
         }
         set->Put(rec, i);
         Progress(env, QStringLiteral("Odczyt charakterystyk"), i + 1, n);
@@ -143,8 +148,39 @@ int PlanTableWrite(const CliEnv& env, const std::set<int>& chosen, int fileCount
     return -1;
 }
 
-// Record i of the file goes to slot i. Returns the exit code.
-int WriteTableSlots(const CliEnv& env, Ckv60xDriver& d, const CTableCharRec& set,
+// The bytes the meter holds in the slots `which` (0-based), read before anything is
+// overwritten: the journal's values before. -1 when every slot was read,
+// otherwise the exit code (message shown); then nothing has been written.
+int ReadBefore(const CliEnv& env, Ckv60xDriver& d, const std::vector<int>& which,
+               std::map<int, QByteArray>* out) {
+    const int total = static_cast<int>(which.size());
+    for (int k = 0; k < total; ++k) {
+        const int i = which[static_cast<size_t>(k)];
+        if (env.Stopped()) {
+            EndProgress(env, k, total);
+            return Fail(env, kExitMeter, QStringLiteral("Przerwano; nic nie zapisano."));
+        }
+        CharRecData rec;
+        CharReadReport report;
+        if (d.ReadCharacteristic(i, rec, &report) != kMeterOk) {
+            EndProgress(env, k, total);
+            return Fail(env, kExitMeter,
+                        (report.fault == CharReadReport::Fault::NoAnswer
+                             ? QStringLiteral("Nie można odczytać ustawień (charakterystyka nr %1)")
+                                   .arg(i + 1)
+                             : CharReadFailureText(report)) +
+                            QStringLiteral("; nic nie zapisano."));
+        }
+        (*out)[i] = ImageBytes(report.image);
+        Progress(env, QStringLiteral("Odczyt zastępowanych charakterystyk"), k + 1, total);
+    }
+    return -1;
+}
+
+// Record i of the file goes to slot i, each through the journal (nullptr:
+// none) with its value before from `before`. Returns the exit code.
+int WriteTableSlots(const CliEnv& env, Ckv60xDriver& d, MeterJournal* journal,
+                    const std::map<int, QByteArray>& before, const CTableCharRec& set,
                     const std::vector<int>& todo) {
     const int total = static_cast<int>(todo.size());
     int done = 0;
@@ -162,12 +198,20 @@ int WriteTableSlots(const CliEnv& env, Ckv60xDriver& d, const CTableCharRec& set
         rec.REC_NUMBER = static_cast<uint8_t>(i);
         if (!rec.valid) {
             ++skipped;
-        } else if (d.WriteCharacteristic(rec) != kMeterOk) {
-            EndProgress(env, k, total);
-            return Fail(
-                env, kExitMeter,
-                QStringLiteral("Nie można zapisać ustawień (charakterystyka nr %1)").arg(i + 1));
         } else {
+            const auto found = before.find(i);
+            const auto r = JournaledCharacteristicWrite(
+                journal, d,
+                found == before.end() ? std::nullopt : std::optional<QByteArray>(found->second),
+                rec);
+            if (int rc = JournaledWriteOutcome(
+                    env, r,
+                    QStringLiteral("Nie można zapisać ustawień (charakterystyka nr %1)")
+                        .arg(i + 1));
+                rc >= 0) {
+                EndProgress(env, k, total);
+                return rc;
+            }
             ++done;
         }
         Progress(env, QStringLiteral("Zapis charakterystyk"), k + 1, total);
@@ -191,6 +235,8 @@ int TableWrite(const CliEnv& env, const QStringList& args) {
                        "wszystkie."),
         QStringLiteral("LISTA"));
     a.Add(slotList);
+    a.Add(JournalOption());
+    a.Add(NoJournalOption());
     if (int rc = a.Parse(env, args, 1, 1); rc >= 0) return rc;
     const QString path = a.Positional().at(0);
     auto set = std::make_unique<CTableCharRec>();
@@ -206,14 +252,28 @@ int TableWrite(const CliEnv& env, const QStringList& args) {
     }
     const int fileCount = std::min(set->Count(), CTableCharRec::kSlots);
     if (int rc = CheckTableForWrite(env, *set, fileCount, chosen); rc >= 0) return rc;
+    // The journal before the meter: when it cannot be written, nothing is.
+    int rc = -1;
+    auto journal = OpenCommandJournal(env, JournalSettingsFor(env, a), &rc);
+    if (rc >= 0) return rc;
     MeterSession s(env);
-    if (int rc = s.Resolve(a); rc >= 0) return rc;
-    if (int rc = s.Connect(false); rc >= 0) return rc;
+    if (rc = s.Resolve(a); rc >= 0) return rc;
+    if (rc = s.Connect(false); rc >= 0) return rc;
     const int meterCount = s.SlotCount(CTableCharRec::kSlots);
     if (meterCount < 0) return kExitMeter;
     std::vector<int> todo;
-    if (int rc = PlanTableWrite(env, chosen, set->Count(), meterCount, &todo); rc >= 0) return rc;
-    return WriteTableSlots(env, s.Driver(), *set, todo);
+    if (rc = PlanTableWrite(env, chosen, set->Count(), meterCount, &todo); rc >= 0) return rc;
+    // Safety before speed: every slot about to be overwritten is read first,
+    // so that the journal can give it back (not with --no-journal).
+    std::map<int, QByteArray> before;
+    if (journal) {
+        std::vector<int> overwritten;
+        for (int i : todo) {
+            if (set->Get(i).valid) overwritten.push_back(i);
+        }
+        if (rc = ReadBefore(env, s.Driver(), overwritten, &before); rc >= 0) return rc;
+    }
+    return WriteTableSlots(env, s.Driver(), journal.get(), before, *set, todo);
 }
 
 }  // namespace
@@ -231,12 +291,13 @@ int CmdTable(const CliEnv& env, const QStringList& args) {
 namespace {
 
 // Reads slot `n` into the record file. Returns the exit code.
-int RecordRead(const CliEnv& env, MeterSession& s, int n, const QString& path) {
+int RecordRead(const CliEnv& env, MeterSession& s, int n, const QString& path, bool service) {
     CharRecData rec;
-    if (!ReadSlot(s.Driver(), n - 1, &rec)) {
-        return Fail(env, kExitMeter,
-                    QStringLiteral("Nie można odczytać ustawień (charakterystyka nr %1)").arg(n));
+    if (const QString failure = ReadSlot(s.Driver(), n - 1, &rec); !failure.isEmpty()) {
+        return Fail(env, kExitMeter, failure);
     }
+    // As the editor: a protected record is not shown outside service mode.
+    if (int rc = RefuseProtected(env, service, rec); rc >= 0) return rc;
     // A record file is written only from a record the editor would accept.
     const QString message = CheckRecordForWrite(rec);
     if (!message.isEmpty()) {
@@ -252,8 +313,10 @@ int RecordRead(const CliEnv& env, MeterSession& s, int n, const QString& path) {
 }
 
 // Before the meter is touched: the file to write can be created, or the file to
-// send loads and passes the editor's validation. -1 when it does.
-int PrepareRecordFile(const CliEnv& env, bool reading, const QString& path, CharRecData* rec) {
+// send loads, may be opened (a protected record needs service mode, as in the
+// editor) and passes the editor's validation. -1 when it does.
+int PrepareRecordFile(const CliEnv& env, bool reading, bool service, const QString& path,
+                      CharRecData* rec) {
     if (reading) {
         if (OutputPathUsable(path)) return -1;
         return Fail(env, kExitUsage,
@@ -263,6 +326,7 @@ int PrepareRecordFile(const CliEnv& env, bool reading, const QString& path, Char
         return Fail(env, kExitUsage,
                     QStringLiteral("Błąd w trakcie odczytu charakterystyki: %1").arg(path));
     }
+    if (int rc = RefuseProtected(env, service, *rec); rc >= 0) return rc;
     const QString message = CheckRecordForWrite(*rec);
     return message.isEmpty() ? -1 : Fail(env, kExitUsage, message);
 }
@@ -280,10 +344,15 @@ int CmdRecord(const CliEnv& env, const QStringList& args) {
                           : QStringLiteral("Zapisuje plik charakterystyki (.kvr) do jednej "
                                            "charakterystyki miernika."));
     a.AddMeterOptions();
+    a.Add(ServiceOption());
     const QCommandLineOption slot(QStringLiteral("slot"),
                                   QStringLiteral("Numer charakterystyki (1 to pierwsza)."),
                                   QStringLiteral("N"));
     a.Add(slot);
+    if (!reading) {
+        a.Add(JournalOption());
+        a.Add(NoJournalOption());
+    }
     a.AddPositional(QStringLiteral("PLIK.kvr"), QStringLiteral("Plik charakterystyki."));
     if (int rc = a.Parse(env, args.mid(1), 1, 1); rc >= 0) return rc;
     int n = 0;
@@ -292,8 +361,16 @@ int CmdRecord(const CliEnv& env, const QStringList& args) {
                     QStringLiteral("Podaj numer charakterystyki: --slot N (1 to pierwsza)"));
     }
     const QString path = a.Positional().at(0);
+    const bool service = a.IsSet(ServiceOption());
     CharRecData rec;
-    if (int rc = PrepareRecordFile(env, reading, path, &rec); rc >= 0) return rc;
+    if (int rc = PrepareRecordFile(env, reading, service, path, &rec); rc >= 0) return rc;
+    // The journal before the meter: when it cannot be written, nothing is.
+    std::unique_ptr<MeterJournal> journal;
+    if (!reading) {
+        int rc = -1;
+        journal = OpenCommandJournal(env, JournalSettingsFor(env, a), &rc);
+        if (rc >= 0) return rc;
+    }
     MeterSession s(env);
     if (int rc = s.Resolve(a); rc >= 0) return rc;
     if (int rc = s.Connect(false); rc >= 0) return rc;
@@ -303,12 +380,20 @@ int CmdRecord(const CliEnv& env, const QStringList& args) {
         return Fail(env, kExitUsage,
                     QStringLiteral("Charakterystyka nr %1 poza zakresem 1..%2").arg(n).arg(count));
     }
-    if (reading) return RecordRead(env, s, n, path);
+    if (reading) return RecordRead(env, s, n, path, service);
     rec.REC_NUMBER = static_cast<uint8_t>(n - 1);
-    if (s.Driver().WriteCharacteristic(rec) != kMeterOk) {
-        return Fail(env, kExitMeter,
-                    QStringLiteral("Nie można zapisać ustawień (charakterystyka nr %1)").arg(n));
+    // The slot is read first, so that the journal can give it back.
+    std::map<int, QByteArray> before;
+    if (journal) {
+        if (int rc = ReadBefore(env, s.Driver(), {n - 1}, &before); rc >= 0) return rc;
     }
+    const auto r = JournaledCharacteristicWrite(
+        journal.get(), s.Driver(),
+        before.empty() ? std::nullopt : std::optional<QByteArray>(before.begin()->second), rec);
+    if (int rc = JournaledWriteOutcome(
+            env, r, QStringLiteral("Nie można zapisać ustawień (charakterystyka nr %1)").arg(n));
+        rc >= 0)
+        return rc;
     env.Out(QStringLiteral("Zapisano charakterystykę nr %1\n").arg(n));
     return kExitOk;
 }

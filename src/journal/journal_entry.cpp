@@ -1,5 +1,6 @@
 #include "journal/journal_entry.h"
 
+#include <QDateTime>
 #include <QRegularExpression>
 #include <cmath>
 #include <cstring>
@@ -103,9 +104,16 @@ std::optional<CharRecData> CharacteristicFromValue(const QByteArray& value, int 
     if (value.size() != static_cast<int>(image.size()) || slot < 0 || slot > 255)
         return std::nullopt;
     std::memcpy(image.data(), value.constData(), image.size());
-    if (!CharImageChecksumOk(image)) return std::nullopt;
     CharRecData rec;
-    DecodeCharImage(image, rec);
+    if (CharImageErased(image)) {
+        // An erased slot: what the meter reads it as, the empty record, is what
+        // a write can put back.
+        MakeErasedSlotRecord(rec, static_cast<int32_t>(QDateTime::currentSecsSinceEpoch()));
+    } else if (CharImageChecksumOk(image)) {
+        DecodeCharImage(image, rec);
+    } else {
+        return std::nullopt;
+    }
     rec.REC_NUMBER = static_cast<uint8_t>(slot);
     rec.valid = 1;
     return rec;
@@ -160,6 +168,7 @@ QString JournalValueText(JournalTarget target, const std::optional<QByteArray>& 
         case JournalTarget::Characteristic: {
             const auto rec = CharacteristicFromValue(*value, 0);
             if (!rec) return QStringLiteral("(uszkodzony obraz)");
+            if (value->count('\xFF') == value->size()) return QStringLiteral("pusta (skasowana)");
             if (!rec->ENABLE) return QStringLiteral("nieaktywna");
             return FixedFieldToUnicode(rec->CODE, CharRecData::kCodeLen).trimmed() +
                    QStringLiteral(" ") +

@@ -110,7 +110,20 @@ void DecodeCharImage(const CharImage& img, CharRecData& rec) {
     rec.valid = 1;
 }
 
-void MakeBadChecksumRecord(CharRecData& rec, int32_t now) {
+uint8_t CharImageExpectedChecksum(const CharImage& image) {
+    unsigned sum = 0;
+    for (int k = 0; k < kChecksum; ++k) sum += image[k];
+    return static_cast<uint8_t>(0xFF - (sum & 0xFF));
+}
+
+bool CharImageErased(const CharImage& image) {
+    for (uint8_t b : image) {
+        if (b != 0xFF) return false;
+    }
+    return true;
+}
+
+void MakeErasedSlotRecord(CharRecData& rec, int32_t now) {
     const uint8_t slot = rec.REC_NUMBER;
     rec = CharRecData{};
     rec.REC_NUMBER = slot;

@@ -20,9 +20,16 @@ bool CharImageChecksumOk(const CharImage& image);
 // valid = 1).
 void DecodeCharImage(const CharImage& image, CharRecData& rec);
 
-// The empty record a bad checksum yields: flags and numbers zero, ACTIVE 2,
-// texts empty, both dates `now`, valid = 1.
-void MakeBadChecksumRecord(CharRecData& rec, int32_t now);
+// The checksum byte 255 should hold: 0xFF minus the sum of bytes 0..254.
+uint8_t CharImageExpectedChecksum(const CharImage& image);
+
+// All 256 bytes 0xFF: what an erased slot of the meter answers. Its sum fails
+// the checksum, yet it is the slot's real content, not a damaged transfer.
+bool CharImageErased(const CharImage& image);
+
+// The empty record an erased slot reads as: flags and numbers zero, ACTIVE 2,
+// texts empty, both dates `now`, valid = 1 (REC_NUMBER untouched).
+void MakeErasedSlotRecord(CharRecData& rec, int32_t now);
 
 // The 512 hex digits of an image.
 std::string CharImageToHex(const CharImage& image);

@@ -1,5 +1,6 @@
 #include "meter/kv60x_driver.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -341,14 +342,41 @@ KV60X_GETTER(GetElectrodeCoefficient, ElectrodeCoefficient, coefficient)
 
 // ---------------------------------------------------------------- characteristics
 
-int Ckv60xDriver::ReadCharacteristic(int slot, CharRecData& out) {
+int Ckv60xDriver::ReadCharacteristic(int slot, CharRecData& out, CharReadReport* report) {
     char cmd[8];
-    std::snprintf(cmd, sizeof cmd, "CR%02X", static_cast<unsigned>(slot) & 0xFFu);
-    const int r = Command(cmd, ReplyKind::CharRead);
-    if (r != kMeterOk) return r;
-    Lock data(m_dataLock);
-    out = m_state.slot;
-    return kMeterOk;
+    const unsigned asked = static_cast<unsigned>(slot) & 0xFFu;
+    std::snprintf(cmd, sizeof cmd, "CR%02X", asked);
+    CharReadReport r;
+    r.slot = static_cast<int>(asked);
+    // Both locks for the whole read, in their order: no other exchange comes
+    // between the attempts, and the answer stays ours until it is copied.
+    Lock cw(m_charWriteLock);
+    Lock ex(m_exchangeLock);
+    const int attempts = std::max(1, Timing().attempts);
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        ++r.attempts;
+        if (Command(cmd, ReplyKind::CharRead, false) != kMeterOk) {
+            r.fault = CharReadReport::Fault::NoAnswer;
+            if (!m_havePort || m_portLost || m_abortWaits || m_stop) break;
+            continue;
+        }
+        Lock data(m_dataLock);
+        r.answeredSlot = m_state.slotAnswered;
+        r.image = m_state.slotImage;
+        r.receivedChecksum = r.image[255];
+        r.expectedChecksum = CharImageExpectedChecksum(r.image);
+        if (m_state.slotAnswered != asked) {
+            r.fault = CharReadReport::Fault::WrongSlot;
+        } else if (!m_state.slot.valid) {
+            r.fault = CharReadReport::Fault::BadChecksum;
+        } else {
+            r.fault = CharReadReport::Fault::None;
+            out = m_state.slot;
+            break;
+        }
+    }
+    if (report) *report = r;
+    return r.fault == CharReadReport::Fault::None ? kMeterOk : kMeterFailed;
 }
 
 int Ckv60xDriver::WriteCharacteristic(const CharRecData& rec) {

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "meter/char_read.h"
 #include "meter/manual_reset_event.h"
 #include "meter/meter_records.h"
 #include "meter/reply_decoder.h"
@@ -86,8 +87,12 @@ public:
     // Number of complete polling cycles since construction.
     uint64_t CompletedCycles() const { return m_cycles.load(); }
 
-    // Characteristic transfer.
-    int ReadCharacteristic(int slot, CharRecData& out);
+    // Characteristic transfer. A read takes only an answer that names `slot` and
+    // passes its checksum (an erased slot, all 0xFF, reads as an empty record);
+    // any other answer, like no answer, is a failed attempt and "CR" is sent
+    // again, up to `attempts` sendings. `out` changes only on success; `report`
+    // (optional) says how the read went and holds the bytes of the last answer.
+    int ReadCharacteristic(int slot, CharRecData& out, CharReadReport* report = nullptr);
     int WriteCharacteristic(const CharRecData& rec);
 
     // Service commands; an unchanged value is not sent.

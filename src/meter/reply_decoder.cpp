@@ -68,14 +68,16 @@ DecodeResult DecodeReply(const char* text, size_t length, MeterState& st, int32_
     }
     if (l.startsWith("CR")) {
         if (length < 518) return kRejected;
-        st.slot.REC_NUMBER = static_cast<uint8_t>(l.hexNumber(2, 2));
-        const CharImage img = CharImageFromHex(text + 4);
-        if (CharImageChecksumOk(img)) {
-            DecodeCharImage(img, st.slot);
-        } else {
-            MakeBadChecksumRecord(st.slot, now);
+        st.slotAnswered = static_cast<uint8_t>(l.hexNumber(2, 2));
+        st.slotImage = CharImageFromHex(text + 4);
+        st.slot = CharRecData{};
+        st.slot.REC_NUMBER = st.slotAnswered;
+        if (CharImageChecksumOk(st.slotImage)) {
+            DecodeCharImage(st.slotImage, st.slot);
+        } else if (CharImageErased(st.slotImage)) {
+            MakeErasedSlotRecord(st.slot, now);
         }
-        st.slot.valid = 1;
+        // Any other sum: a damaged transfer, no record (valid stays 0).
         return Accept(ReplyKind::CharRead);
     }
     if (l.startsWith("KV-")) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "meter/char_image.h"
 #include "meter/meter_records.h"
 #include "records/char_rec_data.h"
 
@@ -37,7 +38,11 @@ struct MeterState {
     ServiceData serviceData;
     CharacteristicCount count;
     ElectrodeCoefficient coefficient;
-    CharRecData slot;  // the last characteristic read
+    // The last "CR" answer: the slot it named, its 256 bytes as they came, and
+    // the record decoded from them (valid 0 when the checksum failed).
+    uint8_t slotAnswered = 0;
+    CharImage slotImage{};
+    CharRecData slot;
 };
 
 struct DecodeResult {
@@ -47,6 +52,7 @@ struct DecodeResult {
 
 // Decodes one answer line (CR LF included in length) into state. Lines shorter
 // than their kind's minimum and refusals ("!C...") are rejected and change
-// nothing; a line of no known kind is accepted without effect. `now` (seconds
-// since 1970) dates the empty record that a bad characteristic checksum gives.
+// nothing; a line of no known kind is accepted without effect. A "CR" answer is
+// accepted whatever its checksum, so that the reader can judge it at once and ask
+// again. `now` (seconds since 1970) dates the empty record of an erased slot.
 DecodeResult DecodeReply(const char* line, size_t length, MeterState& state, int32_t now);

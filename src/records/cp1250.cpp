@@ -69,6 +69,14 @@ QString FixedFieldToUnicode(const char* field, int fieldSize) {
     return Cp1250ToUnicode(QByteArray(field, len));
 }
 
+QString FixedFieldTextUnpadded(const char* field, int fieldSize) {
+    QString text = FixedFieldToUnicode(field, fieldSize);
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1) == QLatin1Char(' ')) --end;
+    text.truncate(end);
+    return text;
+}
+
 QByteArray PadToFieldLength(const QByteArray& cp1250, int length) {
     QByteArray out = cp1250.left(length);
     if (out.size() < length) out.append(QByteArray(length - out.size(), ' '));

@@ -17,6 +17,10 @@ QByteArray UnicodeToCp1250(const QString& text);
 // or `fieldSize` bytes, whichever comes first, decoded.
 QString FixedFieldToUnicode(const char* field, int fieldSize);
 
+// The text of a fixed record field as an edit field shows it: without the
+// trailing spaces that pad it to its length.
+QString FixedFieldTextUnpadded(const char* field, int fieldSize);
+
 // Stores `text` in a fixed record field of `length` bytes plus its terminator
 // (`field` must hold length + 1 bytes): encoded to code page 1250, padded with
 // spaces and cut to exactly `length` bytes, then the zero terminator.

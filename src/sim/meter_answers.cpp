@@ -133,8 +133,17 @@ std::string SimMeter::Reply(const std::string& line, double secondsRunning) {
     if (cmd == "CR") {
         const int slot = static_cast<int>(hexArg(2));
         Image img = m_slots[static_cast<size_t>(slot)];
-        if (m_faults.badChecksum) img[255] = static_cast<uint8_t>(img[255] + 0x55);
-        return Format("CR%02X", slot) + CharImageToHex(img);
+        if ((m_faults.badChecksum || m_faults.badChecksumSlots.count(slot)) &&
+            m_faults.badChecksumLimit != 0) {
+            img[255] = static_cast<uint8_t>(img[255] + 0x55);
+            if (m_faults.badChecksumLimit > 0) --m_faults.badChecksumLimit;
+        }
+        int named = slot;
+        if (m_faults.wrongSlotAnswers > 0) {
+            --m_faults.wrongSlotAnswers;
+            named = (slot + 1) & 0xFF;
+        }
+        return Format("CR%02X", named) + CharImageToHex(img);
     }
     if (cmd == "CW") {
         const int slot = static_cast<int>(hexArg(2));

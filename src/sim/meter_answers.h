@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,9 +32,12 @@ struct SimMeterState {
 // The meter's own refusals and faults in what it answers (the line itself is
 // left alone: silence, lateness and garbling belong to the transport).
 struct SimAnswerFaults {
-    bool refuseCharHeader = false;  // "CW%02X" answered with "!CZ"
-    bool refuseCharData = false;    // the data line answered with "!CW"
-    bool badChecksum = false;       // "CR" answers carry a wrong checksum
+    bool refuseCharHeader = false;   // "CW%02X" answered with "!CZ"
+    bool refuseCharData = false;     // the data line answered with "!CW"
+    bool badChecksum = false;        // "CR" answers carry a wrong checksum
+    std::set<int> badChecksumSlots;  // only the "CR" answers for these slots do
+    int badChecksumLimit = -1;       // >= 0: only this many more answers are spoiled so
+    int wrongSlotAnswers = 0;  // this many more "CR" answers name the slot after the one asked
 };
 
 // The meter itself, without a line: takes one received command line and gives

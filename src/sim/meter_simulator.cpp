@@ -174,8 +174,9 @@ void MeterSimulator::ModifyState(const std::function<void(SimMeterState&)>& chan
 void MeterSimulator::SetFaults(const SimFaults& faults) {
     std::lock_guard<std::mutex> lock(m_lock);
     m_faults = faults;
-    m_meter.SetFaults(
-        SimAnswerFaults{faults.refuseCharHeader, faults.refuseCharData, faults.badChecksum});
+    m_meter.SetFaults(SimAnswerFaults{faults.refuseCharHeader, faults.refuseCharData,
+                                      faults.badChecksum, faults.badChecksumSlots,
+                                      faults.badChecksumLimit, faults.wrongSlotAnswers});
     m_nextUnsolicitedUs = 0;
     m_sameLineCount = 0;
 }

@@ -27,10 +27,14 @@ struct SimFaults {
     int truncateTo = -1;                   // answers cut to this many characters before CR LF
     int unsolicitedEveryMs = 0;            // sends unsolicitedLine on its own this often
     std::string unsolicitedLine = "XX";
-    bool refuseCharHeader = false;  // "CW%02X" answered with "!CZ"
-    bool refuseCharData = false;    // the data line answered with "!CW"
-    bool badChecksum = false;       // "CR" answers carry a wrong checksum
-    bool wireSpeed = false;         // pace both directions at 9600 baud, 11 bits a byte
+    bool refuseCharHeader = false;   // "CW%02X" answered with "!CZ"
+    bool refuseCharData = false;     // the data line answered with "!CW"
+    bool badChecksum = false;        // "CR" answers carry a wrong checksum
+    std::set<int> badChecksumSlots;  // only the "CR" answers for these slots do
+    int badChecksumLimit = -1;       // >= 0: only this many more answers are spoiled so
+                                     // (the meter counts down; Faults() shows the start)
+    int wrongSlotAnswers = 0;  // this many more "CR" answers name the slot after the one asked
+    bool wireSpeed = false;    // pace both directions at 9600 baud, 11 bits a byte
 };
 
 // A simulated KV-60x meter behind a pseudo-terminal (or on a real serial

@@ -50,6 +50,8 @@ bool DeviceOperation::Start(std::vector<Step> steps, std::function<void()> onSuc
         m_resultPending = false;
     }
     m_workerDone = false;
+    m_stopRequested = false;
+    m_stopped = false;
     try {
         m_worker = std::thread(&DeviceOperation::RunWorker, this, std::move(steps));
     } catch (const std::system_error&) {
@@ -65,12 +67,18 @@ bool DeviceOperation::Start(std::vector<Step> steps, std::function<void()> onSuc
 void DeviceOperation::RunWorker(std::vector<Step> steps) {
     bool ok = true;
     bool threw = false;
+    bool stopped = false;
     QString failure;
     try {
         for (const Step& step : steps) {
+            if (m_stopRequested.load()) {
+                ok = false;
+                stopped = true;
+                break;
+            }
             if (step.work() != 0) {
                 ok = false;
-                failure = step.failureText;
+                failure = step.describeFailure ? step.describeFailure() : step.failureText;
                 break;
             }
         }
@@ -83,6 +91,7 @@ void DeviceOperation::RunWorker(std::vector<Step> steps) {
         m_resultPending = true;
         m_resultOk = ok;
         m_resultThrew = threw;
+        m_resultStopped = stopped;
         m_resultFailureText = failure;
     }
     // The helper lives on the UI thread; if it is gone, Qt drops the call.
@@ -94,6 +103,7 @@ void DeviceOperation::RunWorker(std::vector<Step> steps) {
 void DeviceOperation::HandleResult() {
     bool ok = false;
     bool threw = false;
+    bool stopped = false;
     QString failure;
     {
         std::lock_guard<std::mutex> lock(m_resultLock);
@@ -101,12 +111,14 @@ void DeviceOperation::HandleResult() {
         m_resultPending = false;
         ok = m_resultOk;
         threw = m_resultThrew;
+        stopped = m_resultStopped;
         failure = m_resultFailureText;
     }
     if (m_worker.joinable()) m_worker.join();  // it has posted its result: ends at once
 
     if (!ok) {
-        if (!threw && !failure.isEmpty()) {
+        m_stopped = stopped;
+        if (!threw && !stopped && !failure.isEmpty()) {
             Prompts::instance().message(m_dialog, failure, Prompts::Icon::Warning);
         }
         SetControlsEnabled(true);
@@ -132,6 +144,10 @@ void DeviceOperation::WaitForWorker() {
     }
     if (m_worker.joinable()) m_worker.join();
     HandleResult();
+}
+
+void DeviceOperation::RequestStop() {
+    if (m_busy) m_stopRequested = true;
 }
 
 void DeviceOperation::PostToUi(std::function<void()> fn) {

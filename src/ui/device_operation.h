@@ -40,10 +40,13 @@ public:
     // One driver call: returns the meter result code, 0 for success.
     using Work = std::function<int()>;
 
-    // One step of an operation and the text shown when it fails.
+    // One step of an operation and the text shown when it fails. When set,
+    // describeFailure runs on the worker after the step failed and gives the text
+    // instead (a message that says what went wrong).
     struct Step {
         Work work;
         QString failureText;
+        std::function<QString()> describeFailure = nullptr;
     };
 
     // dialog: the dialog that owns the helper (also its QObject parent).
@@ -69,6 +72,13 @@ public:
     // From Start until the result has been handled on the UI thread.
     bool IsBusy() const { return m_busy; }
 
+    // Asks a running operation to stop before its next step; the step under way
+    // ends first. A stopped operation shows no message, keeps the dialog open
+    // and finishes with false. Ignored when idle.
+    void RequestStop();
+    // The last operation ended because it was asked to stop.
+    bool Stopped() const { return m_stopped; }
+
     // Waits for a running worker while processing events (user input excluded),
     // then handles its result at once. Returns at once when idle.
     void WaitForWorker();
@@ -92,14 +102,17 @@ private:
     QList<QPointer<QWidget>> m_locked;
     std::thread m_worker;
     std::atomic<bool> m_workerDone{true};
-    bool m_busy = false;                // UI thread only
-    bool m_dialogClosed = false;        // UI thread only: the dialog finished meanwhile
-    bool m_acceptOnSuccess = false;     // UI thread only
-    std::function<void()> m_onSuccess;  // UI thread only
+    std::atomic<bool> m_stopRequested{false};  // read by the worker between steps
+    bool m_stopped = false;                    // UI thread only
+    bool m_busy = false;                       // UI thread only
+    bool m_dialogClosed = false;               // UI thread only: the dialog finished meanwhile
+    bool m_acceptOnSuccess = false;            // UI thread only
+    std::function<void()> m_onSuccess;         // UI thread only
 
     std::mutex m_resultLock;       // guards the three below
     bool m_resultPending = false;  // the worker's result has not been handled yet
     bool m_resultOk = false;
     bool m_resultThrew = false;
+    bool m_resultStopped = false;
     QString m_resultFailureText;
 };

@@ -11,6 +11,7 @@
 #include <QTreeWidget>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "characteristics/char_dialog_fixture.h"
 #include "characteristics/widgets/char_rec_dlg.h"
@@ -97,7 +98,7 @@ TEST_F(CharDialogTest, OpeningByNumberReadsTheSlotAndFillsTheControls) {
     EXPECT_TRUE(prompts->messages.empty());
     const CharRecData slot = sim().SlotRecord(0);
     EXPECT_EQ(dlg.CodeEdit()->text(), QStringLiteral("PSZ"));
-    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Pszenica  "));
+    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Pszenica"));  // without its padding
     EXPECT_TRUE(dlg.EnableBox()->isChecked());
     EXPECT_TRUE(dlg.CapacitiveRadio()->isChecked());
     EXPECT_EQ(dlg.CountEdit()->text(), QString::number(slot.ACTIVE));
@@ -265,7 +266,7 @@ TEST_F(CharDialogTest, ImportTakesTheEditorsSlotAndTodaysSaveDate) {
     dlg.OnImport();
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Błąd w trakcie odczytu charakterystyki"));
-    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Inna      "));
+    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Inna"));
     EXPECT_FALSE(dlg.Modified());
     ASSERT_EQ(prompts->fileRequests.size(), 1u);
     EXPECT_EQ(prompts->fileRequests[0].request.filters,
@@ -274,7 +275,7 @@ TEST_F(CharDialogTest, ImportTakesTheEditorsSlotAndTodaysSaveDate) {
     prompts->answerFile(path);
     const int32_t before = static_cast<int32_t>(std::time(nullptr));
     dlg.OnImport();
-    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Próbka    "));
+    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Próbka"));
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Charakterystyka materiału nr 3*"));
     EXPECT_EQ(dlg.SaveDateEdit()->date(), QDate::currentDate());
     dlg.OnOk();
@@ -378,4 +379,128 @@ TEST_F(CharDialogTest, FailedReadLeavesAnEmptyRecordForTheSlot) {
     EXPECT_TRUE(dlg.NameEdit()->text().isEmpty());
     EXPECT_FALSE(dlg.Modified());
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Charakterystyka materiału nr 5"));
+}
+
+TEST_F(CharDialogTest, UntouchedFieldsKeepTheMetersValuesThroughOkGraphExportAndWrite) {
+    const CharRecData fine = FineMeterRecord(6);
+    sim().SetSlotRecord(6, fine);
+    const MeterSimulator::Image image = sim().SlotImage(6);
+
+    // Opened by number 7 and OK without a touch: the very same bytes go back.
+    {
+        CCharRecDlg dlg(driver.get(), 7, false);
+        dlg.show();
+        ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
+        EXPECT_EQ(dlg.CoefficientEdit(3)->text(), QStringLiteral("0.0000000"));
+        ASSERT_TRUE(dlg.SlotRead());
+        EXPECT_TRUE(dlg.ReadImage() == image);
+        EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Pszenica"));
+        std::vector<CharRecData> graphed;
+        dlg.graphHook = [&](QWidget*, const CharRecData& r) { graphed.push_back(r); };
+        dlg.OnGraph();
+        ASSERT_EQ(graphed.size(), 1u);
+        EXPECT_TRUE(graphed[0] == fine);
+        const QString path = TempPath(QStringLiteral("fine.kvr"));
+        prompts->answerFile(path);
+        dlg.OnExport();
+        CharRecData exported;
+        ASSERT_TRUE(LoadCharRecFile(path, &exported));
+        EXPECT_TRUE(exported == fine);
+        dlg.OnOk();
+        ASSERT_TRUE(WaitUntil([&] { return !dlg.isVisible(); }));
+        EXPECT_TRUE(prompts->messages.empty());
+        EXPECT_EQ(Received("CW06"), 1u);
+        EXPECT_TRUE(sim().SlotImage(6) == image);
+
+        // The exported file imported into another editor comes back whole.
+        CCharRecDlg other(MakeEmptySlot(6), false);
+        prompts->answerFile(path);
+        other.OnImport();
+        other.OnOk();
+        ASSERT_EQ(other.result(), QDialog::Accepted);
+        CharRecData expected = fine;
+        expected.SAVE_TIME = other.Data().SAVE_TIME;  // an import is dated now
+        EXPECT_TRUE(other.Data() == expected);
+    }
+
+    // Renaming changes the name and nothing else.
+    CCharRecDlg dlg(driver.get(), 7, false);
+    dlg.show();
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
+    dlg.NameEdit()->setText(QStringLiteral("Żyto"));
+    dlg.OnOk();
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.isVisible(); }));
+    CharRecData renamed = fine;
+    std::memcpy(renamed.NAME, "\xAFyto      ", 10);
+    EXPECT_TRUE(sim().SlotRecord(6) == renamed);
+}
+
+TEST_F(CharDialogTest, PointDialogKeepsWhatIsNotEdited) {
+    const CharRecData fine = FineMeterRecord(0);
+    CCharRecDlg dlg(fine, false);
+    dlg.show();
+    WhenShown<CEditCharTableDlg>([](CEditCharTableDlg* p) { p->OnOk(); });
+    dlg.EditPoint(0);
+    EXPECT_EQ(dlg.Data().RH[0], fine.RH[0]);
+    EXPECT_EQ(dlg.Data().VALUE[0], fine.VALUE[0]);
+    WhenShown<CEditCharTableDlg>([](CEditCharTableDlg* p) {
+        p->ValueEdit()->setText(QStringLiteral("100,1"));
+        p->OnOk();
+    });
+    dlg.EditPoint(0);
+    dlg.OnOk();
+    ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.Data().RH[0], fine.RH[0]);
+    EXPECT_EQ(dlg.Data().VALUE[0], static_cast<double>(100.1f));
+    EXPECT_EQ(dlg.PointList()->topLevelItem(0)->text(2), QStringLiteral("100.10000"));
+    EXPECT_EQ(dlg.Data().RH[1], fine.RH[1]);
+}
+
+TEST_F(CharDialogTest, PaddedNameTakesTypingUpToItsLength) {
+    CCharRecDlg dlg(FineMeterRecord(0), false);
+    dlg.show();
+    QLineEdit* name = dlg.NameEdit();
+    name->setFocus();
+    name->end(false);
+    QTest::keyClicks(name, QStringLiteral("XYZ"));
+    EXPECT_EQ(name->text(), QStringLiteral("PszenicaXY"));  // ten characters: the field
+    dlg.CodeEdit()->end(false);
+    QTest::keyClicks(dlg.CodeEdit(), QStringLiteral("QR"));
+    dlg.OnOk();
+    ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(std::string(dlg.Data().NAME), "PszenicaXY");
+    EXPECT_EQ(std::string(dlg.Data().CODE, 4), std::string("PSQ\0", 4));
+    EXPECT_EQ(std::string(dlg.Data().CERTIFICATE), "SW/1/2009      ");  // untouched
+}
+
+TEST_F(CharDialogTest, BadChecksumIsAskedAgainThenRefusedByName) {
+    const CharRecData fine = FineMeterRecord(4);
+    sim().SetSlotRecord(4, fine);
+    SimFaults f;
+    f.badChecksumSlots = {4};
+    f.badChecksumLimit = 2;  // two spoiled answers, then a good one
+    sim().SetFaults(f);
+    {
+        CCharRecDlg dlg(driver.get(), 5, false);
+        dlg.show();
+        ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
+        EXPECT_TRUE(prompts->messages.empty());
+        EXPECT_TRUE(dlg.Data() == fine);
+        EXPECT_EQ(Received("CR04"), 3u);
+        dlg.reject();
+    }
+    f.badChecksumLimit = -1;
+    sim().SetFaults(f);
+    const MeterSimulator::Image image = sim().SlotImage(4);
+    CCharRecDlg dlg(driver.get(), 5, false);
+    dlg.show();
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text,
+              QString::asprintf("Nie można odczytać charakterystyki nr 5 - błędna suma kontrolna "
+                                "(odebrana %02X, obliczona %02X)",
+                                static_cast<uint8_t>(image[255] + 0x55), image[255]));
+    EXPECT_EQ(dlg.Data().valid, 0);  // no blank record passed on as the meter's
+    EXPECT_FALSE(dlg.SlotRead());
+    EXPECT_TRUE(dlg.NameEdit()->text().isEmpty());
 }

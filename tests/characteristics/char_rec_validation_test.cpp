@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ostream>
 
+#include "characteristics/char_rec_format.h"
 #include "characteristics/char_rec_validation.h"
 
 namespace {
@@ -198,6 +200,140 @@ TEST(CharRecValidation, CompletedBlockHoldsParsedNumbersAndKeepsTheSlotNumber) {
     EXPECT_EQ(r.data.CREATE_TIME, 1700000000);
     EXPECT_EQ(r.data.SAVE_TIME, -5);
     EXPECT_EQ(r.data.valid, 1);
+}
+
+// A calibration as a meter holds it: tiny coefficients, many decimals, texts
+// short of their length, a date not set, and leftovers beyond the count.
+CharRecData FineRecord() {
+    CharRecData r;
+    r.REC_NUMBER = 6;
+    r.ENABLE = 1;
+    r.COMPENSATION = 1;
+    r.METHOD = 1;
+    r.ACTIVE = 4;
+    const double rh[] = {12.3456, 14.98765, 17.123456, 25.5};
+    const double v[] = {101.234567, 98.7654321, 90.000001, 61.25};
+    for (int i = 0; i < 4; ++i) {
+        r.RH[i] = rh[i];
+        r.VALUE[i] = v[i];
+    }
+    r.RH[6] = 3.25;  // not in use, but the meter's
+    r.VALUE[6] = -1.0 / 3.0;
+    r.COMPENS[0] = 0.5123456;
+    r.COMPENS[1] = -0.0123456789;
+    r.COMPENS[2] = 1.234567e-6;
+    r.COMPENS[3] = 1.5e-8;
+    std::memcpy(r.NAME, "Pszenica  ", 10);
+    std::memcpy(r.CODE, "PS", 2);            // shorter, zero-terminated
+    std::memcpy(r.DESC, "Ziarno\0xyz", 10);  // bytes after the terminator
+    std::memcpy(r.CERTIFICATE, "SW/1/2009      ", 15);
+    r.CREATE_TIME = 0;  // not set
+    r.SAVE_TIME = 1300000000;
+    r.valid = 1;
+    return r;
+}
+
+// The form as the editor reads it back: rows the list does not show are empty.
+CharRecForm AsRead(CharRecForm f) {
+    const int rows = std::clamp(f.count.toInt(), 2, CharRecData::kPoints);
+    for (int i = rows; i < CharRecData::kPoints; ++i) {
+        f.humidity[i].clear();
+        f.value[i].clear();
+    }
+    return f;
+}
+
+constexpr int32_t kNow = 1700000000;
+
+TEST(ExactUnlessEdited, UntouchedFormGivesTheRecordBackByteForByte) {
+    const CharRecData rec = FineRecord();
+    const CharRecForm shown = CharRecFormFromRecord(rec, false, kNow);
+    const CharRecValidation r = ValidateCharRec(AsRead(shown), rec, &shown);
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
+    EXPECT_TRUE(r.data == rec);
+    EXPECT_EQ(r.data.COMPENS[3], 1.5e-8);
+    EXPECT_EQ(r.data.CREATE_TIME, 0);  // nothing invented
+    EXPECT_EQ(std::string(r.data.DESC, 10), std::string("Ziarno\0xyz", 10));
+
+    // Reading the shown texts instead rounds and invents: what the editor did.
+    const CharRecValidation reread = ValidateCharRec(AsRead(shown), rec);
+    ASSERT_TRUE(reread.ok);
+    EXPECT_EQ(reread.data.COMPENS[3], 0.0);
+    EXPECT_EQ(reread.data.RH[0], 12.346);
+    EXPECT_EQ(reread.data.CREATE_TIME, kNow);
+}
+
+TEST(ExactUnlessEdited, OnlyEditedFieldsAreReadWithTheUsualRules) {
+    const CharRecData rec = FineRecord();
+    const CharRecForm shown = CharRecFormFromRecord(rec, false, kNow);
+    CharRecForm f = AsRead(shown);
+    f.name = QString::fromUtf8("Żyto");
+    f.coefficient[2] = QStringLiteral("1,5e-6");
+    f.humidity[1] = QStringLiteral("13,5");
+    f.saveTime = kNow;
+    CharRecValidation r = ValidateCharRec(f, rec, &shown);
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
+    EXPECT_EQ(std::string(r.data.NAME), std::string("\xAFyto      "));  // padded again
+    EXPECT_EQ(r.data.COMPENS[2], 1.5e-6);
+    EXPECT_EQ(r.data.RH[1], 13.5);
+    EXPECT_EQ(r.data.SAVE_TIME, kNow);
+    CharRecData expected = rec;
+    std::memcpy(expected.NAME, r.data.NAME, sizeof expected.NAME);
+    expected.COMPENS[2] = 1.5e-6;
+    expected.RH[1] = 13.5;
+    expected.SAVE_TIME = kNow;
+    EXPECT_TRUE(r.data == expected);  // everything else exactly as it was
+
+    // An edited point is checked as always.
+    f.humidity[2] = QStringLiteral("13.5");
+    r = ValidateCharRec(f, rec, &shown);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, charrecmsg::ArgumentsOrder());
+    // Typing back the very text that was shown counts as untouched.
+    f.humidity[1] = shown.humidity[1];
+    f.humidity[2] = shown.humidity[2];
+    r = ValidateCharRec(f, rec, &shown);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.data.RH[1], rec.RH[1]);
+}
+
+TEST(ExactUnlessEdited, HiddenPointsStayUntilTheCountIsEdited) {
+    const CharRecData rec = FineRecord();
+    const CharRecForm shown = CharRecFormFromRecord(rec, false, kNow);
+    CharRecForm f = shown;
+    f.count = QStringLiteral("7");  // reveals rows 5..7 as they were
+    f.humidity[4] = QStringLiteral("26");
+    f.value[4] = QStringLiteral("60");
+    f.humidity[5] = QStringLiteral("27");
+    f.value[5] = QStringLiteral("59");
+    f.humidity[6] = QStringLiteral("28");  // row 7: humidity edited, value as shown
+    f.value[6] = shown.value[6];
+    CharRecValidation r = ValidateCharRec(AsRead(f), rec, &shown);
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
+    EXPECT_EQ(r.data.ACTIVE, 7);
+    EXPECT_EQ(r.data.RH[3], rec.RH[3]);
+    EXPECT_EQ(r.data.RH[6], 28.0);
+    EXPECT_EQ(r.data.VALUE[6], -1.0 / 3.0);  // revealed, untouched: exact
+
+    // Count lowered: the rows no longer shown are cleared, as a record the
+    // editor completes has nothing beyond its count.
+    f = shown;
+    f.count = QStringLiteral("3");
+    r = ValidateCharRec(AsRead(f), rec, &shown);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.data.RH[2], rec.RH[2]);
+    EXPECT_EQ(r.data.RH[3], 0.0);
+    EXPECT_EQ(r.data.RH[6], 0.0);
+    EXPECT_EQ(r.data.VALUE[6], 0.0);
+}
+
+TEST(ExactUnlessEdited, SingleFieldRule) {
+    const QString shown = QStringLiteral("0.51234560");
+    EXPECT_EQ(NumberUnlessEdited(shown, &shown, 0.512345600128), 0.512345600128);
+    EXPECT_EQ(NumberUnlessEdited(QStringLiteral("0,75"), &shown, 0.512345600128), 0.75);
+    EXPECT_EQ(NumberUnlessEdited(shown, nullptr, 0.512345600128), 0.5123456);
+    EXPECT_EQ(ExactUnlessEdited(QStringLiteral("x"), &shown, 7, [](const QString&) { return 9; }),
+              9);
 }
 
 TEST(CharRecAccess, PasswordRecordsOnlyInServiceMode) {

@@ -8,8 +8,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <chrono>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "characteristics/char_dialog_fixture.h"
 #include "characteristics/widgets/char_rec_dlg.h"
@@ -29,10 +31,11 @@ void Select(CCharTableDlg& t, int row) {
     t.List()->setCurrentItem(t.List()->topLevelItem(row));
 }
 
-bool NumberOnly(const CCharTableDlg& t, int row) {
-    for (int c = 1; c < 8; ++c)
+// A row the table holds no record for: its number, nothing else but the word.
+bool ShownUnread(const CCharTableDlg& t, int row) {
+    for (int c = 1; c < 7; ++c)
         if (!Cell(t, row, c).isEmpty()) return false;
-    return true;
+    return Cell(t, row, 7) == QStringLiteral("Nieodczytana");
 }
 
 // Opens the table and waits until every slot was read.
@@ -114,9 +117,10 @@ TEST_F(CharDialogTest, ReadFailureStopsTheTableAndOkWritesOnlyChangedSlots) {
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można odczytać ustawień"));
     EXPECT_EQ(ReceivedPrefix("CR06"), 0u);
-    EXPECT_FALSE(NumberOnly(*t, 4));
+    EXPECT_FALSE(ShownUnread(*t, 4));
     for (int row = 5; row < 20; ++row) {
-        EXPECT_TRUE(NumberOnly(*t, row)) << row;
+        EXPECT_TRUE(ShownUnread(*t, row)) << row;
+        EXPECT_EQ(t->Slot(row).valid, 0);
         EXPECT_EQ(Cell(*t, row, 0), QString::number(row + 1));
     }
     EXPECT_EQ(t->Progress()->value(), 0);
@@ -233,7 +237,7 @@ TEST_F(CharDialogTest, ImportOfTenIntoTwentySlotsAndExport) {
             EXPECT_GE(t->Slot(i).SAVE_TIME, before);
         } else {
             EXPECT_FALSE(t->SlotModified(i));
-            EXPECT_EQ(Cell(*t, i, 7), QStringLiteral("Nieaktywna"));
+            EXPECT_TRUE(ShownUnread(*t, i)) << i;  // no record for the slot: not written
             EXPECT_EQ(t->Slot(i).valid, 0);
         }
     }
@@ -262,7 +266,7 @@ TEST_F(CharDialogTest, WithoutCountThereAre150RowsAndImportSetsTheCount) {
               QStringLiteral("Błąd przy próbie odczytu liczy charakterystyk"));
     EXPECT_EQ(t.List()->topLevelItemCount(), 150);
     EXPECT_EQ(Cell(t, 149, 0), QStringLiteral("150"));
-    EXPECT_EQ(Cell(t, 149, 7), QStringLiteral("Nieaktywna"));
+    EXPECT_TRUE(ShownUnread(t, 149));  // nothing read: nothing to export or write
 
     prompts->answerFile(TempPath(QStringLiteral("missing.kvz")));
     t.OnImport();
@@ -379,4 +383,146 @@ TEST_F(CharDialogTest, TableControlsAreNamedAndThePicturesLookRight) {
     editor.show();
     const QImage picture = testsupport::Grab(&editor, QStringLiteral("char_rec_editor"));
     EXPECT_FALSE(picture.isNull());
+}
+
+TEST_F(CharDialogTest, InterruptedReadThenExportImportAndOkWritesNothingToUnreadSlots) {
+    SimFaults f;
+    f.badChecksumSlots = {5};  // slot 6 always arrives damaged
+    sim().SetFaults(f);
+    const MeterSimulator::Image sixth = sim().SlotImage(5);
+    auto t = OpenTable(driver.get());
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text,
+              QString::asprintf("Nie można odczytać charakterystyki nr 6 - błędna suma kontrolna "
+                                "(odebrana %02X, obliczona %02X)",
+                                static_cast<uint8_t>(sixth[255] + 0x55), sixth[255]));
+    EXPECT_EQ(Received("CR05"), 4u);  // asked again before giving up
+    EXPECT_EQ(ReceivedPrefix("CR06"), 0u);
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(t->SlotRead(i), i < 5) << i;
+        EXPECT_EQ(t->Slot(i).valid, i < 5 ? 1 : 0) << i;
+        if (i < 5) {
+            EXPECT_TRUE(t->ReadImage(i) == sim().SlotImage(i)) << i;
+        }
+    }
+    // An unread row has nothing to paste.
+    Select(*t, 7);
+    t->Copy();
+    Select(*t, 2);
+    t->Paste();
+    EXPECT_EQ(
+        prompts->messages.back().text,
+        QStringLiteral("Błąd przy próbie kopiowania - brak określonego wiersza do kopiowania"));
+    EXPECT_FALSE(t->SlotModified(2));
+
+    const QString path = TempPath(QStringLiteral("part.kvz"));
+    prompts->answerFile(path);
+    t->OnExport();
+    CTableCharRec exported;
+    ASSERT_TRUE(LoadCharRecSetFile(path, &exported));
+    ASSERT_EQ(exported.Count(), 20);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(exported.Get(i).valid, i < 5 ? 1 : 0) << i;
+    t->reject();
+
+    // Another meter (the same, repaired, with other contents) takes the file.
+    sim().ClearFaults();
+    for (int i = 0; i < 20; ++i) {
+        CharRecData other = sim().SlotRecord(i);
+        other.SAVE_TIME = 1234;
+        sim().SetSlotRecord(i, other);
+    }
+    std::vector<CharRecData> before;
+    for (int i = 0; i < 20; ++i) before.push_back(sim().SlotRecord(i));
+    prompts->messages.clear();
+    auto u = OpenTable(driver.get());
+    ASSERT_TRUE(prompts->messages.empty());
+    prompts->answerFile(path);
+    u->OnImport();
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(u->SlotModified(i), i < 5) << i;
+    sim().ClearReceived();
+    u->OnOk();
+    ASSERT_TRUE(WaitUntil([&] { return !u->isVisible(); }));
+    EXPECT_EQ(ReceivedPrefix("CW"), 5u);
+    for (int i = 5; i < 20; ++i) EXPECT_TRUE(sim().SlotRecord(i) == before[i]) << i;
+}
+
+namespace {
+// Reads at the real wire speed with the real time-outs (an answer takes 0.6 s).
+void PaceAtWireSpeed(MeterSimulator& sim, Ckv60xDriver& driver) {
+    SimFaults f;
+    f.wireSpeed = true;
+    sim.SetFaults(f);
+    DriverTiming t = testsupport::FastTiming();
+    t.replyTimeoutMs = 1000;
+    t.idleMs = 60000;  // the polling keeps out of the way
+    driver.SetTiming(t);
+}
+}  // namespace
+
+TEST_F(CharDialogTest, AnulujDuringAPacedReadStopsAfterTheSlotUnderWay) {
+    PaceAtWireSpeed(sim(), *driver);
+    auto t = std::make_unique<CCharTableDlg>(driver.get(), false);
+    t->show();
+    EXPECT_TRUE(t->CancelButton()->isEnabled());
+    EXPECT_FALSE(t->OkButton()->isEnabled());
+    ASSERT_TRUE(WaitUntil([&] { return t->Progress()->value() >= 1; }, 5000));
+    t->CancelButton()->click();
+    ASSERT_TRUE(WaitUntil([&] { return !t->IsBusy(); }, 3000));
+    EXPECT_TRUE(t->isVisible());  // what was read stays on show
+    EXPECT_TRUE(prompts->messages.empty());
+    int read = 0;
+    while (read < 20 && t->SlotRead(read)) ++read;
+    EXPECT_GE(read, 1);
+    EXPECT_LE(read, 3);
+    EXPECT_EQ(ReceivedPrefix("CR"), static_cast<size_t>(read));  // nothing asked after
+    for (int i = read; i < 20; ++i) {
+        EXPECT_TRUE(ShownUnread(*t, i)) << i;
+        EXPECT_FALSE(t->SlotRead(i));
+    }
+    EXPECT_TRUE(t->OkButton()->isEnabled());
+    EXPECT_FALSE(testsupport::Grab(t.get(), QStringLiteral("char_table_stopped")).isNull());
+    t->CancelButton()->click();  // now it closes
+    EXPECT_FALSE(t->isVisible());
+    EXPECT_EQ(t->result(), QDialog::Rejected);
+}
+
+TEST_F(CharDialogTest, ClosingDuringAReadDoesNotWaitForEverySlot) {
+    PaceAtWireSpeed(sim(), *driver);
+    auto t = std::make_unique<CCharTableDlg>(driver.get(), false);
+    t->show();
+    ASSERT_TRUE(WaitUntil([&] { return t->Progress()->value() >= 1; }, 5000));
+    const auto start = std::chrono::steady_clock::now();
+    t->close();
+    EXPECT_FALSE(t->isVisible());
+    EXPECT_FALSE(t->IsBusy());
+    EXPECT_LT(testsupport::ElapsedMs(start), 2000);  // the slot under way, not 19 more
+    EXPECT_LE(ReceivedPrefix("CR"), 3u);
+}
+
+TEST_F(CharDialogTest, MeterWithNoSlotsShowsAnEmptyProgressBar) {
+    StartMeter(0);
+    auto t = OpenTable(driver.get());
+    EXPECT_EQ(t->List()->topLevelItemCount(), 0);
+    EXPECT_GT(t->Progress()->maximum(), t->Progress()->minimum());  // not the busy animation
+    EXPECT_EQ(t->Progress()->value(), 0);
+    EXPECT_TRUE(prompts->messages.empty());
+}
+
+TEST_F(CharDialogTest, EditorTitleNamesTheRowItWillBeWrittenTo) {
+    CTableCharRec set = FileSet(1);
+    CharRecData r = set.Get(0);
+    r.REC_NUMBER = 7;  // taken from slot 8 of another meter
+    set.Put(r, 0);
+    const QString path = TempPath(QStringLiteral("foreign1.kvz"));
+    ASSERT_TRUE(SaveCharRecSetFile(path, set));
+    auto t = OpenTable(driver.get());
+    prompts->answerFile(path);
+    t->OnImport();
+    QString title;
+    WhenShown<CCharRecDlg>([&](CCharRecDlg* e) {
+        title = e->windowTitle();
+        e->reject();
+    });
+    t->EditRow(0);
+    EXPECT_EQ(title, QStringLiteral("Charakterystyka materiału nr 1"));
 }

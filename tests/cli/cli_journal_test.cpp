@@ -13,6 +13,7 @@
 #include "meter/char_image.h"
 #include "records/cp1250.h"
 #include "sim/demo_data.h"
+#include "sim/meter_simulator.h"
 #include "support/test_support.h"
 
 using clitest::Com;
@@ -201,13 +202,15 @@ TEST_F(CliJournal, AJournalThatIsNotOneIsRefusedAndKept) {
 }
 
 TEST_F(CliJournal, ServiceWritesAreJournaledUnlessToldNotTo) {
-    auto r = RunIn({"service", "serial", "4000", "--port", port(), "--journal", journal});
+    auto r =
+        RunIn({"service", "serial", "4000", "--port", port(), "--service", "--journal", journal});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
-    r = RunIn({"service", "coefficient", "1,5", "--port", port(), "--journal", journal});
+    r = RunIn(
+        {"service", "coefficient", "1,5", "--port", port(), "--service", "--journal", journal});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
-    r = RunIn({"service", "coefficient", "--port", port(), "--journal", journal});
+    r = RunIn({"service", "coefficient", "--port", port(), "--service", "--journal", journal});
     ASSERT_EQ(r.code, 0) << "reading only: " << r.err.toStdString();
-    r = RunIn({"service", "date", "2013-04", "--port", port(), "--no-journal"});
+    r = RunIn({"service", "date", "2013-04", "--port", port(), "--service", "--no-journal"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("--no-journal")) << "said on stderr";
     EXPECT_EQ(sim().State().startupYear, 2013);
@@ -231,11 +234,97 @@ TEST_F(CliJournal, AJournalThatCannotBeWrittenStopsTheServiceWrite) {
     const QString text = dir.filePath("notes.txt");
     ASSERT_TRUE(testsupport::WriteFileBytes(text.toStdString(), "moje notatki\n"));
     sim().ClearReceived();
-    auto r = RunIn({"service", "serial", "4000", "--port", port(), "--journal", text});
+    auto r = RunIn({"service", "serial", "4000", "--port", port(), "--service", "--journal", text});
     EXPECT_EQ(r.code, 2);
     ASSERT_EQ(r.ErrLines().size(), 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(text));
     EXPECT_TRUE(r.err.contains("Nic nie zapisano do miernika"));
     EXPECT_EQ(sim().State().serialNumber, 17);
     EXPECT_EQ(sim().ReceivedLines().size(), 0u) << "the port was never opened";
+}
+
+TEST_F(CliJournal, TableAndRecordWritesReadEachSlotFirstAndJournalIt) {
+    const QString table = dir.filePath("t.kvz");
+    ASSERT_EQ(RunIn({"table", "read", "--port", port(), "--out", table}).code, 0);
+    // The meter changes meanwhile: its slots 3 and 5 are no longer the file's.
+    CharRecData other = sim().SlotRecord(0);
+    SetFixedField(other.NAME, CharRecData::kNameLen, QStringLiteral("Obca"));
+    sim().SetSlotRecord(2, other);
+    sim().SetSlotRecord(4, other);
+    const CharImage meter2 = sim().SlotImage(2);
+    sim().ClearReceived();
+    auto r =
+        RunIn({"table", "write", "--port", port(), table, "--slots", "3,5", "--journal", journal});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const auto lines = sim().ReceivedLines();
+    const auto at = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) - lines.begin();
+    };
+    EXPECT_LT(at("CR02"), at("CW02"));
+    EXPECT_LT(at("CR04"), at("CW02")) << "every slot is read before the first write";
+
+    r = RunIn({"journal", "list", "--json", "--journal", journal});
+    const QJsonArray all = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    ASSERT_EQ(all.size(), 2);
+    EXPECT_EQ(all[1].toObject()["slot"].toInt(), 3);
+    EXPECT_EQ(all[0].toObject()["slot"].toInt(), 5);
+    r = RunIn({"journal", "show", QString::number(all[1].toObject()["id"].toInteger()), "--json",
+               "--journal", journal});
+    const QJsonObject shown = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    EXPECT_EQ(
+        shown["before"].toObject()["image"].toString().toLower(),
+        QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(meter2.data()), 256).toHex()));
+    EXPECT_NE(shown["after"].toObject()["record"].toObject()["NAME"].toString().trimmed(), "Obca");
+
+    // One record, and then without the journal: no read, no entry, said so.
+    const QString record = dir.filePath("r.kvr");
+    ASSERT_EQ(RunIn({"record", "read", "--port", port(), "--slot", "1", record}).code, 0);
+    r = RunIn({"record", "write", "--port", port(), "--slot", "7", record, "--journal", journal});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    sim().ClearReceived();
+    r = RunIn({"table", "write", "--port", port(), table, "--slots", "1", "--no-journal"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("--no-journal"));
+    EXPECT_EQ(sim().CountReceived("CR"), 0u);
+    EXPECT_EQ(sim().CountReceived("CW00"), 1u);
+    r = RunIn({"journal", "list", "--json", "--journal", journal});
+    const QJsonArray now = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    ASSERT_EQ(now.size(), 3);
+    EXPECT_EQ(now[0].toObject()["slot"].toInt(), 7);
+}
+
+TEST_F(CliJournal, ProtectedCurvesAndServiceValuesNeedService) {
+    CharRecData locked = sim().SlotRecord(1);
+    locked.PASSWORD = 1;
+    sim().SetSlotRecord(1, locked);
+    const auto ids = MakeChanges([](Ckv60xDriver& d, MeterJournal& j, std::vector<int64_t>& ids) {
+        CharRecData before;
+        ASSERT_EQ(d.ReadCharacteristic(1, before), kMeterOk);
+        CharRecData rec = before;
+        rec.RH[0] += 0.5;
+        ids.push_back(JournaledCharacteristicWrite(&j, d, &before, rec).entryId);
+        ids.push_back(JournaledSerialNumber(&j, d, 4000).entryId);
+    });
+    const QString id = QString::number(ids[0]);
+    auto r = RunIn({"journal", "show", id, "--json", "--journal", journal});
+    ASSERT_EQ(r.code, 0);
+    QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    EXPECT_TRUE(o["protected"].toBool());
+    EXPECT_FALSE(o.contains("before"));
+    r = RunIn({"journal", "show", id, "--journal", journal});
+    EXPECT_TRUE(r.out.contains("(ochrona hasłem)"));
+    EXPECT_FALSE(r.out.contains("Obraz"));
+    r = RunIn({"journal", "show", id, "--json", "--service", "--journal", journal});
+    o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    EXPECT_TRUE(o["before"].toObject().contains("record"));
+
+    // The meter is now number 4000; putting 17 back is a service write.
+    r = RunIn(
+        {"journal", "restore", QString::number(ids[1]), "--port", port(), "--journal", journal});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains("trybu serwisowego")) << r.err.toStdString();
+    r = RunIn({"journal", "restore", QString::number(ids[1]), "--port", port(), "--service",
+               "--journal", journal});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(sim().State().serialNumber, 17);
 }

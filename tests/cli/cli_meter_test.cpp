@@ -76,24 +76,24 @@ TEST_F(CliMeter, SilentMeterAndUnknownPortsFailWithOneLine) {
 }
 
 TEST_F(CliMeter, ServiceCommandsWriteWhatTheDialogsWrite) {
-    auto r = RunIn({"service", "serial", "123", "--port", port()});
+    auto r = RunIn({"service", "serial", "123", "--port", port(), "--service"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(sim().State().serialNumber, 123);
     EXPECT_EQ(sim().CountReceived("SW0123"), 1u);
     EXPECT_EQ(r.out, QStringLiteral("Numer seryjny: 123\n"));
 
-    r = RunIn({"service", "date", "2012-05", "--port", port()});
+    r = RunIn({"service", "date", "2012-05", "--port", port(), "--service"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(sim().CountReceived("DW1205"), 1u);
     EXPECT_EQ(sim().State().startupYear, 2012);
     EXPECT_EQ(sim().State().startupMonth, 5);
 
-    r = RunIn({"service", "letter", "C", "--port", port()});
+    r = RunIn({"service", "letter", "C", "--port", port(), "--service"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(sim().State().versionLetter, 'C');
     EXPECT_EQ(r.out, QStringLiteral("Urządzenie: KV-607C\n"));
 
-    r = RunIn({"service", "coefficient", "1,5", "--port", port()});
+    r = RunIn({"service", "coefficient", "1,5", "--port", port(), "--service"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(sim().CountReceived("KW0000C03F"), 1u);
     EXPECT_DOUBLE_EQ(sim().State().electrodeCoefficient, 1.5);
@@ -119,12 +119,13 @@ TEST_F(CliMeter, ServiceInputChecksComeFirstAndSendNothing) {
     };
     sim().ClearReceived();
     for (const Case& c : cases) {
-        auto r = RunIn(QStringList{"service"} + c.args + QStringList{"--port", port()});
+        auto r =
+            RunIn(QStringList{"service"} + c.args + QStringList{"--port", port(), "--service"});
         EXPECT_EQ(r.code, 2) << c.args.join(' ').toStdString();
         EXPECT_EQ(r.ErrLines(), QStringList{c.message}) << c.args.join(' ').toStdString();
     }
-    EXPECT_EQ(RunIn({"service", "coefficient", "abc", "--port", port()}).code, 2);
-    EXPECT_EQ(RunIn({"service", "letter", "AB", "--port", port()}).code, 2);
+    EXPECT_EQ(RunIn({"service", "coefficient", "abc", "--port", port(), "--service"}).code, 2);
+    EXPECT_EQ(RunIn({"service", "letter", "AB", "--port", port(), "--service"}).code, 2);
     EXPECT_TRUE(sim().ReceivedLines().empty());  // the port was not even opened
 }
 
@@ -132,14 +133,14 @@ TEST_F(CliMeter, FailedServiceWritesSayWhichWrite) {
     SimFaults f;
     f.silentCommands = {"SW", "DW", "VW", "KW"};
     sim().SetFaults(f);
-    auto r = RunIn({"service", "serial", "99", "--port", port()});
+    auto r = RunIn({"service", "serial", "99", "--port", port(), "--service"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.ErrLines(), QStringList{QStringLiteral("Nie można ustawić numeru seryjnego")});
-    r = RunIn({"service", "date", "2015-01", "--port", port()});
+    r = RunIn({"service", "date", "2015-01", "--port", port(), "--service"});
     EXPECT_EQ(r.ErrLines(), QStringList{QStringLiteral("Nie można zapisać daty uruchamiania")});
-    r = RunIn({"service", "letter", "Z", "--port", port()});
+    r = RunIn({"service", "letter", "Z", "--port", port(), "--service"});
     EXPECT_EQ(r.ErrLines(), QStringList{QStringLiteral("Nie można zapisać typu panelu")});
-    r = RunIn({"service", "coefficient", "2.5", "--port", port()});
+    r = RunIn({"service", "coefficient", "2.5", "--port", port(), "--service"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.ErrLines(), QStringList{QStringLiteral("Nie można zapisać ustawień")});
 }
@@ -376,3 +377,100 @@ TEST_F(CliMeter, LogNeverOverwritesUnasked) {
 }
 
 }  // namespace
+
+TEST_F(CliMeter, ServiceRightsFollowTheWindow) {
+    // Without --service: every service command is refused before the port opens.
+    sim().ClearReceived();
+    for (const QStringList& args : std::vector<QStringList>{{"serial", "123"},
+                                                            {"date", "2012-05"},
+                                                            {"letter", "C"},
+                                                            {"coefficient", "1,5"},
+                                                            {"coefficient"}}) {
+        auto r = RunIn(QStringList{"service"} + args + QStringList{"--port", port()});
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+        EXPECT_EQ(r.ErrLines(), QStringList{QStringLiteral(
+                                    "Polecenia serwisowe wymagają trybu serwisowego (--service)")});
+    }
+    EXPECT_TRUE(sim().ReceivedLines().empty());
+    EXPECT_EQ(sim().State().serialNumber, 17);
+
+    // A protected slot: not read into a file, not shown, not sent from a file.
+    CharRecData prot = sim().SlotRecord(1);
+    prot.PASSWORD = 1;
+    sim().SetSlotRecord(1, prot);
+    const QString kvr = Path("p.kvr");
+    const QString denied = QStringLiteral("Brak dostępu do charakterystyki - ochrona hasłem");
+    auto r = RunIn({"record", "read", "--port", port(), "--slot", "2", kvr});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.ErrLines(), QStringList{denied});
+    EXPECT_FALSE(QFile::exists(kvr));
+    r = RunIn({"record", "read", "--port", port(), "--slot", "2", kvr, "--service"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    CharRecData fromFile;
+    ASSERT_TRUE(LoadCharRecFile(kvr, &fromFile));
+    EXPECT_TRUE(fromFile == prot);
+
+    r = RunIn({"show", kvr});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.ErrLines(), QStringList{denied});
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_EQ(RunIn({"show", kvr, "--json", "--service"}).code, 0);
+    EXPECT_EQ(RunIn({"convert", kvr, Path("p.json")}).code, 2);
+    EXPECT_FALSE(QFile::exists(Path("p.json")));
+    EXPECT_EQ(RunIn({"convert", kvr, Path("p.json"), "--service"}).code, 0);
+
+    sim().ClearReceived();
+    r = RunIn({"record", "write", "--port", port(), "--slot", "4", kvr});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.ErrLines(), QStringList{denied});
+    EXPECT_EQ(sim().CountReceived("CW"), 0u);
+    EXPECT_EQ(RunIn({"record", "write", "--port", port(), "--slot", "4", kvr, "--service"}).code,
+              0);
+    EXPECT_EQ(sim().SlotRecord(3).PASSWORD, 1);
+
+    // A table file is read as the table window reads it; showing it names the record.
+    const QString kvz = Path("t.kvz");
+    ASSERT_EQ(RunIn({"table", "read", "--port", port(), "--out", kvz}).code, 0);
+    r = RunIn({"show", kvz, "--csv"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.ErrLines(), QStringList{QStringLiteral("Charakterystyka nr 2: ") + denied});
+    EXPECT_EQ(RunIn({"show", kvz, "--csv", "--service"}).code, 0);
+}
+
+TEST_F(CliMeter, DamagedOrMisaddressedAnswersAreAskedAgainThenRefused) {
+    // One damaged and one misaddressed answer: asked again, read whole.
+    SimFaults f;
+    f.badChecksumSlots = {2};
+    f.badChecksumLimit = 1;
+    f.wrongSlotAnswers = 1;
+    sim().SetFaults(f);
+    const QString kvz = Path("t.kvz");
+    auto r = RunIn({"table", "read", "--port", port(), "--out", kvz});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    auto set = std::make_unique<CTableCharRec>();
+    ASSERT_TRUE(LoadCharRecSetFile(kvz, set.get()));
+    for (int i = 0; i < 12; ++i) EXPECT_TRUE(set->Get(i) == sim().SlotRecord(i)) << i;
+    EXPECT_EQ(sim().CountReceived("CR00"), 2u);
+    EXPECT_EQ(sim().CountReceived("CR02"), 2u);
+
+    // Slot 6 always damaged: the read fails by name, no file, and nothing blank
+    // can travel on to another meter.
+    f = SimFaults();
+    f.badChecksumSlots = {5};
+    sim().SetFaults(f);
+    const QString broken = Path("broken.kvz");
+    r = RunIn({"table", "read", "--port", port(), "--out", broken});
+    EXPECT_EQ(r.code, 1);
+    const MeterSimulator::Image sixth = sim().SlotImage(5);
+    EXPECT_EQ(r.ErrLines(),
+              QStringList{QString::asprintf(
+                  "Nie można odczytać charakterystyki nr 6 - błędna suma kontrolna (odebrana "
+                  "%02X, obliczona %02X)",
+                  static_cast<uint8_t>(sixth[255] + 0x55), sixth[255])});
+    EXPECT_FALSE(QFile::exists(broken));
+    r = RunIn({"record", "read", "--port", port(), "--slot", "6", Path("six.kvr")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.ErrLines().size(), 1);
+    EXPECT_TRUE(r.ErrLines().value(0).contains(QStringLiteral("błędna suma kontrolna")));
+    EXPECT_FALSE(QFile::exists(Path("six.kvr")));
+}

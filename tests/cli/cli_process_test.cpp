@@ -50,7 +50,7 @@ TEST(CliProcess, BadArgumentsAndFilesGiveCodeTwoAndOneLine) {
         {"show", dir.filePath("missing.kvz")},
         {"convert", json, dir.filePath("out.kvz")},
         {"table", "write", "--demo"},
-        {"service", "date", "2009-8-1", "--demo"},
+        {"service", "date", "2009-8-1", "--demo", "--service"},
     };
     for (const QStringList& args : cases) {
         const ProcResult r = RunBinary(args);
@@ -129,8 +129,8 @@ TEST(CliProcess, SilentMeterIsAMeterFailure) {
     f.silent = true;
     meter.sim().SetFaults(f);
     // The real time-outs; the first cycle is given up after the bound.
-    const ProcResult r = RunBinary({"service", "serial", "5", "--timeout", "1.5", "--port",
-                                    QString::fromStdString(meter.sim().LinkPath())});
+    const ProcResult r = RunBinary({"service", "serial", "5", "--service", "--timeout", "1.5",
+                                    "--port", QString::fromStdString(meter.sim().LinkPath())});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.errLines, QStringList{QStringLiteral("Brak komunikacji z urządzeniem.")});
     EXPECT_EQ(meter.sim().CountReceived("SW"), 0u);

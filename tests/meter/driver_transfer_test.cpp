@@ -76,14 +76,91 @@ TEST_F(TransferTest, ErasedSlotReadsAsAnEmptyRecord) {
     EXPECT_EQ(back.ENABLE, 0);
     EXPECT_EQ(back.ACTIVE, 2);
     EXPECT_GE(back.SAVE_TIME, before);
-    // A good image spoiled by a bad checksum reads the same way.
+    EXPECT_EQ(sim().CountReceived("CR04"), 1u);
+}
+
+TEST_F(TransferTest, BadChecksumIsAskedAgainThenRefusedNeverAnEmptyRecord) {
     sim().SetSlotRecord(1, SampleRecord(1));
+    const CharImage good = EncodeCharImage(SampleRecord(1));
+
+    // One spoiled answer: the next sending brings the record.
     SimFaults f;
-    f.badChecksum = true;
+    f.badChecksumSlots = {1};
+    f.badChecksumLimit = 1;
     sim().SetFaults(f);
-    ASSERT_EQ(driver->ReadCharacteristic(1, back), 0);
-    EXPECT_EQ(back.ENABLE, 0);
-    EXPECT_EQ(back.ACTIVE, 2);
+    CharRecData back;
+    CharReadReport report;
+    ASSERT_EQ(driver->ReadCharacteristic(1, back, &report), 0);
+    EXPECT_TRUE(back == SampleRecord(1));
+    EXPECT_EQ(sim().CountReceived("CR01"), 2u);
+    EXPECT_EQ(report.fault, CharReadReport::Fault::None);
+    EXPECT_EQ(report.attempts, 2);
+    EXPECT_TRUE(report.image == good);  // the bytes the meter holds, as they came
+
+    // Every answer spoiled: a failure after the four sendings; the caller's block
+    // is untouched and the report names what came.
+    f.badChecksumLimit = -1;
+    sim().SetFaults(f);
+    sim().ClearReceived();
+    CharRecData untouched = SampleRecord(4);
+    ASSERT_EQ(driver->ReadCharacteristic(1, untouched, &report), 3);
+    EXPECT_TRUE(untouched == SampleRecord(4));
+    EXPECT_EQ(sim().CountReceived("CR01"), 4u);
+    EXPECT_EQ(report.fault, CharReadReport::Fault::BadChecksum);
+    EXPECT_EQ(report.slot, 1);
+    EXPECT_EQ(report.answeredSlot, 1);
+    EXPECT_EQ(report.expectedChecksum, good[255]);
+    EXPECT_EQ(report.receivedChecksum, static_cast<uint8_t>(good[255] + 0x55));
+    EXPECT_EQ(CharReadFailureText(report),
+              QString::asprintf("Nie można odczytać charakterystyki nr 2 - błędna suma kontrolna "
+                                "(odebrana %02X, obliczona %02X)",
+                                report.receivedChecksum, report.expectedChecksum));
+
+    // Other slots are not affected.
+    ASSERT_EQ(driver->ReadCharacteristic(3, back), 0);
+}
+
+TEST_F(TransferTest, AnswerForAnotherSlotIsAFailedAttempt) {
+    sim().SetSlotRecord(2, SampleRecord(2));
+    sim().SetSlotRecord(3, SampleRecord(3));
+    SimFaults f;
+    f.wrongSlotAnswers = 2;  // CR02 is answered twice as CR03
+    sim().SetFaults(f);
+    CharRecData back;
+    CharReadReport report;
+    ASSERT_EQ(driver->ReadCharacteristic(2, back, &report), 0);
+    EXPECT_TRUE(back == SampleRecord(2));
+    EXPECT_EQ(back.REC_NUMBER, 2);
+    EXPECT_EQ(sim().CountReceived("CR02"), 3u);
+    EXPECT_EQ(report.attempts, 3);
+
+    f.wrongSlotAnswers = 100;
+    sim().SetFaults(f);
+    CharRecData untouched;
+    ASSERT_EQ(driver->ReadCharacteristic(2, untouched, &report), 3);
+    EXPECT_EQ(untouched.valid, 0);
+    EXPECT_EQ(report.fault, CharReadReport::Fault::WrongSlot);
+    EXPECT_EQ(report.answeredSlot, 3);
+    EXPECT_EQ(CharReadFailureText(report),
+              QStringLiteral("Nie można odczytać charakterystyki nr 3 - miernik odesłał "
+                             "charakterystykę nr 4"));
+}
+
+TEST_F(TransferTest, SilentMeterFailsTheReadWithTheUsualMessage) {
+    SimFaults f;
+    f.silentLines = {"CR02"};
+    sim().SetFaults(f);
+    CharRecData back;
+    CharReadReport report;
+    EXPECT_EQ(driver->ReadCharacteristic(2, back, &report), 3);
+    EXPECT_EQ(sim().CountReceived("CR02"), 4u);
+    EXPECT_EQ(report.fault, CharReadReport::Fault::NoAnswer);
+    EXPECT_EQ(report.answeredSlot, -1);
+    EXPECT_EQ(CharReadFailureText(report), QStringLiteral("Nie można odczytać ustawień"));
+    // Without a port nothing is sent and the read fails at once.
+    Ckv60xDriver idle;
+    EXPECT_EQ(idle.ReadCharacteristic(0, back, &report), 3);
+    EXPECT_EQ(report.attempts, 1);
 }
 
 TEST_F(TransferTest, OutOfRangeOrInvalidBlocksSendNothing) {

@@ -152,4 +152,20 @@ TEST(ReplyDecoder, CharacteristicWithGoodAndBadChecksum) {
     EXPECT_EQ(erased.slot.SAVE_TIME, 12345);
     EXPECT_STREQ(erased.slot.NAME, "");
     EXPECT_EQ(erased.slot.valid, 1);
+
+    // Any other bad sum is a damaged transfer: accepted (so that the reader is
+    // woken at once), kept as it came, but no record.
+    std::string spoiled = hex;
+    spoiled[510] = spoiled[510] == '0' ? '1' : '0';
+    MeterState damaged;
+    damaged.slot = st.slot;
+    const DecodeResult r = Decode("CR09" + spoiled + "\r\n", damaged, 12345);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.kind, ReplyKind::CharRead);
+    EXPECT_EQ(damaged.slotAnswered, 9);
+    EXPECT_EQ(damaged.slot.REC_NUMBER, 9);
+    EXPECT_EQ(damaged.slot.valid, 0);
+    EXPECT_EQ(damaged.slot.ENABLE, 0);  // nothing of the previous record is left
+    EXPECT_EQ(CharImageToHex(damaged.slotImage), spoiled);
+    EXPECT_NE(damaged.slotImage[255], CharImageExpectedChecksum(damaged.slotImage));
 }

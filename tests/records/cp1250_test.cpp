@@ -40,3 +40,14 @@ TEST(Cp1250, FixedFieldCountsBytesPadsAndTerminates) {
 }
 
 }  // namespace
+
+TEST(Cp1250, FieldTextWithoutItsPadding) {
+    const char name[11] = "Pszenica  ";
+    EXPECT_EQ(FixedFieldTextUnpadded(name, sizeof name), QStringLiteral("Pszenica"));
+    const char inner[11] = " a b      ";
+    EXPECT_EQ(FixedFieldTextUnpadded(inner, sizeof inner), QStringLiteral(" a b"));
+    const char blank[4] = "   ";
+    EXPECT_TRUE(FixedFieldTextUnpadded(blank, sizeof blank).isEmpty());
+    const char cut[4] = {'\xAF', 'y', ' ', 0};  // stops at the terminator, decodes 1250
+    EXPECT_EQ(FixedFieldTextUnpadded(cut, sizeof cut), QString::fromUtf8("Ży"));
+}

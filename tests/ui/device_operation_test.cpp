@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "meter/kv60x_driver.h"
 #include "sim/meter_simulator.h"
@@ -91,6 +92,44 @@ TEST(DeviceOperation, StepsStopAtTheFirstFailureWithItsOwnText) {
     EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można zapisać typu panelu"));
     EXPECT_EQ(third, 0);
     EXPECT_TRUE(d.dialog.isVisible());
+}
+
+TEST(DeviceOperation, StopEndsBeforeTheNextStepWithoutMessageAndDescribedFailures) {
+    ScopedPrompts prompts;
+    TestDialog d;
+    d.dialog.show();
+    std::atomic<int> started{0};
+    std::atomic<bool> release{false};
+    auto slow = [&] {
+        ++started;
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return 0;
+    };
+    bool finishedOk = true;
+    QObject::connect(&d.op, &DeviceOperation::finished, [&](bool ok) { finishedOk = ok; });
+    std::vector<DeviceOperation::Step> steps(5, {slow, QStringLiteral("x")});
+    ASSERT_TRUE(d.op.Start(
+        steps, [] { ADD_FAILURE() << "no success"; }, true));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return started.load() == 1; }));
+    d.op.RequestStop();
+    release = true;  // the step under way ends; no other starts
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !d.op.IsBusy(); }));
+    EXPECT_EQ(started.load(), 1);
+    EXPECT_TRUE(d.op.Stopped());
+    EXPECT_FALSE(finishedOk);
+    EXPECT_TRUE(prompts->messages.empty());
+    EXPECT_TRUE(d.dialog.isVisible());
+    EXPECT_TRUE(d.unlocked());
+
+    // The next operation starts afresh; a step may describe its own failure.
+    ASSERT_TRUE(d.op.Start(
+        {{[] { return 0; }, QStringLiteral("a")},
+         {[] { return 3; }, QStringLiteral("b"), [] { return QStringLiteral("opisany błąd"); }}},
+        nullptr, false));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !d.op.IsBusy(); }));
+    EXPECT_FALSE(d.op.Stopped());
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, QStringLiteral("opisany błąd"));
 }
 
 TEST(DeviceOperation, ReadFromTheSimulatedMeterFillsTheFieldOnTheUiThread) {

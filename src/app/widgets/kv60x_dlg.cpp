@@ -701,20 +701,20 @@ void Ckv60xDlg::OnPanelInfo() {
     RunPanelInfoDlg(this, &m_driver);
 }
 void Ckv60xDlg::OnCharacteristicsTable() {
-    RunCharTable(this, &m_driver, m_serviceMode);
+    RunCharTable(this, &m_driver, m_serviceMode, m_journal);
 }
 void Ckv60xDlg::OnSelectedCharacteristic() {
-    RunCharRecByNumber(this, &m_driver, m_serviceMode);
+    RunCharRecByNumber(this, &m_driver, m_serviceMode, m_journal);
 }
 void Ckv60xDlg::OnJournal() {
     RunJournalDlg(this, m_journal, &m_driver, m_serviceMode);
 }
 void Ckv60xDlg::OnStartupDate() {
-    RunCalDlg(this, &m_driver);
+    RunCalDlg(this, &m_driver, m_journal);
 }
 void Ckv60xDlg::OnSerialNumber() {
-    RunSerialNumberDlg(this, &m_driver);
+    RunSerialNumberDlg(this, &m_driver, m_journal);
 }
 void Ckv60xDlg::OnElectrodeCoefficient() {
-    RunElectrodeDlg(this, &m_driver);
+    RunElectrodeDlg(this, &m_driver, m_journal);
 }

@@ -274,15 +274,19 @@ QList<QWidget*> CCharRecDlg::AllControls() const {
 
 void CCharRecDlg::StartRead() {
     m_readBuffer = std::make_shared<CharRecData>();
+    m_readReport = std::make_shared<CharReadReport>();
     Ckv60xDriver* driver = m_driver;
     const int slot = m_slotIndex;
     std::shared_ptr<CharRecData> buffer = m_readBuffer;
-    auto work = [driver, slot, buffer]() {
+    std::shared_ptr<CharReadReport> report = m_readReport;
+    auto work = [driver, slot, buffer, report]() {
         if (!driver || slot < 0) return kMeterFailed;
-        const int r = driver->ReadCharacteristic(slot, *buffer);
+        const int r = driver->ReadCharacteristic(slot, *buffer, report.get());
         return (r == kMeterOk && buffer->valid) ? kMeterOk : kMeterFailed;
     };
-    m_readOp->Start({DeviceOperation::Step{work, kReadFailed}}, nullptr, false);
+    // A damaged answer or one for another slot is named in the message.
+    auto describe = [report]() { return CharReadFailureText(*report); };
+    m_readOp->Start({DeviceOperation::Step{work, kReadFailed, describe}}, nullptr, false);
     // When no worker could be started the message was shown and the controls
     // stay empty.
 }
@@ -290,6 +294,8 @@ void CCharRecDlg::StartRead() {
 void CCharRecDlg::OnReadFinished(bool ok) {
     if (ok) {
         m_rec = *m_readBuffer;
+        m_slotRead = true;
+        m_readImage = m_readReport->image;
     } else {
         m_rec = CharRecData();
         m_rec.valid = 0;
@@ -307,30 +313,34 @@ void CCharRecDlg::FillControls() {
         CloseRefused();
         return;
     }
-    m_enable->setChecked(m_rec.ENABLE != 0);
-    m_password->setChecked(m_rec.PASSWORD != 0);
-    m_compensation->setChecked(m_rec.COMPENSATION != 0);
+    // Every control shows what the shown form holds, so that an untouched field
+    // compares equal to it and keeps the record's exact value.
+    m_shown = CharRecFormFromRecord(m_rec, m_serviceMode, NowSeconds());
+    m_enable->setChecked(m_shown.enableChecked);
+    m_password->setChecked(m_shown.passwordChecked);
+    m_compensation->setChecked(m_shown.compensationChecked);
     m_method->setExclusive(false);
-    m_resistive->setChecked(m_rec.METHOD == 0);
-    m_capacitive->setChecked(m_rec.METHOD == 1);
+    m_resistive->setChecked(m_shown.resistiveChecked);
+    m_capacitive->setChecked(m_shown.capacitiveChecked);
     m_method->setExclusive(true);
 
-    m_code->setText(FixedFieldToUnicode(m_rec.CODE, sizeof m_rec.CODE));
-    m_certificate->setText(FixedFieldToUnicode(m_rec.CERTIFICATE, sizeof m_rec.CERTIFICATE));
-    m_desc->setText(FixedFieldToUnicode(m_rec.DESC, sizeof m_rec.DESC));
-    m_name->setText(FixedFieldToUnicode(m_rec.NAME, sizeof m_rec.NAME));
+    m_code->setText(m_shown.code);
+    m_certificate->setText(m_shown.certificate);
+    m_desc->setText(m_shown.desc);
+    m_name->setText(m_shown.name);
     for (QLineEdit* e : {m_code, m_certificate, m_desc, m_name}) e->setCursorPosition(0);
 
-    const QDateTime now = QDateTime::currentDateTime();
-    m_createDate->setDateTime(
-        m_rec.CREATE_TIME > 0 ? QDateTime::fromSecsSinceEpoch(m_rec.CREATE_TIME) : now);
-    m_saveDate->setDateTime(m_rec.SAVE_TIME > 0 ? QDateTime::fromSecsSinceEpoch(m_rec.SAVE_TIME)
-                                                : now);
+    // The pickers may hold a time slightly differently (their range): the shown
+    // value is what they hold.
+    m_createDate->setDateTime(QDateTime::fromSecsSinceEpoch(m_shown.createTime));
+    m_saveDate->setDateTime(QDateTime::fromSecsSinceEpoch(m_shown.saveTime));
+    m_shown.createTime = ToInt32Seconds(m_createDate->dateTime());
+    m_shown.saveTime = ToInt32Seconds(m_saveDate->dateTime());
 
-    m_count->setText(QString::number(m_rec.ACTIVE));
+    m_count->setText(m_shown.count);
     RebuildPoints();
     for (int k = 0; k < CharRecData::kCoefficients; ++k) {
-        m_coeff[k]->setText(FormatCoefficient(m_rec.COMPENS[k]));
+        m_coeff[k]->setText(m_shown.coefficient[k]);
     }
     ApplyEnablingRules();
 }
@@ -342,8 +352,8 @@ void CCharRecDlg::RebuildPoints() {
     m_points->clear();
     QList<QTreeWidgetItem*> items;
     for (int i = 0; i < active; ++i) {
-        items.append(new QTreeWidgetItem(QStringList{
-            QString::number(i + 1), FormatHumidity(m_rec.RH[i]), FormatValue(m_rec.VALUE[i])}));
+        items.append(new QTreeWidgetItem(
+            QStringList{QString::number(i + 1), m_shown.humidity[i], m_shown.value[i]}));
     }
     m_points->addTopLevelItems(items);
     MarkChanged();
@@ -395,7 +405,9 @@ CharRecForm CCharRecDlg::ReadForm() const {
 }
 
 bool CCharRecDlg::Validate(CharRecData* out) {
-    const CharRecValidation v = ValidateCharRec(ReadForm(), m_rec);
+    // Until the controls were filled (no read could start) nothing was shown:
+    // every field is read from its text.
+    const CharRecValidation v = ValidateCharRec(ReadForm(), m_rec, m_filled ? &m_shown : nullptr);
     if (!v.ok) {
         Prompts::instance().message(this, v.message, Prompts::Icon::Warning);
         if (v.focus == CharRecFocus::MethodRadio) m_resistive->setFocus();
@@ -417,9 +429,27 @@ void CCharRecDlg::OnOk() {
     }
     Ckv60xDriver* driver = m_driver;
     const CharRecData rec = m_rec;
-    m_writeOp->StartWrite(
-        [driver, rec]() { return driver ? driver->WriteCharacteristic(rec) : kMeterFailed; },
-        kWriteFailed);
+    // The entry holds the slot's bytes as the opening read got them.
+    // (Empty when the read failed: nothing known.)
+    QByteArray read;
+    if (m_slotRead) {
+        read = QByteArray(reinterpret_cast<const char*>(m_readImage.data()),
+                          static_cast<int>(m_readImage.size()));
+    }
+    auto journal = std::make_shared<WorkerJournal>(m_journal);
+    auto work = [driver, rec, read, journal]() {
+        if (!driver || !journal->Open()) return kMeterFailed;
+        const std::optional<QByteArray> before =
+            read.isEmpty() ? std::nullopt : std::optional<QByteArray>(read);
+        const bool ok =
+            journal->Take(JournaledCharacteristicWrite(journal->Get(), *driver, before, rec));
+        journal->Close();
+        return ok ? kMeterOk : kMeterFailed;
+    };
+    m_writeOp->Start(
+        {DeviceOperation::Step{work, kWriteFailed,
+                               [journal] { return journal->FailureText(kWriteFailed); }}},
+        nullptr, true);
 }
 
 namespace {
@@ -476,13 +506,16 @@ void CCharRecDlg::OnGraph() {
 void CCharRecDlg::EditPoint(int row) {
     if (row < 0 || row >= m_points->topLevelItemCount() || row >= CharRecData::kPoints) return;
     QTreeWidgetItem* item = m_points->topLevelItem(row);
-    CEditCharTableDlg dlg(ParseNumber(item->text(1)), ParseNumber(item->text(2)), this);
+    // The point dialog gets the exact pair; it changes only what is edited there.
+    CEditCharTableDlg dlg(m_rec.RH[row], m_rec.VALUE[row], this);
     if (dlg.exec() != QDialog::Accepted) return;
     MarkChanged();
     m_rec.RH[row] = dlg.Humidity();
     m_rec.VALUE[row] = dlg.Value();
-    item->setText(1, FormatHumidity(m_rec.RH[row]));
-    item->setText(2, FormatValue(m_rec.VALUE[row]));
+    m_shown.humidity[row] = FormatHumidity(m_rec.RH[row]);
+    m_shown.value[row] = FormatValue(m_rec.VALUE[row]);
+    item->setText(1, m_shown.humidity[row]);
+    item->setText(2, m_shown.value[row]);
 }
 
 void CCharRecDlg::CloseRefused() {

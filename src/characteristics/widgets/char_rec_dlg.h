@@ -5,6 +5,8 @@
 
 #include "characteristics/char_rec_validation.h"
 #include "characteristics/widgets/char_dialog_hooks.h"
+#include "journal/journaled_write.h"
+#include "meter/char_image.h"
 #include "records/char_rec_data.h"
 
 class QButtonGroup;
@@ -18,6 +20,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class Ckv60xDriver;
 class DeviceOperation;
+struct CharReadReport;
 
 // "Charakterystyka materiału": the editor of one material characteristic.
 //
@@ -25,7 +28,11 @@ class DeviceOperation;
 // validates the form and writes the record back on a worker; the dialog closes
 // once the write has succeeded. Opened with a record (from the table), nothing
 // is transferred: OK validates and closes, and the caller takes Data() and
-// Modified().
+// Modified(). The title names the slot the record goes to.
+//
+// Exact unless edited: a field the user did not change keeps the record's exact
+// value through OK, "Wykres", "Eksportuj" and the write; texts show without
+// their padding and are padded again only when edited.
 class CCharRecDlg : public QDialog {
     Q_OBJECT
 public:
@@ -40,8 +47,14 @@ public:
     // The user changed something after the controls were filled.
     bool Modified() const { return m_modified; }
     int SlotIndex() const { return m_slotIndex; }
+    // Opened by number: the meter's answer for the slot arrived; ReadImage()
+    // holds its 256 bytes as they came (what the slot held before a write).
+    bool SlotRead() const { return m_slotRead; }
+    const CharImage& ReadImage() const { return m_readImage; }
     // A read or write runs.
     bool IsBusy() const;
+    // The journal every write to the meter goes through (none by default).
+    void SetJournal(const JournalSettings& settings) { m_journal = settings; }
 
     // "Wykres" hands the validated record to this (the graph window).
     CharGraphHook graphHook = DefaultCharDialogHooks().graph;
@@ -93,18 +106,25 @@ private:
     QList<QWidget*> AllControls() const;
 
     Ckv60xDriver* m_driver = nullptr;
+    JournalSettings m_journal;
     bool m_serviceMode = false;
     int m_recordNumber = 0;  // 1-based; 0 when opened with a record
     int m_slotIndex = 0;
     CharRecData m_rec;
+    // The form as m_rec was shown: a field still showing its text keeps m_rec's
+    // exact value (kept in step when a point is edited).
+    CharRecForm m_shown;
     bool m_filled = false;
     bool m_modified = false;
     bool m_refused = false;  // a protected record: the editor closes at once
+    bool m_slotRead = false;
+    CharImage m_readImage{};
     QString m_title;
 
     DeviceOperation* m_readOp = nullptr;
     DeviceOperation* m_writeOp = nullptr;
-    std::shared_ptr<CharRecData> m_readBuffer;  // written by the reading worker only
+    std::shared_ptr<CharRecData> m_readBuffer;     // written by the reading worker only
+    std::shared_ptr<CharReadReport> m_readReport;  // likewise
 
     QCheckBox* m_enable = nullptr;
     QCheckBox* m_password = nullptr;

@@ -50,6 +50,14 @@ QPushButton* MakeButton(const QString& text, QWidget* parent) {
     return b;
 }
 
+// A slot the table holds no record for: all zero, valid 0.
+CharRecData MakeUnreadSlot(int index) {
+    CharRecData d;
+    d.REC_NUMBER = static_cast<uint8_t>(index);
+    d.valid = 0;
+    return d;
+}
+
 QString MethodText(uint8_t method) {
     if (method == 0) return QStringLiteral("rezystancyjna");
     if (method == 1) return QStringLiteral("pojemnościowa");
@@ -60,7 +68,8 @@ QString MethodText(uint8_t method) {
 
 CCharTableDlg::CCharTableDlg(Ckv60xDriver* driver, bool serviceMode, QWidget* parent)
     : QDialog(parent), m_driver(driver), m_serviceMode(serviceMode) {
-    for (int i = 0; i < kMaxSlots; ++i) m_slots[static_cast<size_t>(i)] = MakeEmptySlot(i);
+    // Nothing is known of any slot until the meter answers for it.
+    for (int i = 0; i < kMaxSlots; ++i) m_slots[static_cast<size_t>(i)] = MakeUnreadSlot(i);
     BuildControls();
 
     CharacteristicCount count;
@@ -69,26 +78,37 @@ CCharTableDlg::CCharTableDlg(Ckv60xDriver* driver, bool serviceMode, QWidget* pa
         // The table has room for 150 slots; a meter reporting more shows the first 150.
         m_count = std::min<int>(count.count, kMaxSlots);
         m_countFromMeter = true;
-        m_progress->setRange(0, m_count);
-        m_progress->setValue(0);
+        SetProgressRange();
         InsertNumberedRows();
         StartRead();
     } else {
         Warn(this, QStringLiteral("Błąd przy próbie odczytu liczy charakterystyk"));
         m_count = kMaxSlots;
-        m_progress->setRange(0, m_count);
+        SetProgressRange();
         InsertNumberedRows();
         for (int i = 0; i < m_count; ++i) RefreshRow(i);
     }
 }
 
 CCharTableDlg::~CCharTableDlg() {
+    m_readOp->RequestStop();  // no need to read what nobody will see
     m_readOp->WaitForWorker();
     m_writeOp->WaitForWorker();
 }
 
 bool CCharTableDlg::IsBusy() const {
     return m_readOp->IsBusy() || m_writeOp->IsBusy();
+}
+
+bool CCharTableDlg::IsReading() const {
+    return m_readOp->IsBusy();
+}
+
+void CCharTableDlg::SetProgressRange() {
+    // A range of 0..0 would show Qt's endless busy animation: an empty table
+    // shows an empty bar instead.
+    m_progress->setRange(0, std::max(1, m_count));
+    m_progress->setValue(0);
 }
 
 void CCharTableDlg::BuildControls() {
@@ -120,7 +140,7 @@ void CCharTableDlg::BuildControls() {
     m_progress = new QProgressBar(this);
     m_progress->setAccessibleName(QStringLiteral("Postęp"));
     m_progress->setTextVisible(false);
-    m_progress->setRange(0, 0);
+    m_progress->setRange(0, 1);
     m_progress->setValue(0);
     m_progress->setMaximumHeight(16);
 
@@ -146,12 +166,18 @@ void CCharTableDlg::BuildControls() {
     layout->addLayout(buttons);
     resize(780, 480);
 
-    const QList<QWidget*> locked{m_list, m_ok, m_cancel, m_import, m_export, m_print};
+    // "Anuluj" stays usable while reading: it stops the read.
     m_readOp = new DeviceOperation(this);
-    m_readOp->SetLockedControls(locked);
+    m_readOp->SetLockedControls({m_list, m_ok, m_import, m_export, m_print});
     m_writeOp = new DeviceOperation(this);
-    m_writeOp->SetLockedControls(locked);
-    connect(m_readOp, &DeviceOperation::finished, this, [this](bool) { m_progress->setValue(0); });
+    m_writeOp->SetLockedControls({m_list, m_ok, m_cancel, m_import, m_export, m_print});
+    connect(m_readOp, &DeviceOperation::finished, this, [this](bool) {
+        m_progress->setValue(0);
+        // The slots a failed or stopped read did not reach now say so.
+        for (int i = 0; i < m_count; ++i) {
+            if (!m_slots[static_cast<size_t>(i)].valid) RefreshRow(i);
+        }
+    });
     connect(m_writeOp, &DeviceOperation::finished, this, [this](bool) { m_progress->setValue(0); });
 
     connect(m_list, &QTreeWidget::itemDoubleClicked, this,
@@ -159,7 +185,7 @@ void CCharTableDlg::BuildControls() {
     connect(m_list, &QTreeWidget::customContextMenuRequested, this,
             &CCharTableDlg::ShowContextMenu);
     connect(m_ok, &QPushButton::clicked, this, &CCharTableDlg::OnOk);
-    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_cancel, &QPushButton::clicked, this, &CCharTableDlg::OnCancel);
     connect(m_import, &QPushButton::clicked, this, &CCharTableDlg::OnImport);
     connect(m_export, &QPushButton::clicked, this, &CCharTableDlg::OnExport);
     connect(m_print, &QPushButton::clicked, this, &CCharTableDlg::OnPrint);
@@ -180,6 +206,11 @@ void CCharTableDlg::RefreshRow(int i) {
     if (!ValidRow(i) || i >= m_list->topLevelItemCount()) return;
     const CharRecData& r = m_slots[static_cast<size_t>(i)];
     QTreeWidgetItem* item = m_list->topLevelItem(i);
+    if (!r.valid) {
+        for (int c = 1; c < 7; ++c) item->setText(c, QString());
+        item->setText(7, QStringLiteral("Nieodczytana"));
+        return;
+    }
     item->setText(1, FixedFieldToUnicode(r.CODE, sizeof r.CODE));
     item->setText(2, FixedFieldToUnicode(r.NAME, sizeof r.NAME));
     item->setText(3, HumidityRangeText(r));
@@ -210,18 +241,24 @@ void CCharTableDlg::StartRead() {
     std::vector<DeviceOperation::Step> steps;
     steps.reserve(static_cast<size_t>(m_count));
     for (int i = 0; i < m_count; ++i) {
-        auto work = [this, driver, op, i]() {
+        auto report = std::make_shared<CharReadReport>();
+        auto work = [this, driver, op, i, report]() {
             CharRecData rec;
-            if (driver->ReadCharacteristic(i, rec) != kMeterOk || !rec.valid) return kMeterFailed;
+            if (driver->ReadCharacteristic(i, rec, report.get()) != kMeterOk || !rec.valid)
+                return kMeterFailed;
             // The slot, its row and the bar change on the UI thread, row by row.
-            op->PostToUi([this, i, rec] {
+            op->PostToUi([this, i, rec, image = report->image] {
                 m_slots[static_cast<size_t>(i)] = rec;
+                m_slotRead[static_cast<size_t>(i)] = true;
+                m_readImages[static_cast<size_t>(i)] = image;
                 RefreshRow(i);
                 m_progress->setValue(i + 1);
             });
             return kMeterOk;
         };
-        steps.push_back({work, kReadFailed});
+        // A damaged answer or one for another slot is named in the message.
+        auto describe = [report]() { return CharReadFailureText(*report); };
+        steps.push_back({work, kReadFailed, describe});
     }
     m_readOp->Start(std::move(steps), nullptr, false);
 }
@@ -233,7 +270,10 @@ void CCharTableDlg::EditRow(int row) {
         Warn(this, charrecmsg::AccessDenied());
         return;
     }
-    CCharRecDlg editor(slot, m_serviceMode, this);
+    // The editor's title names the slot the record goes to: this row's.
+    CharRecData copy = slot;
+    copy.REC_NUMBER = static_cast<uint8_t>(row);
+    CCharRecDlg editor(copy, m_serviceMode, this);
     editor.graphHook = graphHook;
     if (editor.exec() != QDialog::Accepted) return;
     if (editor.Modified()) MarkChanged(row);
@@ -292,7 +332,10 @@ void CCharTableDlg::Paste() {
         Warn(this, QStringLiteral("Błąd przy próbie kopiowania - niewłaściwy wiersz"));
         return;
     }
-    if (!m_cutHeld && !ValidRow(m_copySource)) {
+    // An unread source holds nothing to paste.
+    if (m_cutHeld
+            ? !m_cutRecord.valid
+            : (!ValidRow(m_copySource) || !m_slots[static_cast<size_t>(m_copySource)].valid)) {
         Warn(this, QStringLiteral(
                        "Błąd przy próbie kopiowania - brak określonego wiersza do kopiowania"));
         return;
@@ -316,13 +359,15 @@ void CCharTableDlg::OnImport() {
     const int fileCount = std::clamp(set->Count(), 0, kMaxSlots);
     if (!m_countFromMeter) {
         m_count = fileCount;
-        m_progress->setRange(0, m_count);
+        SetProgressRange();
         InsertNumberedRows();
     }
     const int32_t now = static_cast<int32_t>(std::time(nullptr));
     for (int i = 0; i < m_count; ++i) {
         CharRecData& slot = m_slots[static_cast<size_t>(i)];
-        if (i < fileCount) {
+        // An entry with valid 0 (a slot the exporting table had not read) holds
+        // no record: like a missing entry it changes nothing to be written.
+        if (i < fileCount && set->Get(i).valid) {
             slot = set->Get(i);  // REC_NUMBER as stored in the file
             slot.SAVE_TIME = now;
             RefreshRow(i);
@@ -344,6 +389,22 @@ void CCharTableDlg::OnExport() {
     if (!SaveCharRecSetFile(choice->path, *set)) {
         Warn(this, QStringLiteral("Błąd w trakcie zapisu charakterystyk"));
     }
+}
+
+void CCharTableDlg::OnCancel() {
+    if (IsReading()) {
+        // What was read stays; the rest is unread.
+        m_readOp->RequestStop();
+        return;
+    }
+    reject();
+}
+
+void CCharTableDlg::reject() {
+    // Closing while reading ends the read after the slot under way instead of
+    // waiting for every slot; the helper then waits for that one.
+    m_readOp->RequestStop();
+    QDialog::reject();
 }
 
 QString CCharTableDlg::PrintTitle() {
@@ -374,18 +435,51 @@ void CCharTableDlg::OnOk() {
     if (IsBusy()) return;
     Ckv60xDriver* driver = m_driver;
     DeviceOperation* op = m_writeOp;
+    // One journal for the whole pass, opened by the first step on the worker;
+    // each slot's entry is stored before the slot is sent.
+    auto journal = std::make_shared<WorkerJournal>(m_journal);
+    auto describe = [journal] { return journal->FailureText(kWriteFailed); };
     std::vector<DeviceOperation::Step> steps;
+    steps.push_back(
+        {[journal] { return journal->Open() ? kMeterOk : kMeterFailed; }, kWriteFailed, describe});
     for (int i = 0; i < m_count; ++i) {
         if (!m_slotModified[static_cast<size_t>(i)]) continue;
         // Row i is meter slot i, whatever number an imported record carried.
         CharRecData rec = m_slots[static_cast<size_t>(i)];
+        if (!rec.valid) continue;  // no record for the slot: the meter keeps its own
         rec.REC_NUMBER = static_cast<uint8_t>(i);
-        auto work = [this, driver, op, rec, i]() {
-            if (!driver || driver->WriteCharacteristic(rec) != kMeterOk) return kMeterFailed;
-            op->PostToUi([this, i] { m_progress->setValue(i + 1); });
+        // The value before: the bytes the meter sent for the slot (or what this
+        // dialog wrote there since); none for a slot never read.
+        QByteArray read;  // empty: nothing known
+        if (m_slotRead[static_cast<size_t>(i)]) {
+            const CharImage& image = m_readImages[static_cast<size_t>(i)];
+            read = QByteArray(reinterpret_cast<const char*>(image.data()),
+                              static_cast<int>(image.size()));
+        }
+        auto work = [this, driver, op, rec, i, read, journal]() {
+            if (!driver) return kMeterFailed;
+            const std::optional<QByteArray> before =
+                read.isEmpty() ? std::nullopt : std::optional<QByteArray>(read);
+            if (!journal->Take(JournaledCharacteristicWrite(journal->Get(), *driver, before, rec)))
+                return kMeterFailed;
+            // A later OK (after another slot failed) writes this slot again:
+            // its entry then names this record as the one before.
+            op->PostToUi([this, i, rec] {
+                m_slotRead[static_cast<size_t>(i)] = true;
+                m_readImages[static_cast<size_t>(i)] = EncodeCharImage(rec);
+                m_progress->setValue(i + 1);
+            });
             return kMeterOk;
         };
-        steps.push_back({work, kWriteFailed});
+        steps.push_back({work, kWriteFailed, describe});
     }
+    if (steps.size() == 1) steps.clear();  // nothing to write: no journal either
+    // The journal closes on the worker, after the last slot.
+    if (!steps.empty())
+        steps.push_back({[journal] {
+                             journal->Close();
+                             return kMeterOk;
+                         },
+                         QString()});
     m_writeOp->Start(std::move(steps), nullptr, true);
 }

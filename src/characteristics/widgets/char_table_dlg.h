@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "characteristics/widgets/char_dialog_hooks.h"
+#include "journal/journaled_write.h"
+#include "meter/char_image.h"
 #include "records/char_rec_data.h"
 
 class QLabel;
@@ -19,6 +21,12 @@ class DeviceOperation;
 // each. Reads all slots on a worker when it opens; edits, cuts, copies, pastes,
 // imports and exports happen in memory and mark the slots changed; OK writes the
 // changed slots on a worker and closes when all of them were written.
+//
+// A slot the table holds no record for is unread (`valid` 0): every slot until
+// the meter's answer for it arrives, and those a failed or stopped read never
+// reached. It shows as "Nieodczytana", goes into an exported file as an entry
+// with `valid` 0, and is never written to the meter. "Anuluj" while reading
+// stops the read after the slot under way; closing the window does the same.
 class CCharTableDlg : public QDialog {
     Q_OBJECT
 public:
@@ -34,8 +42,17 @@ public:
 
     int Count() const { return m_count; }
     const CharRecData& Slot(int i) const { return m_slots.at(static_cast<size_t>(i)); }
+    // Changed in this dialog: written on OK (unless it holds no record).
     bool SlotModified(int i) const { return m_slotModified.at(static_cast<size_t>(i)); }
+    // The meter's answer for slot i arrived in this dialog; ReadImage(i) holds
+    // its 256 bytes as they came, or the record this dialog has written there
+    // since: what the meter holds, the value before of the next write's entry.
+    bool SlotRead(int i) const { return m_slotRead.at(static_cast<size_t>(i)); }
+    const CharImage& ReadImage(int i) const { return m_readImages.at(static_cast<size_t>(i)); }
     bool IsBusy() const;
+    // The journal every write to the meter goes through (none by default).
+    void SetJournal(const JournalSettings& settings) { m_journal = settings; }
+    bool IsReading() const;
     // Whether "Wklej" is offered now.
     bool PasteAvailable() const { return m_copySource >= 0 || m_cutHeld; }
 
@@ -56,6 +73,10 @@ public:
 
 public slots:
     void OnOk();
+    // "Anuluj": stops a read under way (the dialog stays open), otherwise closes.
+    void OnCancel();
+    // Closing (Escape, the close button) while reading stops the read first.
+    void reject() override;
     void OnImport();
     void OnExport();
     void OnPrint();
@@ -73,12 +94,16 @@ private:
     int SelectedRow() const;
     bool ValidRow(int i) const { return i >= 0 && i < m_count; }
     void StartRead();
+    void SetProgressRange();
     void ShowContextMenu(const QPoint& pos);
 
     Ckv60xDriver* m_driver = nullptr;
+    JournalSettings m_journal;
     bool m_serviceMode = false;
     std::array<CharRecData, kMaxSlots> m_slots;
     std::array<bool, kMaxSlots> m_slotModified{};
+    std::array<bool, kMaxSlots> m_slotRead{};
+    std::array<CharImage, kMaxSlots> m_readImages{};
     int m_count = 0;                // rows and slots in use
     bool m_countFromMeter = false;  // the meter fixed the count
     CharRecData m_cutRecord;

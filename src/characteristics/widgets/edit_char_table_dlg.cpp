@@ -25,9 +25,11 @@ double ToSingle(double v) {
 CEditCharTableDlg::CEditCharTableDlg(double humidity, double value, QWidget* parent)
     : QDialog(parent), m_humidity(humidity), m_value(value) {
     setWindowTitle(QStringLiteral("Wartość tabeli charakterystyki"));
-    m_humidityEdit = new QLineEdit(FormatHumidity(humidity), this);
+    m_shownHumidity = FormatHumidity(humidity);
+    m_shownValue = FormatValue(value);
+    m_humidityEdit = new QLineEdit(m_shownHumidity, this);
     m_humidityEdit->setAccessibleName(QStringLiteral("Wilgotność"));
-    m_valueEdit = new QLineEdit(FormatValue(value), this);
+    m_valueEdit = new QLineEdit(m_shownValue, this);
     m_valueEdit->setAccessibleName(QStringLiteral("Wartość"));
 
     auto* form = new QFormLayout;
@@ -47,8 +49,10 @@ CEditCharTableDlg::CEditCharTableDlg(double humidity, double value, QWidget* par
 }
 
 void CEditCharTableDlg::OnOk() {
-    // The meter keeps single-precision numbers: store what it will hold.
-    m_humidity = ToSingle(ParseNumber(m_humidityEdit->text()));
-    m_value = ToSingle(ParseNumber(m_valueEdit->text()));
+    // Exact unless edited: a number left as shown keeps its value; a typed one
+    // is kept in single precision, as the meter will hold it.
+    auto read = [](const QString& text) { return ToSingle(ParseNumber(text)); };
+    m_humidity = ExactUnlessEdited(m_humidityEdit->text(), &m_shownHumidity, m_humidity, read);
+    m_value = ExactUnlessEdited(m_valueEdit->text(), &m_shownValue, m_value, read);
     accept();
 }

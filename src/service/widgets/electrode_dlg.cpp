@@ -77,22 +77,25 @@ void CElectrodeDlg::ShowReadValue() {
 void CElectrodeDlg::OnOk() {
     if (m_op->IsBusy()) return;  // the opening read or a write still runs
 
-    const QString text = m_valueEdit->text();
-    // The box shows only eight decimals of what the meter holds. Left as shown,
-    // it stands for the value read, which the driver then skips as unchanged;
-    // reading the rounded text back would write a slightly different value on
-    // every OK.
-    double value = 0.0;
-    if (!m_shownText.isEmpty() && text == m_shownText && m_coefficient.valid) {
-        value = m_coefficient.coefficient;
-    } else {
-        value = ParseNumber(text);  // a comma counts as the decimal sign; no number is 0
-    }
+    // Exact unless edited: the box shows only eight decimals of what the meter
+    // holds. Left as shown, it stands for the value read, which the driver then
+    // skips as unchanged; a typed text is read with a comma as the decimal sign
+    // (no number is 0).
+    const bool shown = !m_shownText.isEmpty() && m_coefficient.valid;
+    const double value = NumberUnlessEdited(m_valueEdit->text(), shown ? &m_shownText : nullptr,
+                                            m_coefficient.coefficient);
     m_coefficient.coefficient = value;
     m_coefficient.valid = true;
-    m_op->StartWrite(
-        [driver = m_driver, value] {
-            return driver ? driver->WriteElectrodeCoefficient(value) : kMeterFailed;
-        },
-        QStringLiteral("Nie można zapisać ustawień"));
+    // The value before is the one the opening read got from the meter.
+    auto journal = std::make_shared<WorkerJournal>(m_journal);
+    const QString failed = QStringLiteral("Nie można zapisać ustawień");
+    m_op->Start({{[driver = m_driver, value, journal] {
+                      if (!driver || !journal->Open()) return kMeterFailed;
+                      const bool ok = journal->Take(
+                          JournaledElectrodeCoefficient(journal->Get(), *driver, value));
+                      journal->Close();
+                      return ok ? kMeterOk : kMeterFailed;
+                  },
+                  failed, [journal, failed] { return journal->FailureText(failed); }}},
+                nullptr, true);
 }
