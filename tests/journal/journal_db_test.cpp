@@ -292,6 +292,13 @@ TEST(JournalDb, LockedOrReadOnlyJournalRefusesNewEntries) {
     auto reader = JournalDb::Open(path, JournalDb::Mode::Read, &error, 100);
     ASSERT_TRUE(reader) << error.toStdString();
     EXPECT_EQ(reader->Count(std::nullopt, &error), 1);
+
+    // A folder that cannot be made (a file stands where it should be).
+    const QString blocked = dir.filePath("plik/journal.sqlite");
+    ASSERT_TRUE(testsupport::WriteFileBytes(dir.filePath("plik").toStdString(), "x"));
+    EXPECT_FALSE(OpenForWrite(blocked, &error));
+    EXPECT_TRUE(error.contains("Nie można utworzyć folderu")) << error.toStdString();
+    EXPECT_TRUE(error.contains(blocked));
 }
 
 TEST(JournalLocation, OptionThenConfigFolderThenUserDataFolder) {
