@@ -170,7 +170,14 @@ TEST_F(JournalDialogs, TableEditorAndServiceDialogsEachLeaveTheirEntry) {
     for (const JournalEntry& entry : e) {
         EXPECT_EQ(entry.outcome, JournalOutcome::Confirmed);
         EXPECT_EQ(entry.program, "kv60x");
+        EXPECT_EQ(entry.user, "anna");
+        EXPECT_EQ(entry.meter.model, "KV-607");
+        EXPECT_EQ(entry.meter.version, "1.3");
     }
+    EXPECT_EQ(e[3].meter.serial, 17) << "the meter as it was before the write";
+    EXPECT_EQ(e[3].before, "17");
+    EXPECT_EQ(sim().State().serialNumber, 18);
+    EXPECT_EQ(sim().State().electrodeCoefficient, 1.25);
 }
 
 TEST_F(JournalDialogs, AJournalThatCannotBeWrittenStopsTheWindowsWrites) {

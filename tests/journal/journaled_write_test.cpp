@@ -78,59 +78,6 @@ protected:
 
 }  // namespace
 
-TEST_F(JournaledWrite, EachKindOfWriteLeavesOneConfirmedEntryWithBeforeAndAfter) {
-    const CharRecData old = Material(3, "Pszenica", 8.5f);
-    sim().SetSlotRecord(3, old);
-    ConnectAndWait();
-    auto journal = OpenJournal();
-    ASSERT_TRUE(journal);
-
-    const CharRecData before = ReadSlot(3);
-    CharRecData rec = before;
-    SetFixedField(rec.NAME, CharRecData::kNameLen, QStringLiteral("Żyto"));
-    rec.RH[0] = 9.25f;
-    EXPECT_EQ(JournaledCharacteristicWrite(journal.get(), *driver, &before, rec).code, kMeterOk);
-    EXPECT_EQ(JournaledStartupDate(journal.get(), *driver, 2011, 3).code, kMeterOk);
-    EXPECT_EQ(JournaledVersionLetter(journal.get(), *driver, 'C').code, kMeterOk);
-    ElectrodeCoefficient k;
-    ASSERT_EQ(driver->ReadElectrodeCoefficient(k), kMeterOk);
-    EXPECT_EQ(JournaledElectrodeCoefficient(journal.get(), *driver, 1.25).code, kMeterOk);
-    EXPECT_EQ(JournaledSerialNumber(journal.get(), *driver, 18).code, kMeterOk);
-
-    const auto entries = Entries();
-    ASSERT_EQ(entries.size(), 5u);
-    struct Expect {
-        JournalTarget target;
-        QByteArray before;
-        QByteArray after;
-    };
-    const std::vector<Expect> expected = {
-        {JournalTarget::SerialNumber, "17", "18"},
-        {JournalTarget::ElectrodeCoefficient, "1", "1.25"},
-        {JournalTarget::VersionLetter, "A", "C"},
-        {JournalTarget::StartupDate, "2009-08", "2011-03"},
-        {JournalTarget::Characteristic, CharacteristicValue(old), CharacteristicValue(rec)},
-    };
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const JournalEntry& e = entries[i];
-        SCOPED_TRACE(TargetKey(e.target).toStdString());
-        EXPECT_EQ(e.target, expected[i].target);
-        EXPECT_EQ(e.before, expected[i].before);
-        EXPECT_EQ(e.after, expected[i].after);
-        EXPECT_EQ(e.outcome, JournalOutcome::Confirmed);
-        EXPECT_EQ(e.program, "kv60x");
-        EXPECT_EQ(e.user, "anna");
-        EXPECT_EQ(e.meter.model, "KV-607");
-        EXPECT_EQ(e.meter.serial, 17) << "the meter as it was before the write";
-        EXPECT_EQ(e.meter.version, "1.3");
-    }
-    EXPECT_EQ(entries[4].slot, 3);
-    EXPECT_EQ(entries[2].meter.letter, "A");
-    EXPECT_EQ(sim().SlotRecord(3), rec);
-    EXPECT_EQ(sim().State().serialNumber, 18);
-    EXPECT_EQ(sim().State().electrodeCoefficient, 1.25);
-}
-
 TEST_F(JournaledWrite, UnchangedValuesAndUnreadBlocksSendNothingAndLeaveNoEntry) {
     ConnectAndWait();
     auto journal = OpenJournal();
