@@ -2,18 +2,25 @@
 //   kv60x [--service] [--demo] [--config FILE] [--port COMn|DEVICE]
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 
 #include "app/widgets/kv60x_app.h"
 #include "app/widgets/kv60x_dlg.h"
 #include "kv60x_version.h"
 #include "ui/prompts.h"
+#include "ui/qt_translations.h"
 
 int main(int argc, char** argv) {
+    // A file size limit is an error of the write that met it (the old file is
+    // kept and the user told), not the end of the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kv60x"));
     QApplication::setOrganizationName(QStringLiteral("kv60x"));
     QApplication::setApplicationVersion(QStringLiteral(KV60X_VERSION));
+    // Qt's own dialogs and buttons speak Polish like the rest of the program.
+    InstallPolishQt();
 
     AppOptions options;
     QString error;

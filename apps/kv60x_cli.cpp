@@ -4,25 +4,62 @@
 
 #include <QCoreApplication>
 #include <atomic>
+#include <cerrno>
 #include <clocale>
 #include <csignal>
-#include <cstdio>
 
 #include "cli/cli.h"
+#include "files/safe_file.h"
 
 namespace {
 
 std::atomic<bool> g_stop{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
+// The errno of the first failed write to standard output, 0 while none failed.
+std::atomic<int> g_outError{0};
 
 // Only sets the flag; the commands look at it between their steps.
 void OnStopSignal(int) {
     g_stop.store(true);
 }
 
-void WriteAll(FILE* f, const QByteArray& bytes) {
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), f);
-    std::fflush(f);
+// Writes all of `bytes`; the errno of a failure, 0 when everything went out.
+int WriteAll(int fd, const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? errno : ENOSPC;
+        done += n;
+    }
+    return 0;
+}
+
+// Standard output is checked like a file: the first failed write is kept, and
+// it stops a command that goes on until it is stopped (watch, log), since
+// nobody reads what it prints any more.
+void WriteOut(const QByteArray& bytes) {
+    if (g_outError.load() != 0) return;
+    if (const int error = WriteAll(STDOUT_FILENO, bytes); error != 0) {
+        g_outError.store(error);
+        g_stop.store(true);
+    }
+}
+
+// After the command: a standard output that failed, or fails to close (a file
+// on a full network disk), turns success into exit code 2 with one line. A
+// command that failed already has said so in its own line.
+int FinishOutput(int code) {
+    int error = g_outError.load();
+    // Closed from the start (">&-") with nothing written is not a failure.
+    if (error == 0 && ::close(STDOUT_FILENO) != 0 && errno != EBADF && errno != EINTR)
+        error = errno;
+    if (error == 0 || code != kExitOk) return code;
+    WriteAll(STDERR_FILENO, QStringLiteral("Błąd zapisu na standardowe wyjście (%1)\n")
+                                .arg(SystemErrorText(error))
+                                .toUtf8());
+    return kExitUsage;
 }
 
 }  // namespace
@@ -39,15 +76,18 @@ int main(int argc, char** argv) {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    // A closed pipe or a file size limit is an error of the write that met it,
+    // reported like any other, not the end of the program.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 
     CliEnv env;
-    env.out = [](const QByteArray& b) { WriteAll(stdout, b); };
-    env.err = [](const QByteArray& b) { WriteAll(stderr, b); };
+    env.out = WriteOut;
+    env.err = [](const QByteArray& b) { WriteAll(STDERR_FILENO, b); };
     env.stop = &g_stop;
     env.progress = ::isatty(STDERR_FILENO) == 1;
 
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
-    return RunCli(args, env);
+    return FinishOutput(RunCli(args, env));
 }

@@ -1,6 +1,9 @@
 #include "app/app_settings.h"
 
+#include <algorithm>
+
 #include "app/ini_ex.h"
+#include "app/main_layout.h"
 
 namespace {
 const QString kInput = QStringLiteral("INPUT_VALUE");
@@ -22,7 +25,8 @@ AppSettings LoadAppSettings(const CIniEx& ini) {
         ini.GetValueUInt(kInput, QStringLiteral("BACKGROUND_INPUT"), d.backgroundInput);
     s.textInput = ini.GetValueUInt(kInput, QStringLiteral("TEXT_INPUT"), d.textInput);
     s.fontHeightInput =
-        ini.GetValueInt(kInput, QStringLiteral("FONT_HEIGHT_INPUT"), d.fontHeightInput);
+        std::clamp(ini.GetValueInt(kInput, QStringLiteral("FONT_HEIGHT_INPUT"), d.fontHeightInput),
+                   -AppSettings::kFontHeightMax, AppSettings::kFontHeightMax);
     s.fontNameInput =
         CutFaceName(ini.GetValue(kInput, QStringLiteral("FONT_NAME_INPUT"), d.fontNameInput));
     s.fontItalicInput = static_cast<uint8_t>(
@@ -34,6 +38,12 @@ AppSettings LoadAppSettings(const CIniEx& ini) {
     s.windowBottom = ini.GetValueInt(kGeneral, QStringLiteral("WINDOW_BOTTOM"), d.windowBottom);
     s.windowLeft = ini.GetValueInt(kGeneral, QStringLiteral("WINDOW_LEFT"), d.windowLeft);
     s.windowRight = ini.GetValueInt(kGeneral, QStringLiteral("WINDOW_RIGHT"), d.windowRight);
+    if (!WindowRectHasSize(WindowRect{s.windowLeft, s.windowTop, s.windowRight, s.windowBottom})) {
+        s.windowLeft = d.windowLeft;
+        s.windowTop = d.windowTop;
+        s.windowRight = d.windowRight;
+        s.windowBottom = d.windowBottom;
+    }
     s.topmost = ini.GetValueInt(kGeneral, QStringLiteral("TOPMOST"), d.topmost);
     s.fileName = ini.GetValue(kLog, QStringLiteral("FILE_NAME"), d.fileName);
     s.fileLog = ini.GetValueInt(kLog, QStringLiteral("FILE_LOG"), d.fileLog);

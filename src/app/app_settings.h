@@ -10,6 +10,9 @@ class CIniEx;
 // key is absent.
 struct AppSettings {
     static constexpr int kFaceNameMax = 31;  // characters of a font face name
+    // The largest font height in pixels, either sign: far above any screen and
+    // well within what Qt takes as a pixel size.
+    static constexpr int kFontHeightMax = 4096;
 
     // [INPUT_VALUE]: the value display
     uint32_t backgroundInput = 13559807;  // 0x00BBGGRR
@@ -34,7 +37,10 @@ struct AppSettings {
     int fileCheckComment = 0;
 };
 
-// Reads every key with its default. A face name longer than 31 characters is cut.
+// Reads every key with its default. Numbers are kept to what they mean: a face
+// name longer than 31 characters is cut, a font height is clamped to
+// +-kFontHeightMax, and a window rectangle without a size (see
+// WindowRectHasSize) gives way to the default rectangle.
 AppSettings LoadAppSettings(const CIniEx& ini);
 
 // Sets every key, in the order that a file created from nothing shows them.

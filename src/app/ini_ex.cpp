@@ -2,14 +2,20 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
-#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-CIniEx::CIniEx(int growStep) : m_growStep(growStep > 0 ? growStep : 4) {
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "files/byte_text.h"
+
+CIniEx::CIniEx(int /*growStep*/) {
     Clear();
 }
 
@@ -19,9 +25,44 @@ CIniEx::~CIniEx() {
 
 void CIniEx::Clear() {
     m_sections.clear();
-    m_sections.reserve(static_cast<size_t>(m_growStep));
     m_sections.push_back(Section{});
+    m_sectionByName.clear();
+    m_sectionByName.insert(QString(), 0);
     m_changed = false;
+}
+
+// The form under which a name is looked up: each code point case-folded (as
+// QString::compare does without regard to case), or the name itself.
+QString CIniEx::Fold(const QString& name) const {
+    if (!m_caseInsensitive) return name;
+    const qsizetype n = name.size();
+    const QChar* const chars = name.constData();
+    bool ascii = true;
+    for (qsizetype i = 0; i < n && ascii; ++i) ascii = chars[i].unicode() < 0x80;
+    if (ascii) {
+        QString folded = name;
+        for (QChar& c : folded) {
+            if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) c = QChar(c.unicode() + 32);
+        }
+        return folded;
+    }
+    QString folded;
+    folded.reserve(n);
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t cp = name.at(i).unicode();
+        if (QChar::isHighSurrogate(cp) && i + 1 < n && name.at(i + 1).isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(name.at(i), name.at(i + 1));
+            ++i;
+        }
+        const char32_t f = QChar::toCaseFolded(cp);
+        if (QChar::requiresSurrogates(f)) {
+            folded += QChar(QChar::highSurrogate(f));
+            folded += QChar(QChar::lowSurrogate(f));
+        } else {
+            folded += QChar(static_cast<char16_t>(f));
+        }
+    }
+    return folded;
 }
 
 bool CIniEx::Same(const QString& a, const QString& b) const {
@@ -29,17 +70,34 @@ bool CIniEx::Same(const QString& a, const QString& b) const {
 }
 
 int CIniEx::FindSection(const QString& name) const {
-    for (size_t i = 0; i < m_sections.size(); ++i) {
-        if (Same(m_sections[i].name, name)) return static_cast<int>(i);
-    }
-    return -1;
+    return m_sectionByName.value(Fold(name), -1);
 }
 
 int CIniEx::FindKey(const Section& s, const QString& key) const {
-    for (qsizetype i = s.keys.size() - 1; i >= 0; --i) {
-        if (Same(s.keys.at(i), key)) return static_cast<int>(i);
+    if (!s.keysIndexed) IndexKeys(s);
+    return s.lastKey.value(Fold(key), -1);
+}
+
+void CIniEx::IndexSections() {
+    m_sectionByName.clear();
+    for (size_t i = 0; i < m_sections.size(); ++i) {
+        if (!m_sections[i].findable) continue;
+        // The first section of a name is the one found.
+        const QString name = Fold(m_sections[i].name);
+        if (!m_sectionByName.contains(name)) m_sectionByName.insert(name, static_cast<int>(i));
     }
-    return -1;
+}
+
+void CIniEx::IndexKeys(const Section& s) const {
+    s.lastKey.clear();
+    for (size_t i = 0; i < s.entries.size(); ++i)
+        s.lastKey.insert(Fold(s.entries[i].key), static_cast<int>(i));
+    s.keysIndexed = true;
+}
+
+void CIniEx::AddEntry(Section& s, Entry entry) const {
+    if (s.keysIndexed) s.lastKey.insert(Fold(entry.key), static_cast<int>(s.entries.size()));
+    s.entries.push_back(std::move(entry));
 }
 
 int CIniEx::Open(const QString& path, bool writeBack, bool create, bool caseInsensitive) {
@@ -47,36 +105,40 @@ int CIniEx::Open(const QString& path, bool writeBack, bool create, bool caseInse
         Write();
         m_path.clear();
     }
-    Clear();
     m_writeBack = writeBack;
     m_create = create;
     m_caseInsensitive = caseInsensitive;
+    Clear();
 
-    const QFileInfo info(path);
-    if (info.isDir()) return 0;
-    // The rewrite puts a new file in place of the old one, so the folder must
-    // take new files, and a file marked read-only is left alone even where the
-    // system would let us write it (e.g. as root).
-    if (!QFileInfo(info.absolutePath()).isWritable()) return 0;
-    if (info.exists()) {
-        const auto anyWrite =
-            QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-        if (!(info.permissions() & anyWrite)) return 0;
-    } else if (!create) {
-        return 0;
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    // The rewrite puts a new file in place of the old one: the folder must take
+    // new files, and the file must be a regular one (never a FIFO, which would
+    // block the start, nor a device).
+    if (path.isEmpty() || !CheckOutputTarget(absolute)) return 0;
+    const QByteArray native = NativePath(absolute);
+    struct stat st {};
+    if (::stat(native.constData(), &st) == 0) {
+        // A file marked read-only is left alone even where the system would let
+        // us write it (e.g. as root).
+        if (!(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) return 0;
+        if (::access(native.constData(), W_OK) != 0) return 0;
+    } else {
+        if (errno != ENOENT || !create) return 0;
+        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) return 0;
+        ::close(fd);
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite)) return 0;
-    // A read error keeps what was read so far.
-    Parse(file.readAll());
-    file.close();
-    m_path = info.absoluteFilePath();
+    QByteArray bytes;
+    if (!ReadFileBounded(absolute, kMaxFileBytes, &bytes)) return 0;
+    Parse(bytes);
+    m_path = absolute;
     return 1;
 }
 
 void CIniEx::Parse(const QByteArray& bytes) {
     Clear();
-    Section* current = &m_sections[0];
+    size_t current = 0;
+    const char* const data = bytes.constData();
     qsizetype start = 0;
     const qsizetype n = bytes.size();
     while (start < n) {
@@ -84,42 +146,47 @@ void CIniEx::Parse(const QByteArray& bytes) {
         const bool lf = end >= 0;
         if (!lf) end = n;
         qsizetype len = end - start;
-        if (lf && len > 0 && bytes.at(end - 1) == '\r') --len;
-        const QString line = QString::fromUtf8(bytes.constData() + start, len);
+        if (lf && len > 0 && data[end - 1] == '\r') --len;
+        const char* line = data + start;
         start = end + 1;
 
-        if (line.size() >= 2 && line.front() == QLatin1Char('[') &&
-            line.back() == QLatin1Char(']')) {
-            if (m_sections.size() == m_sections.capacity())
-                m_sections.reserve(m_sections.size() + static_cast<size_t>(m_growStep));
-            m_sections.push_back(Section{line.mid(1, line.size() - 2), {}, {}});
-            current = &m_sections.back();
+        if (len >= 2 && line[0] == '[' && line[len - 1] == ']') {
+            Section s;
+            s.name = DecodeKeepingBytes(line + 1, len - 2);
+            s.header = true;
+            m_sections.push_back(std::move(s));
+            current = m_sections.size() - 1;
             continue;
         }
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        current->keys.append(eq < 0 ? line : line.left(eq));
-        current->values.append(eq < 0 ? QString() : line.mid(eq + 1));
+        // "=" is one byte in UTF-8 and never part of a longer sequence.
+        const char* eq = static_cast<const char*>(std::memchr(line, '=', static_cast<size_t>(len)));
+        Entry e;
+        if (eq) {
+            const qsizetype k = eq - line;
+            e.key = DecodeKeepingBytes(line, k);
+            e.value = DecodeKeepingBytes(eq + 1, len - k - 1);
+        } else {
+            e.key = DecodeKeepingBytes(line, len);
+            e.equals = false;
+        }
+        AddEntry(m_sections[current], std::move(e));
     }
-    // A header without entries does not keep its name (and is not written back).
+    // A header without entries is written back as it was but never found: a
+    // later section of the same name is the one the program reads and sets.
     for (size_t i = 1; i < m_sections.size(); ++i) {
-        if (m_sections[i].keys.isEmpty()) m_sections[i].name.clear();
+        if (m_sections[i].entries.empty()) m_sections[i].findable = false;
     }
+    IndexSections();
 }
 
 QByteArray CIniEx::ToBytes() const {
     QByteArray out;
-    for (size_t si = 0; si < m_sections.size(); ++si) {
-        const Section& s = m_sections[si];
-        // A "[]" section with entries keeps its header: without it the entries
-        // would join the section above when the file is read again.
-        if (!s.name.isEmpty() || (si > 0 && !s.keys.isEmpty()))
-            out += '[' + s.name.toUtf8() + "]\r\n";
-        for (qsizetype i = 0; i < s.keys.size(); ++i) {
-            // An empty line stays empty. A line "=value" keeps its "=": written
-            // as a bare "value" it would read back as a key, or as a header.
-            out += s.keys.at(i).toUtf8();
-            if (!s.keys.at(i).isEmpty() || !s.values.at(i).isEmpty()) out += '=';
-            out += s.values.at(i).toUtf8();
+    for (const Section& s : m_sections) {
+        if (s.header) out += '[' + EncodeKeepingBytes(s.name) + "]\r\n";
+        for (const Entry& e : s.entries) {
+            out += EncodeKeepingBytes(e.key);
+            if (e.equals) out += '=';
+            out += EncodeKeepingBytes(e.value);
             out += "\r\n";
         }
     }
@@ -131,7 +198,7 @@ QString CIniEx::GetValue(const QString& section, const QString& key, const QStri
     if (si < 0) return def;
     const int ki = FindKey(m_sections[si], key);
     if (ki < 0) return def;
-    QString v = m_sections[si].values.at(ki);
+    QString v = m_sections[si].entries[static_cast<size_t>(ki)].value;
     const qsizetype semi = v.lastIndexOf(QLatin1Char(';'));
     if (semi >= 0) v.truncate(semi);
     return v;
@@ -176,22 +243,25 @@ uint32_t CIniEx::GetValueUInt(const QString& section, const QString& key, uint32
 void CIniEx::SetValue(const QString& section, const QString& key, const QString& value) {
     int si = FindSection(section);
     if (si < 0) {
-        if (m_sections.size() == m_sections.capacity())
-            m_sections.reserve(m_sections.size() + static_cast<size_t>(m_growStep));
-        m_sections.push_back(Section{section, {}, {}});
+        Section created;
+        created.name = section;
+        created.header = true;
+        m_sections.push_back(std::move(created));
         si = static_cast<int>(m_sections.size() - 1);
+        m_sectionByName.insert(Fold(section), si);
         m_changed = true;
     }
-    Section& s = m_sections[si];
+    Section& s = m_sections[static_cast<size_t>(si)];
     const int ki = FindKey(s, key);
     if (ki < 0) {
-        s.keys.append(key);
-        s.values.append(value);
+        AddEntry(s, Entry{key, value, true});
         m_changed = true;
         return;
     }
-    if (!Same(s.values.at(ki), value)) m_changed = true;
-    s.values[ki] = value;
+    Entry& e = s.entries[static_cast<size_t>(ki)];
+    if (!Same(e.value, value) || !e.equals) m_changed = true;
+    e.value = value;
+    e.equals = true;
 }
 
 void CIniEx::SetValueInt(const QString& section, const QString& key, int value) {
@@ -205,11 +275,11 @@ void CIniEx::SetValueUInt(const QString& section, const QString& key, uint32_t v
 bool CIniEx::RemoveKey(const QString& section, const QString& key) {
     const int si = FindSection(section);
     if (si < 0) return false;
-    Section& s = m_sections[si];
+    Section& s = m_sections[static_cast<size_t>(si)];
     const int ki = FindKey(s, key);
     if (ki < 0) return false;
-    s.keys.removeAt(ki);
-    s.values.removeAt(ki);
+    s.entries.erase(s.entries.begin() + ki);
+    IndexKeys(s);
     m_changed = true;
     return true;
 }
@@ -219,11 +289,13 @@ bool CIniEx::RemoveSection(const QString& section) {
     if (si < 0) return false;
     if (si == 0) {
         // The unnamed section stays; it only loses its entries.
-        if (m_sections[0].keys.isEmpty()) return false;
-        m_sections[0].keys.clear();
-        m_sections[0].values.clear();
+        if (m_sections[0].entries.empty()) return false;
+        m_sections[0].entries.clear();
+        m_sections[0].lastKey.clear();
+        m_sections[0].keysIndexed = false;
     } else {
         m_sections.erase(m_sections.begin() + si);
+        IndexSections();
     }
     m_changed = true;
     return true;
@@ -231,27 +303,27 @@ bool CIniEx::RemoveSection(const QString& section) {
 
 QStringList CIniEx::GetKeys(const QString& section) const {
     const int si = FindSection(section);
-    return si < 0 ? QStringList() : m_sections[si].keys;
+    QStringList keys;
+    if (si < 0) return keys;
+    for (const Entry& e : m_sections[static_cast<size_t>(si)].entries) keys.append(e.key);
+    return keys;
 }
 
 QStringList CIniEx::GetSections() const {
     QStringList names;
     for (const Section& s : m_sections) {
-        if (!s.name.isEmpty()) names.append(s.name);
+        if (s.findable && !s.name.isEmpty()) names.append(s.name);
     }
     return names;
 }
 
 bool CIniEx::Write() {
+    m_lastWriteError = FileError{};
     if (!m_changed || m_path.isEmpty()) return true;
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    const QByteArray bytes = ToBytes();
-    if (file.write(bytes) != bytes.size() || (m_commitHook && !m_commitHook())) {
-        file.cancelWriting();  // the temporary file goes, the old file stays
-        return false;
-    }
-    if (!file.commit()) return false;
+    const CommitHook hook = m_commitHook;
+    std::function<bool()> beforeReplace;
+    if (hook) beforeReplace = [hook] { return hook(); };
+    if (!WriteFileAtomically(m_path, ToBytes(), &m_lastWriteError, beforeReplace)) return false;
     m_changed = false;
     return true;
 }

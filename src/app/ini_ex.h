@@ -1,34 +1,51 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <vector>
 
+#include "files/safe_file.h"
+
 // The program's INI file, held whole in memory. Lines are split at their first
 // "=" with nothing trimmed; names compare without regard to case (an option);
 // the last of two equal keys in a section counts; on reading a value everything
 // from its last ";" on is a comment. The file is rewritten once, when changed,
-// from the in-memory lines (CR LF endings), through a temporary file that
-// replaces the old one only when complete.
+// with CR LF endings, through WriteFileAtomically: the old file is replaced only
+// by a complete new one.
+//
+// Bytes are kept: a line is decoded as UTF-8 where it is valid and keeps any
+// other byte as it is (files/byte_text.h), and a line the program did not
+// change is written back exactly as it was read (a line without "=", a header
+// with no entries, bytes of code page 1250 from another program). Lookups go
+// through a map from section and key to position, so loading and looking up are
+// linear in the size of the file.
 class CIniEx {
 public:
+    // The growth step of the section table is accepted for its callers and has
+    // no effect: the table grows geometrically.
     explicit CIniEx(int growStep = 4);
     ~CIniEx();  // writes back when opened with writeBack and something changed
 
     CIniEx(const CIniEx&) = delete;
     CIniEx& operator=(const CIniEx&) = delete;
 
+    // The largest file loaded; a larger one is not opened (and so never rewritten).
+    static constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
+
     // Loads `path`. Returns 1 on success, 0 when the file cannot be opened for
-    // reading and writing: missing without `create`, a read-only file, or a
-    // folder where the file could not be rewritten. A file open before is
-    // written back first (when changed) and forgotten.
+    // reading and writing: missing without `create`, a read-only file, a folder
+    // where the file could not be rewritten, anything but a regular file, a file
+    // over kMaxFileBytes, or a read error (then nothing is loaded, so nothing
+    // half-read is written back). A file open before is written back first
+    // (when changed) and forgotten.
     int Open(const QString& path, bool writeBack, bool create, bool caseInsensitive);
 
-    // Replaces the contents with the lines of `bytes` (UTF-8; LF ends a line, a
-    // CR before it is dropped). Keeps the path and options.
+    // Replaces the contents with the lines of `bytes` (LF ends a line, a CR
+    // before it is dropped). Keeps the path and options.
     void Parse(const QByteArray& bytes);
     // The bytes Write() puts in the file.
     QByteArray ToBytes() const;
@@ -51,8 +68,10 @@ public:
     QStringList GetSections() const;
 
     // Rewrites the file when changed. False only when a write was due and failed
-    // (the old file then stays as it was); nothing is written without a path.
+    // (the old file then stays as it was; LastWriteError says why); nothing is
+    // written without a path.
     bool Write();
+    FileError LastWriteError() const { return m_lastWriteError; }
 
     bool IsChanged() const { return m_changed; }
     QString Path() const { return m_path; }
@@ -63,24 +82,39 @@ public:
     void SetCommitHookForTest(CommitHook hook) { m_commitHook = hook; }
 
 private:
+    struct Entry {
+        QString key;
+        QString value;
+        bool equals = true;  // "=" between key and value (a line may have none)
+    };
     struct Section {
         QString name;
-        QStringList keys;
-        QStringList values;
+        bool header = false;   // written as "[name]" (all but the unnamed first one)
+        bool findable = true;  // a header read without entries is kept but never found
+        std::vector<Entry> entries;
+        // Folded key -> its last entry; built when the section is first looked
+        // into (most sections of a large file never are).
+        mutable QHash<QString, int> lastKey;
+        mutable bool keysIndexed = false;
     };
 
     void Clear();
+    QString Fold(const QString& name) const;
     bool Same(const QString& a, const QString& b) const;
     int FindSection(const QString& name) const;
     int FindKey(const Section& s, const QString& key) const;
+    void IndexSections();
+    void IndexKeys(const Section& s) const;
+    void AddEntry(Section& s, Entry entry) const;
 
     QString m_path;
-    std::vector<Section> m_sections;  // [0] is the unnamed section
+    std::vector<Section> m_sections;      // [0] is the unnamed section
+    QHash<QString, int> m_sectionByName;  // folded name -> first findable section
     bool m_writeBack = false;
     bool m_create = false;
     bool m_caseInsensitive = true;
     bool m_changed = false;
-    int m_growStep = 4;
+    FileError m_lastWriteError;
     CommitHook m_commitHook = nullptr;
 };
 

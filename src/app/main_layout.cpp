@@ -18,6 +18,28 @@ WindowRect ClampWindowRect(WindowRect r, int screenWidth, int screenHeight) {
     return r;
 }
 
+bool WindowRectHasSize(const WindowRect& r) {
+    const long long w = static_cast<long long>(r.right) - r.left;
+    const long long h = static_cast<long long>(r.bottom) - r.top;
+    return w > 0 && h > 0 && w <= kMaxWindowExtent && h <= kMaxWindowExtent;
+}
+
+WindowRect WindowRectOnScreens(const WindowRect& r, const QList<QRect>& screens,
+                               const WindowRect& fallback) {
+    if (!WindowRectHasSize(r)) return fallback;
+    // In 64 bits: a rectangle near the ends of the int range must not wrap.
+    for (const QRect& s : screens) {
+        const long long left = std::max<long long>(r.left, s.left());
+        const long long right =
+            std::min<long long>(r.right, static_cast<long long>(s.left()) + s.width());
+        const long long top = std::max<long long>(r.top, s.top());
+        const long long bottom =
+            std::min<long long>(r.bottom, static_cast<long long>(s.top()) + s.height());
+        if (right > left && bottom > top) return r;
+    }
+    return fallback;
+}
+
 int ClampBorder(int frameWidth) {
     return std::clamp(frameWidth, 6, 20);
 }

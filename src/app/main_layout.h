@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRect>
 
 // Geometry of the main window, as pure functions (no widgets).
@@ -31,6 +32,19 @@ struct WindowRect {
 // beyond H+10 shifts it up so that bottom = H; then top < -10 becomes 0 and
 // left < -10 becomes 0 (the opposite edge stays).
 WindowRect ClampWindowRect(WindowRect r, int screenWidth, int screenHeight);
+
+// The largest width or height of a window rectangle taken from the
+// configuration (no screen comes near it).
+constexpr int kMaxWindowExtent = 65535;
+
+// Whether a stored rectangle describes a window at all: width and height
+// positive (computed without overflow) and at most kMaxWindowExtent.
+bool WindowRectHasSize(const WindowRect& r);
+
+// The rectangle the window takes at start: `r` when it has a size and a part of
+// positive width and height lies on one of `screens`; otherwise `fallback`.
+WindowRect WindowRectOnScreens(const WindowRect& r, const QList<QRect>& screens,
+                               const WindowRect& fallback);
 
 // The border around the controls: the platform's dialog frame width, 6..20.
 int ClampBorder(int frameWidth);

@@ -4,10 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QFile>
 #include <QLocale>
 #include <cerrno>
 #include <cstdio>
+
+#include "files/byte_text.h"
 
 QString RegistrationHeader(QChar separator) {
     return QStringLiteral("Data i Godzina") + separator + QStringLiteral("Temperatura °C\r\n");
@@ -68,7 +69,7 @@ RegistrationFile::~RegistrationFile() {
 RegistrationFile::OpenResult RegistrationFile::Open(const QString& path) {
     Close();
     if (path.isEmpty()) return OpenResult::Failed;
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = NativePath(path);
     struct stat st {};
     const bool existed = ::stat(name.constData(), &st) == 0;
     if (existed && !S_ISREG(st.st_mode)) return OpenResult::Failed;
@@ -97,7 +98,7 @@ bool RegistrationFile::Truncate() {
 bool RegistrationFile::EnsureSameFile() {
     // A file removed, replaced or whose folder vanished while we hold it open
     // would swallow every line unseen: write to the path again instead.
-    const QByteArray name = QFile::encodeName(m_path);
+    const QByteArray name = NativePath(m_path);
     struct stat onDisk {};
     struct stat held {};
     if (m_fd >= 0 && ::fstat(m_fd, &held) == 0 && ::stat(name.constData(), &onDisk) == 0 &&

@@ -37,7 +37,9 @@ QString RegistrationValue(const TemperatureReading& reading, bool linkUp, QChar 
 // The open registration file. Every line goes out in one piece, is flushed and
 // synced; a line that cannot be written whole is taken back, so the file never
 // ends in half a line. A file removed (or its folder) while registering is
-// created again at the next line.
+// created again at the next line. The path is the name's bytes on disk as
+// NativePath gives them, so a name from the configuration that is not UTF-8
+// (code page 1250 written by another program) opens the very same file.
 class RegistrationFile {
 public:
     enum class OpenResult { Failed, Created, Existed };

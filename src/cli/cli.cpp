@@ -93,8 +93,8 @@ QString Usage() {
                "\n"
                "P to numer COM, COMn albo ścieżka urządzenia; --demo zamiast --port używa\n"
                "wbudowanego symulowanego miernika.\n"
-               "Kody wyjścia: 0 powodzenie, 1 nieudana operacja miernika, 2 błędne argumenty\n"
-               "albo błędny plik wejściowy.\n");
+               "Kody wyjścia: 0 powodzenie, 1 nieudana operacja miernika, 2 błędne argumenty,\n"
+               "błędny plik wejściowy albo nieudany zapis pliku lub standardowego wyjścia.\n");
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 // Exit codes.
 constexpr int kExitOk = 0;
 constexpr int kExitMeter = 1;  // a meter operation failed (no answer, refused, port not openable)
-constexpr int kExitUsage = 2;  // bad arguments or a bad input file
+constexpr int kExitUsage = 2;  // bad arguments, a bad input file, a file or stdout not written
 
 // Where a command writes, what stops it, and how fast it talks to the meter.
 struct CliEnv {

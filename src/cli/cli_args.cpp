@@ -2,9 +2,7 @@
 
 #include "cli/cli_session.h"
 
-#include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -85,21 +83,18 @@ bool ParseStrictNumber(QString text, double* out) {
     return true;
 }
 
-bool OutputPathUsable(const QString& path) {
-    const QFileInfo fi(path);
-    if (path.isEmpty() || fi.isDir()) return false;
-    const QFileInfo dir(fi.absolutePath());
-    return dir.isDir() && dir.isWritable();
+bool OutputPathUsable(const QString& path, FileError* error) {
+    return CheckOutputTarget(path, error);
 }
 
-bool WriteTextFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return false;
-    if (f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+bool WriteTextFile(const QString& path, const QByteArray& bytes, FileError* error) {
+    return WriteFileAtomically(path, bytes, error);
+}
+
+QString FileFailure(const QString& what, const QString& path, const FileError& error) {
+    QString line = what + QStringLiteral(": ") + path;
+    if (!error.ok()) line += QStringLiteral(" (%1)").arg(error.Reason());
+    return line;
 }
 
 QString JoinLines(QString text) {

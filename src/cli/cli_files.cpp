@@ -1,6 +1,5 @@
 // The record files alone: show and convert.
 
-#include <QFile>
 #include <QFileInfo>
 #include <memory>
 
@@ -36,15 +35,21 @@ struct Loaded {
     QString Text() const { return isSet ? RecordSetToText(*set) : RecordToText(rec); }
 };
 
+// The largest JSON form taken: a full set of 150 records with long texts
+// comes to a few hundred kilobytes.
+constexpr qint64 kJsonFileMax = 4 * 1024 * 1024;
+
 int LoadJson(const CliEnv& env, const QString& path, Loaded* out) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        return Fail(env, kExitUsage, QStringLiteral("Nie można otworzyć pliku: %1").arg(path));
+    QByteArray bytes;
+    FileError error;
+    if (!ReadFileBounded(path, kJsonFileMax, &bytes, &error)) {
+        return Fail(env, kExitUsage,
+                    FileFailure(QStringLiteral("Nie można otworzyć pliku"), path, error));
     }
-    QString error;
-    const JsonFileKind kind = ParseRecordJson(f.readAll(), &out->rec, out->set.get(), &error);
+    QString message;
+    const JsonFileKind kind = ParseRecordJson(bytes, &out->rec, out->set.get(), &message);
     if (kind == JsonFileKind::Invalid) {
-        return Fail(env, kExitUsage, QStringLiteral("Błędny plik JSON %1: %2").arg(path, error));
+        return Fail(env, kExitUsage, QStringLiteral("Błędny plik JSON %1: %2").arg(path, message));
     }
     out->isSet = kind == JsonFileKind::RecordSet;
     return -1;
@@ -52,18 +57,21 @@ int LoadJson(const CliEnv& env, const QString& path, Loaded* out) {
 
 // -1 when loaded, otherwise the exit code (message shown).
 int LoadAny(const CliEnv& env, const QString& path, Loaded* out) {
+    FileError error;
     switch (KindOf(path)) {
         case FileKind::Kvr:
-            if (!LoadCharRecFile(path, &out->rec)) {
+            if (!LoadCharRecFile(path, &out->rec, &error)) {
                 return Fail(env, kExitUsage,
-                            QStringLiteral("Błąd w trakcie odczytu charakterystyki: %1").arg(path));
+                            FileFailure(QStringLiteral("Błąd w trakcie odczytu charakterystyki"),
+                                        path, error));
             }
             return -1;
         case FileKind::Kvz:
             out->isSet = true;
-            if (!LoadCharRecSetFile(path, out->set.get())) {
+            if (!LoadCharRecSetFile(path, out->set.get(), &error)) {
                 return Fail(env, kExitUsage,
-                            QStringLiteral("Błąd w trakcie odczytu charakterystyk: %1").arg(path));
+                            FileFailure(QStringLiteral("Błąd w trakcie odczytu charakterystyk"),
+                                        path, error));
             }
             return -1;
         case FileKind::Json:
@@ -128,18 +136,18 @@ int CheckShown(const CliEnv& env, const Loaded& in, bool service) {
     return -1;
 }
 
-bool WriteConverted(const Loaded& in, const QString& outPath, FileKind outKind) {
+bool WriteConverted(const Loaded& in, const QString& outPath, FileKind outKind, FileError* error) {
     switch (outKind) {
         case FileKind::Kvr:
-            return SaveCharRecFile(outPath, in.rec);
+            return SaveCharRecFile(outPath, in.rec, error);
         case FileKind::Kvz:
-            return SaveCharRecSetFile(outPath, *in.set);
+            return SaveCharRecSetFile(outPath, *in.set, error);
         case FileKind::Json:
-            return WriteTextFile(outPath, in.Json());
+            return WriteTextFile(outPath, in.Json(), error);
         case FileKind::Csv:
-            return WriteTextFile(outPath, in.Csv());
+            return WriteTextFile(outPath, in.Csv(), error);
         default:
-            return WriteTextFile(outPath, in.Text().toUtf8());
+            return WriteTextFile(outPath, in.Text().toUtf8(), error);
     }
 }
 
@@ -202,8 +210,10 @@ int CmdConvert(const CliEnv& env, const QStringList& args) {
         if (int rc = CheckShown(env, in, a.IsSet(ServiceOption())); rc >= 0) return rc;
     }
     if (int rc = CheckForRecordFile(env, in, outKind); rc >= 0) return rc;
-    if (!WriteConverted(in, outPath, outKind)) {
-        return Fail(env, kExitUsage, QStringLiteral("Nie można zapisać pliku: %1").arg(outPath));
+    FileError error;
+    if (!WriteConverted(in, outPath, outKind, &error)) {
+        return Fail(env, kExitUsage,
+                    FileFailure(QStringLiteral("Nie można zapisać pliku"), outPath, error));
     }
     return kExitOk;
 }

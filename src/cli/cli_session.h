@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "files/safe_file.h"
 #include "journal/journaled_write.h"
 #include "meter/kv60x_driver.h"
 
@@ -33,10 +34,14 @@ bool ParseStrictInt(const QString& text, int* out);
 // A whole finite decimal number; a comma is taken for the decimal sign.
 bool ParseStrictNumber(QString text, double* out);
 
-// A file may be created at `path`: not a folder, in a writable folder.
-bool OutputPathUsable(const QString& path);
-// Writes `bytes` to `path` whole or not at all.
-bool WriteTextFile(const QString& path, const QByteArray& bytes);
+// A file may be put at `path`: missing or a regular file, in a folder that takes
+// new files (CheckOutputTarget).
+bool OutputPathUsable(const QString& path, FileError* error = nullptr);
+// Writes `bytes` to `path` whole or not at all (WriteFileAtomically).
+bool WriteTextFile(const QString& path, const QByteArray& bytes, FileError* error = nullptr);
+// The line of a file failure: "`what`: `path`", with the reason in brackets
+// when the file itself failed (not its contents).
+QString FileFailure(const QString& what, const QString& path, const FileError& error);
 // The line breaks of a message as blanks.
 QString JoinLines(QString text);
 

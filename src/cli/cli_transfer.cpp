@@ -72,10 +72,10 @@ int TableRead(const CliEnv& env, const QStringList& args) {
     if (int rc = a.Parse(env, args, 0, 0); rc >= 0) return rc;
     const QString path = a.Value(out);
     if (path.isEmpty()) return Fail(env, kExitUsage, QStringLiteral("Podaj plik: --out PLIK.kvz"));
-    if (!OutputPathUsable(path)) {
-        return Fail(env, kExitUsage,
-                    QStringLiteral("Błąd w trakcie zapisu charakterystyk: %1").arg(path));
-    }
+    const QString failedWrite = QStringLiteral("Błąd w trakcie zapisu charakterystyk");
+    FileError error;
+    if (!OutputPathUsable(path, &error))
+        return Fail(env, kExitUsage, FileFailure(failedWrite, path, error));
     MeterSession s(env);
     if (int rc = s.Resolve(a); rc >= 0) return rc;
     if (int rc = s.Connect(false); rc >= 0) return rc;
@@ -97,10 +97,8 @@ int TableRead(const CliEnv& env, const QStringList& args) {
         set->Put(rec, i);
         Progress(env, QStringLiteral("Odczyt charakterystyk"), i + 1, n);
     }
-    if (!SaveCharRecSetFile(path, *set)) {
-        return Fail(env, kExitUsage,
-                    QStringLiteral("Błąd w trakcie zapisu charakterystyk: %1").arg(path));
-    }
+    if (!SaveCharRecSetFile(path, *set, &error))
+        return Fail(env, kExitUsage, FileFailure(failedWrite, path, error));
     env.Out(QStringLiteral("Odczytano charakterystyk: %1 -> %2\n").arg(n).arg(path));
     return kExitOk;
 }
@@ -240,9 +238,11 @@ int TableWrite(const CliEnv& env, const QStringList& args) {
     if (int rc = a.Parse(env, args, 1, 1); rc >= 0) return rc;
     const QString path = a.Positional().at(0);
     auto set = std::make_unique<CTableCharRec>();
-    if (!LoadCharRecSetFile(path, set.get())) {
-        return Fail(env, kExitUsage,
-                    QStringLiteral("Błąd w trakcie odczytu charakterystyk: %1").arg(path));
+    FileError error;
+    if (!LoadCharRecSetFile(path, set.get(), &error)) {
+        return Fail(
+            env, kExitUsage,
+            FileFailure(QStringLiteral("Błąd w trakcie odczytu charakterystyk"), path, error));
     }
     std::set<int> chosen;
     if (a.IsSet(slotList) && !ParseSlotList(a.Value(slotList), &chosen)) {
@@ -304,9 +304,11 @@ int RecordRead(const CliEnv& env, MeterSession& s, int n, const QString& path, b
         return Fail(env, kExitMeter,
                     QStringLiteral("Charakterystyka nr %1: %2").arg(n).arg(JoinLines(message)));
     }
-    if (!SaveCharRecFile(path, rec)) {
-        return Fail(env, kExitUsage,
-                    QStringLiteral("Błąd w trakcie zapisu charakterystyki: %1").arg(path));
+    FileError error;
+    if (!SaveCharRecFile(path, rec, &error)) {
+        return Fail(
+            env, kExitUsage,
+            FileFailure(QStringLiteral("Błąd w trakcie zapisu charakterystyki"), path, error));
     }
     env.Out(QStringLiteral("Odczytano charakterystykę nr %1 -> %2\n").arg(n).arg(path));
     return kExitOk;
@@ -317,14 +319,17 @@ int RecordRead(const CliEnv& env, MeterSession& s, int n, const QString& path, b
 // editor) and passes the editor's validation. -1 when it does.
 int PrepareRecordFile(const CliEnv& env, bool reading, bool service, const QString& path,
                       CharRecData* rec) {
+    FileError error;
     if (reading) {
-        if (OutputPathUsable(path)) return -1;
-        return Fail(env, kExitUsage,
-                    QStringLiteral("Błąd w trakcie zapisu charakterystyki: %1").arg(path));
+        if (OutputPathUsable(path, &error)) return -1;
+        return Fail(
+            env, kExitUsage,
+            FileFailure(QStringLiteral("Błąd w trakcie zapisu charakterystyki"), path, error));
     }
-    if (!LoadCharRecFile(path, rec)) {
-        return Fail(env, kExitUsage,
-                    QStringLiteral("Błąd w trakcie odczytu charakterystyki: %1").arg(path));
+    if (!LoadCharRecFile(path, rec, &error)) {
+        return Fail(
+            env, kExitUsage,
+            FileFailure(QStringLiteral("Błąd w trakcie odczytu charakterystyki"), path, error));
     }
     if (int rc = RefuseProtected(env, service, *rec); rc >= 0) return rc;
     const QString message = CheckRecordForWrite(*rec);

@@ -174,6 +174,11 @@ std::unique_ptr<JournalDb> JournalDb::Open(const QString& path, Mode mode, QStri
             *error = QStringLiteral("Nie można utworzyć folderu dziennika zmian %1").arg(path);
             return nullptr;
         }
+    } else if (!info.isFile()) {
+        // A device or a pipe would block or be written over: never a journal.
+        *error = QStringLiteral("Plik %1 nie jest zwykłym plikiem; nie może być dziennikiem zmian.")
+                     .arg(path);
+        return nullptr;
     } else {
         check = CheckFile(path);
         if (check == FileCheck::NotSqlite) {

@@ -1,26 +1,20 @@
 #include "records/record_files.h"
 
 #include <QBuffer>
-#include <QFile>
-#include <QSaveFile>
 
 #include <memory>
 
 namespace {
 
-// Runs `store` on an archive over a temporary file next to `path` and renames it
-// into place only when the archive and the file reported no error.
+// Runs `store` on an archive over memory and returns the bytes.
 template <typename Store>
-bool SaveAtomically(const QString& path, Store store) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    BinaryArchive ar(&file, BinaryArchive::Mode::Store);
+QByteArray Stored(Store store) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    BinaryArchive ar(&buffer, BinaryArchive::Mode::Store);
     store(ar);
-    if (!ar.Close()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    ar.Close();
+    return buffer.data();
 }
 
 }  // namespace
@@ -37,10 +31,10 @@ bool LoadCharRecFrom(QIODevice* device, CharRecData* out) {
     return true;
 }
 
-bool LoadCharRecFile(const QString& path, CharRecData* out) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    return LoadCharRecFrom(&file, out);
+bool LoadCharRecFile(const QString& path, CharRecData* out, FileError* error) {
+    QByteArray bytes;
+    if (!ReadFileBounded(path, kCharRecFileMax, &bytes, error, ReadLimit::FirstBytes)) return false;
+    return LoadCharRecBytes(bytes, out);
 }
 
 bool LoadCharRecBytes(const QByteArray& bytes, CharRecData* out) {
@@ -50,21 +44,14 @@ bool LoadCharRecBytes(const QByteArray& bytes, CharRecData* out) {
     return LoadCharRecFrom(&buffer, out);
 }
 
-bool SaveCharRecFile(const QString& path, const CharRecData& data) {
+QByteArray CharRecToBytes(const CharRecData& data) {
     CCharRec rec;
     rec.SetData(data);
-    return SaveAtomically(path, [&rec](BinaryArchive& ar) { rec.Serialize(ar); });
+    return Stored([&rec](BinaryArchive& ar) { rec.Serialize(ar); });
 }
 
-QByteArray CharRecToBytes(const CharRecData& data) {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    CCharRec rec;
-    rec.SetData(data);
-    BinaryArchive ar(&buffer, BinaryArchive::Mode::Store);
-    rec.Serialize(ar);
-    ar.Close();
-    return buffer.data();
+bool SaveCharRecFile(const QString& path, const CharRecData& data, FileError* error) {
+    return WriteFileAtomically(path, CharRecToBytes(data), error);
 }
 
 bool LoadCharRecSetFrom(QIODevice* device, CTableCharRec* out) {
@@ -78,10 +65,11 @@ bool LoadCharRecSetFrom(QIODevice* device, CTableCharRec* out) {
     return true;
 }
 
-bool LoadCharRecSetFile(const QString& path, CTableCharRec* out) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    return LoadCharRecSetFrom(&file, out);
+bool LoadCharRecSetFile(const QString& path, CTableCharRec* out, FileError* error) {
+    QByteArray bytes;
+    if (!ReadFileBounded(path, kCharRecSetFileMax, &bytes, error, ReadLimit::FirstBytes))
+        return false;
+    return LoadCharRecSetBytes(bytes, out);
 }
 
 bool LoadCharRecSetBytes(const QByteArray& bytes, CTableCharRec* out) {
@@ -91,10 +79,12 @@ bool LoadCharRecSetBytes(const QByteArray& bytes, CTableCharRec* out) {
     return LoadCharRecSetFrom(&buffer, out);
 }
 
-bool SaveCharRecSetFile(const QString& path, const CTableCharRec& set) {
-    return SaveAtomically(path, [&set](BinaryArchive& ar) {
-        // Serialize is not const (it resets the error flag); store from a copy.
-        auto copy = std::make_unique<CTableCharRec>(set);
-        copy->Serialize(ar);
-    });
+QByteArray CharRecSetToBytes(const CTableCharRec& set) {
+    // Serialize is not const (it resets the error flag); store from a copy.
+    auto copy = std::make_unique<CTableCharRec>(set);
+    return Stored([&copy](BinaryArchive& ar) { copy->Serialize(ar); });
+}
+
+bool SaveCharRecSetFile(const QString& path, const CTableCharRec& set, FileError* error) {
+    return WriteFileAtomically(path, CharRecSetToBytes(set), error);
 }

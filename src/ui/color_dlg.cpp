@@ -29,8 +29,6 @@ CColorDlg::CColorDlg(CColorStatic* display, QWidget* parent) : QDialog(parent), 
     m_text->setFixedSize(kSwatchSize);
     m_background->setAccessibleName(QStringLiteral("Tło"));
     m_text->setAccessibleName(QStringLiteral("Tekst"));
-    m_background->setAccessibleDescription(QStringLiteral("Wilgotność"));
-    m_text->setAccessibleDescription(QStringLiteral("Wilgotność"));
     bgHeading->setBuddy(m_background);
     textHeading->setBuddy(m_text);
 

@@ -1,38 +1,39 @@
 #include "ui/color_rect.h"
 
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
 
-CColorRect::CColorRect(QWidget* parent) : QWidget(parent) {
+#include "ui/accessibility.h"
+
+CColorRect::CColorRect(QWidget* parent) : QAbstractButton(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
+    setAccessibleDescription(accessibility::ColorDescription(m_color));
 }
 
 void CColorRect::SetColor(const QColor& c) {
     m_color = c;
+    setAccessibleDescription(accessibility::ColorDescription(c));
     update();
 }
 
 void CColorRect::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), m_color);
-}
-
-void CColorRect::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
-        emit clicked();
-        return;
+    if (hasFocus()) {
+        // Only the keyboard focus is marked, dotted in a colour that stands
+        // out from the fill; otherwise nothing but the colour is drawn.
+        p.setPen(QPen(m_color.lightness() > 127 ? Qt::black : Qt::white, 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(2, 2, -3, -3));
     }
-    QWidget::mouseReleaseEvent(event);
 }
 
 void CColorRect::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
-        event->key() == Qt::Key_Enter) {
-        emit clicked();
+    // Enter acts on the focused swatch as on a focused push button.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        click();
         return;
     }
-    QWidget::keyPressEvent(event);
+    QAbstractButton::keyPressEvent(event);
 }

@@ -1,11 +1,12 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QColor>
-#include <QWidget>
 
-// A colour swatch: fills its whole area with its colour, nothing else, and
-// reports clicks (mouse, or Space/Enter when it has the focus).
-class CColorRect : public QWidget {
+// A colour swatch: fills its whole area with its colour and reports clicks
+// (mouse, Space, Enter, or a screen reader's press). Screen readers meet it as
+// a button whose description names the colour.
+class CColorRect : public QAbstractButton {
     Q_OBJECT
 public:
     explicit CColorRect(QWidget* parent = nullptr);
@@ -14,12 +15,10 @@ public:
     // Sets the colour and repaints.
     void SetColor(const QColor& c);
 
-signals:
-    void clicked();
+    QSize sizeHint() const override { return {85, 23}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

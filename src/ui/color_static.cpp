@@ -1,10 +1,13 @@
 #include "ui/color_static.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimerEvent>
 
+#include "ui/accessibility.h"
 #include "ui/mem_dc.h"
 #include "ui/prompts.h"
 
@@ -14,9 +17,37 @@ const QString kNoValueText = QStringLiteral("???");
 
 constexpr int kCenteredLine = Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine;
 
+// The display as screen readers meet it: a text named by its caption
+// ("Temperatura") whose value and description are what it shows.
+class ColorStaticAccessible : public QAccessibleWidget {
+public:
+    explicit ColorStaticAccessible(CColorStatic* display)
+        : QAccessibleWidget(display, QAccessible::StaticText) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value || t == QAccessible::Description) {
+            return static_cast<const CColorStatic*>(widget())->SpokenText();
+        }
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* ColorStaticFactory(const QString&, QObject* object) {
+    if (auto* display = qobject_cast<CColorStatic*>(object)) {
+        return new ColorStaticAccessible(display);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 CColorStatic::CColorStatic(QWidget* parent) : QWidget(parent) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(ColorStaticFactory);
+        return true;
+    }();
+    (void)factoryInstalled;
+    accessibility::ForgetInterface(this);
     // The caption font is fixed: Arial, 20 pixels cell height, Central European.
     FontDesc caption;
     caption.height = 20;
@@ -29,11 +60,24 @@ CColorStatic::CColorStatic(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("Wartość"));
+    m_spokenText = SpokenText();
 }
 
 void CColorStatic::Repaint() {
     ++m_repaintRequests;
     update();
+    AnnounceIfChanged();
+}
+
+void CColorStatic::AnnounceIfChanged() {
+    const QString spoken = SpokenText();
+    if (spoken == m_spokenText) return;
+    m_spokenText = spoken;
+    // AT-SPI (Orca) follows the description, UI automation the value.
+    QAccessibleEvent description(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&description);
+    QAccessibleValueChangeEvent value(this, spoken);
+    QAccessible::updateAccessibility(&value);
 }
 
 void CColorStatic::RefreshNow() {
@@ -82,6 +126,7 @@ void CColorStatic::SetFixedText(const QString& text) {
 
 void CColorStatic::SetMode(int mode) {
     m_mode = mode;
+    AnnounceIfChanged();  // the picture waits for the next repaint, the reader need not
 }
 
 void CColorStatic::SetBlink(bool on) {
@@ -142,6 +187,10 @@ void CColorStatic::ChooseTextColor(QWidget* pickerParent) {
 
 QString CColorStatic::ShownText() const {
     if (m_hiddenPhase) return {};
+    return SpokenText();
+}
+
+QString CColorStatic::SpokenText() const {
     if (m_mode == 0) return m_fixedText;
     if (m_mode != 1) return {};
     if (m_noValue) return kNoValueText;

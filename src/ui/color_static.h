@@ -67,6 +67,9 @@ public:
 
     // What is drawn below the caption band right now (empty when nothing is).
     QString ShownText() const;
+    // What the display shows, blinking aside: the text screen readers get as the
+    // display's accessible value and description ("21.37 °C", "???").
+    QString SpokenText() const;
     // Height of the caption band for the current caption font.
     int CaptionBandHeight() const;
 
@@ -82,6 +85,8 @@ protected:
 
 private:
     void Repaint();
+    // Tells screen readers when the spoken text changed (not on every blink).
+    void AnnounceIfChanged();
 
     QColor m_textColor{0, 64, 128};
     QColor m_backgroundColor{202, 228, 255};
@@ -102,4 +107,5 @@ private:
     QFont m_captionFont;
     int m_repaintRequests = 0;
     int m_paintCount = 0;
+    QString m_spokenText;  // as last announced
 };

@@ -2,6 +2,7 @@
 
 #include <QFontInfo>
 #include <algorithm>
+#include <cstdlib>
 
 void FontDesc::setFaceName(const QString& name) {
     faceName = name.left(kMaxFaceNameLength);
@@ -10,7 +11,9 @@ void FontDesc::setFaceName(const QString& name) {
 QFont FontDesc::toQFont() const {
     QFont f;
     if (!faceName.isEmpty()) f.setFamily(faceName);
-    if (height != 0) f.setPixelSize(std::abs(height));
+    // In 64 bits: the magnitude of INT_MIN does not fit an int.
+    if (height != 0)
+        f.setPixelSize(static_cast<int>(std::min<long long>(std::llabs(height), 0xFFFF)));
     f.setWeight(weight == 0 ? QFont::Normal : QFont::Weight(std::clamp(weight, 1, 1000)));
     f.setItalic(italic);
     return f;

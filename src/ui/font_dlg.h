@@ -2,11 +2,12 @@
 
 #include <QDialog>
 
-class QLabel;
+class QAbstractButton;
 class CColorStatic;
 
-// "Czcionki": the font of the display's value. A click on the sample runs the
-// display's font picker; the sample always shows the display's value font.
+// "Czcionki": the font of the display's value. A click on the sample (or Space,
+// Enter, a screen reader's press) runs the display's font picker; the sample
+// always shows the display's value font.
 class CFontDlg : public QDialog {
     Q_OBJECT
 public:
@@ -15,18 +16,16 @@ public:
     // display: not owned, must outlive the dialog.
     CFontDlg(CColorStatic* display, QWidget* parent = nullptr);
 
-    QLabel* sample() const { return m_sample; }
+    // The sample: a button showing kSampleText in the value font.
+    QAbstractButton* sample() const { return m_sample; }
     // Same as a click on the sample.
     void ChooseFont();
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FitSample(const QFont& font);
 
     CColorStatic* m_display = nullptr;
-    QLabel* m_sample = nullptr;
+    QAbstractButton* m_sample = nullptr;
 };
 
 // The "Czcionki" menu command: remembers the display's font description, runs

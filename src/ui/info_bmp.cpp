@@ -9,7 +9,9 @@ CInfoBmp::CInfoBmp(QWidget* parent) : QLabel(parent) {
     m_error = QPixmap(QStringLiteral(":/kv60x/ui/error.png"));
     setAlignment(Qt::AlignCenter);
     setMinimumSize(24, 24);
+    // Screen readers hear the picture's meaning as its name.
     setAccessibleName(QStringLiteral("Stan urządzenia"));
+    setAccessibleDescription(QStringLiteral("Stan urządzenia"));
 }
 
 void CInfoBmp::SetState(State s) {
@@ -18,18 +20,19 @@ void CInfoBmp::SetState(State s) {
     switch (s) {
         case Information:
             setPixmap(m_information);
-            setAccessibleDescription(QStringLiteral("Informacja"));
+            setAccessibleName(QStringLiteral("Informacja"));
             break;
         case Warning:
             setPixmap(m_warning);
-            setAccessibleDescription(QStringLiteral("Ostrzeżenie"));
+            setAccessibleName(QStringLiteral("Ostrzeżenie"));
             break;
         case Error:
             setPixmap(m_error);
-            setAccessibleDescription(QStringLiteral("Błąd"));
+            setAccessibleName(QStringLiteral("Błąd"));
             break;
         case None:
             clear();
+            setAccessibleName(QStringLiteral("Stan urządzenia"));
             break;
     }
     ++m_pictureChanges;

@@ -1,10 +1,13 @@
 #include "ui/picture_export.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+
+#include "files/safe_file.h"
 
 namespace {
 constexpr int kPdfDpi = 96;  // one picture pixel is one screen pixel on the page
@@ -34,4 +37,15 @@ bool WritePicture(QIODevice& out, PictureFormat format, QSize size, const QStrin
     if (!p.begin(&writer)) return false;
     draw(p, area);
     return p.end();
+}
+
+bool SaveWritten(const QString& path, const std::function<bool(QIODevice&)>& write,
+                 FileError* error) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (!write(buffer)) {
+        if (error) *error = FileError{FileError::Kind::Write, 0, 0};
+        return false;
+    }
+    return WriteFileAtomically(path, buffer.data(), error);
 }

@@ -5,6 +5,7 @@
 #include <functional>
 
 class QIODevice;
+struct FileError;
 class QPainter;
 
 enum class PictureFormat { Png, Pdf };
@@ -14,3 +15,9 @@ enum class PictureFormat { Png, Pdf };
 // written.
 bool WritePicture(QIODevice& out, PictureFormat format, QSize size, const QString& title,
                   const std::function<void(QPainter&, const QRect&)>& draw);
+
+// Puts at `path` what `write` writes to a device (a picture, a table of data),
+// whole or not at all (WriteFileAtomically): false when `write` fails or the
+// file cannot be written, and the file that was there stays as it was.
+bool SaveWritten(const QString& path, const std::function<bool(QIODevice&)>& write,
+                 FileError* error = nullptr);

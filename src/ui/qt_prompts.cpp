@@ -2,10 +2,15 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -74,6 +79,27 @@ std::optional<Prompts::FileChoice> runFileDialog(QWidget* parent, const Prompts:
     return choice;
 }
 
+// Qt's font picker offers face, style and size, and also underline, strike-out
+// and a writing system, which the value display does not keep. Those are hidden
+// so that nothing shown is ignored.
+void HideFontEffects(QFontDialog& dlg) {
+    for (QGroupBox* box : dlg.findChildren<QGroupBox*>()) {
+        if (!box->findChildren<QCheckBox*>().isEmpty()) {
+            box->hide();
+        } else {
+            // The sample shared its row's height with the effects; it keeps
+            // room for a large font on its own.
+            for (QLineEdit* sample : box->findChildren<QLineEdit*>()) sample->setMinimumHeight(84);
+        }
+    }
+    for (QComboBox* combo : dlg.findChildren<QComboBox*>()) {
+        combo->hide();
+        for (QLabel* label : dlg.findChildren<QLabel*>()) {
+            if (label->buddy() == combo) label->hide();
+        }
+    }
+}
+
 }  // namespace
 
 void QtPrompts::message(QWidget* parent, const QString& text, Icon icon) {
@@ -104,10 +130,17 @@ std::optional<QColor> QtPrompts::color(QWidget* parent, const QColor& initial) {
 }
 
 std::optional<QFont> QtPrompts::font(QWidget* parent, const QFont& initial) {
-    bool ok = false;
-    const QFont f =
-        QFontDialog::getFont(&ok, initial, parent, QString(), QFontDialog::DontUseNativeDialog);
-    if (!ok) return std::nullopt;
+    QFontDialog dlg(parent);
+    dlg.setOption(QFontDialog::DontUseNativeDialog);
+    QFont start = initial;  // what cannot be chosen is not shown either
+    start.setUnderline(false);
+    start.setStrikeOut(false);
+    dlg.setCurrentFont(start);
+    HideFontEffects(dlg);
+    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+    QFont f = dlg.selectedFont();
+    f.setUnderline(false);
+    f.setStrikeOut(false);
     return f;
 }
 

@@ -53,7 +53,7 @@ TEST_F(IniFileTest, LineAboveTheFirstHeaderStaysOnTopAndTheSectionValueCounts) {
         StoreAppSettings(ini, s);
     }
     const std::string out = ReadFileBytes(SPath());
-    EXPECT_EQ(out.rfind("FILE_LOG=1\r\n[LOG]\r\nFILE_LOG=0\r\nHAND WRITTEN=\r\nFILE_NAME=\r\n", 0),
+    EXPECT_EQ(out.rfind("FILE_LOG=1\r\n[LOG]\r\nFILE_LOG=0\r\nHAND WRITTEN\r\nFILE_NAME=\r\n", 0),
               0u)
         << out;
     EXPECT_NE(out.find("[GENERAL]\r\nPORT_NR=3\r\n"), std::string::npos);

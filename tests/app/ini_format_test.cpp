@@ -21,7 +21,7 @@ TEST(IniFormat, CommentStartsAtTheLastSemicolonOfAValue) {
     EXPECT_EQ(ini.GetValue("LOG", "X"), "1;2");
     EXPECT_EQ(ini.GetValue("LOG", "Y", "def"), "");
     EXPECT_EQ(ini.GetValue("LOG", "Z"), "plain");
-    // ";" lines are ordinary entries and come back as they were (with "=").
+    // ";" lines are ordinary entries.
     Parsed(ini, "; a remark\n");
     EXPECT_EQ(ini.GetKeys(""), QStringList{"; a remark"});
 }
@@ -66,13 +66,12 @@ TEST(IniFormat, FirstOfTwoEqualSectionsIsUsedAndTheSecondKept) {
     EXPECT_EQ(ini.ToBytes(), QByteArray("[A]\r\nk=9\r\n[B]\r\nk=2\r\n[a]\r\nk=3\r\n"));
 }
 
-TEST(IniFormat, RewriteKeepsOrderAndNormalisesLines) {
+TEST(IniFormat, RewriteKeepsOrderAndEveryUnchangedLineAsItWas) {
     CIniEx ini;
     // Unnamed entries first, an empty line, a line without "=", an empty key,
     // a header-only section, a value holding "=", a CR not before LF.
-    // "=orphan" keeps its "=" so that it does not turn into a key.
     Parsed(ini,
-           "FILE_LOG=1\n\n[LOG]\nLONELY\n=orphan\nFILE_LOG=0\n[EMPTY]\n[GENERAL]\n"
+           "FILE_LOG=1\n\n[LOG]\nLONELY\n=orphan\nNOTE\nFILE_LOG=0\n[EMPTY]\n[GENERAL]\n"
            "A=b=c\nB=x\ry\r\r\nC=last");
     EXPECT_EQ(ini.GetValueInt("LOG", "FILE_LOG", 5), 0);
     EXPECT_EQ(ini.GetValue("GENERAL", "A"), "b=c");
@@ -80,12 +79,34 @@ TEST(IniFormat, RewriteKeepsOrderAndNormalisesLines) {
     EXPECT_EQ(ini.GetValue("GENERAL", "C"), "last");
     EXPECT_EQ(ini.GetValue("LOG", "LONELY", "d"), "");
     EXPECT_EQ(ini.GetSections(), (QStringList{"LOG", "GENERAL"}));
-    ini.SetValue("EMPTY", "K", "v");  // the header-only section is gone: added at the end
+    // The header-only section is kept in the file but never found: setting a
+    // key in it adds a section of that name at the end.
+    ini.SetValue("EMPTY", "K", "v");
     ini.SetValue("NEW", "K", "v");
+    // A line without "=" that the program sets gets one; the others stay bare.
+    ini.SetValue("LOG", "NOTE", "");
     EXPECT_EQ(ini.ToBytes(),
-              QByteArray("FILE_LOG=1\r\n\r\n[LOG]\r\nLONELY=\r\n=orphan\r\nFILE_LOG=0\r\n"
-                         "[GENERAL]\r\nA=b=c\r\nB=x\ry\r\r\nC=last\r\n[EMPTY]\r\nK=v\r\n"
-                         "[NEW]\r\nK=v\r\n"));
+              QByteArray("FILE_LOG=1\r\n\r\n[LOG]\r\nLONELY\r\n=orphan\r\nNOTE=\r\n"
+                         "FILE_LOG=0\r\n[EMPTY]\r\n[GENERAL]\r\nA=b=c\r\nB=x\ry\r\r\n"
+                         "C=last\r\n[EMPTY]\r\nK=v\r\n[NEW]\r\nK=v\r\n"));
+    CIniEx again;
+    again.Parse(ini.ToBytes());
+    EXPECT_EQ(again.GetValue("EMPTY", "K"), "v");
+}
+
+TEST(IniFormat, LookupsFoldLettersBeyondAsciiAndFollowRemovals) {
+    CIniEx ini;
+    Parsed(ini, "[Żółw]\nKLUCZ=1\nklucz=2\n[ŻÓŁW]\nklucz=3\n");
+    EXPECT_EQ(ini.GetValue("żółw", "Klucz"), "2");  // the first section, its last key
+    ini.SetValue("ŻÓŁW", "KLUCZ", "4");
+    EXPECT_EQ(ini.ToBytes(), QByteArray("[Żółw]\r\nKLUCZ=1\r\nklucz=4\r\n[ŻÓŁW]\r\nklucz=3\r\n"));
+    EXPECT_TRUE(ini.RemoveKey("żółw", "klucz"));
+    EXPECT_EQ(ini.GetValue("Żółw", "KLUCZ"), "1");
+    // With the first section gone, the second one of the name is found.
+    EXPECT_TRUE(ini.RemoveSection("żółw"));
+    EXPECT_EQ(ini.GetValue("żółw", "klucz"), "3");
+    ini.SetValue("żółw", "nowy", "5");
+    EXPECT_EQ(ini.ToBytes(), QByteArray("[ŻÓŁW]\r\nklucz=3\r\nnowy=5\r\n"));
 }
 
 TEST(IniFormat, RewrittenFileReadsBackTheSameValues) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "app/main_layout.h"
 
 TEST(MainLayout, ControlsWithoutServiceLine) {
@@ -50,4 +52,25 @@ TEST(WindowClamp, NegativeTopAndLeftOnlyBeyondTenPixels) {
     EXPECT_EQ(ClampWindowRect({-5, -10, 600, 400}, 1280, 1024), (WindowRect{-5, -10, 600, 400}));
     // Only the offending edge moves; the size changes.
     EXPECT_EQ(ClampWindowRect({-11, -50, 600, 400}, 1280, 1024), (WindowRect{0, 0, 600, 400}));
+}
+
+TEST(WindowOnScreens, KeptWhenPartOfItIsOnSomeScreen) {
+    const WindowRect fallback{80, 50, 720, 550};
+    const QList<QRect> two = {QRect(0, 0, 1920, 1080), QRect(1920, 200, 1280, 1024)};
+    // On the second screen only, and overlapping the first by one pixel.
+    EXPECT_EQ(WindowRectOnScreens({2000, 300, 2600, 700}, two, fallback),
+              WindowRect({2000, 300, 2600, 700}));
+    EXPECT_EQ(WindowRectOnScreens({-639, 10, 1, 400}, two, fallback),
+              WindowRect({-639, 10, 1, 400}));
+    // Touching an edge is not on the screen; the gap above the second screen
+    // is not a screen; neither is a monitor that has gone.
+    EXPECT_EQ(WindowRectOnScreens({-640, 10, 0, 400}, two, fallback), fallback);
+    EXPECT_EQ(WindowRectOnScreens({2000, 0, 2600, 200}, two, fallback), fallback);
+    EXPECT_EQ(WindowRectOnScreens({2000, 300, 2600, 700}, {two.front()}, fallback), fallback);
+    // Without a size, or at the ends of the int range, it is never placed.
+    EXPECT_EQ(WindowRectOnScreens({100, 100, 50, 400}, two, fallback), fallback);
+    EXPECT_EQ(WindowRectOnScreens({INT_MIN, INT_MIN, INT_MAX, INT_MAX}, two, fallback), fallback);
+    EXPECT_EQ(WindowRectOnScreens({INT_MAX - 10, 0, INT_MAX, 100},
+                                  {QRect(INT_MAX - 100, 0, 100, 100)}, fallback),
+              WindowRect({INT_MAX - 10, 0, INT_MAX, 100}));
 }

@@ -2,15 +2,19 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <climits>
 #include <csignal>
 
 #include "app/ini_ex.h"
@@ -25,6 +29,7 @@
 #include "service/widgets/serial_number_dlg.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
+#include "support/test_support.h"
 #include "ui/color_static.h"
 #include "ui/info_bmp.h"
 
@@ -60,12 +65,14 @@ struct Window {
     Ckv60xDlg dlg;
 };
 
+// The menus as read: "Widok: Kolory, Czcionki, ..." (mnemonic marks left out).
 QStringList MenuLayout(QMenuBar* bar) {
+    auto shown = [](QString text) { return text.remove(QLatin1Char('&')); };
     QStringList out;
     for (QAction* top : bar->actions()) {
         QStringList items;
-        for (QAction* a : top->menu()->actions()) items << a->text();
-        out << top->text() + QStringLiteral(": ") + items.join(QStringLiteral(", "));
+        for (QAction* a : top->menu()->actions()) items << shown(a->text());
+        out << shown(top->text()) + QStringLiteral(": ") + items.join(QStringLiteral(", "));
     }
     return out;
 }
@@ -122,11 +129,14 @@ TEST(MainWindowApp, WindowOffTheScreenIsPulledBackAtExit) {
     QTemporaryDir dir;
     const QString ini = dir.filePath(QStringLiteral("kv60x.ini"));
     {
+        // Partly on the screen (a window on no screen at all starts at the
+        // defaults), its right edge far beyond it.
+        const int width = QGuiApplication::primaryScreen()->geometry().width();
         CIniEx seed;
         ASSERT_EQ(seed.Open(ini, true, true, true), 1);
         seed.SetValueInt("GENERAL", "PORT_NR", meter.port());
-        seed.SetValueInt("GENERAL", "WINDOW_LEFT", 3000 - 640);
-        seed.SetValueInt("GENERAL", "WINDOW_RIGHT", 3000);
+        seed.SetValueInt("GENERAL", "WINDOW_LEFT", width - 100);
+        seed.SetValueInt("GENERAL", "WINDOW_RIGHT", width + 540);
         seed.SetValueInt("GENERAL", "WINDOW_TOP", 100);
         seed.SetValueInt("GENERAL", "WINDOW_BOTTOM", 400);
     }
@@ -147,6 +157,73 @@ TEST(MainWindowApp, WindowOffTheScreenIsPulledBackAtExit) {
     EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_RIGHT", -1), screenWidth);
     EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_LEFT", -1), screenWidth - 640);
     EXPECT_EQ(check.GetValueInt("GENERAL", "PORT_NR", -1), meter.port());
+}
+
+TEST(MainWindowApp, StoredNumbersThatMeanNothingGiveWayToTheDefaults) {
+    ScopedPrompts prompts;
+    SimulatedMeter meter;
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("kv60x.ini"));
+    {
+        // A window on a monitor that has gone, a font height Qt cannot take.
+        CIniEx seed;
+        ASSERT_EQ(seed.Open(ini, true, true, true), 1);
+        seed.SetValueInt("GENERAL", "PORT_NR", meter.port());
+        seed.SetValueInt("GENERAL", "WINDOW_LEFT", 30000);
+        seed.SetValueInt("GENERAL", "WINDOW_RIGHT", 30640);
+        seed.SetValueInt("GENERAL", "WINDOW_TOP", 100);
+        seed.SetValueInt("GENERAL", "WINDOW_BOTTOM", 400);
+        seed.SetValueInt("INPUT_VALUE", "FONT_HEIGHT_INPUT", INT_MIN);
+    }
+    AppOptions options;
+    options.configFile = ini;
+    Ckv60xApp app(options, {QStringLiteral("kv60x")});
+    int pixelSize = 0;
+    testsupport::WhenShown<Ckv60xDlg>([&](Ckv60xDlg* w) {
+        QTimer::singleShot(50, w, [&, w] {
+            pixelSize = w->valueDisplay()->font().pixelSize();
+            w->close();
+        });
+    });
+    app.Run();
+    EXPECT_EQ(pixelSize, AppSettings::kFontHeightMax);
+    CIniEx check;
+    ASSERT_EQ(check.Open(ini, false, false, true), 1);
+    EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_LEFT", -1), 80);
+    EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_TOP", -1), 50);
+    EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_RIGHT", -1), 720);
+    EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_BOTTOM", -1), 550);
+    EXPECT_EQ(check.GetValueInt("INPUT_VALUE", "FONT_HEIGHT_INPUT", 0),
+              -AppSettings::kFontHeightMax);
+}
+
+TEST(MainWindowApp, SettingsThatCannotBeSavedAtExitAreReportedAndTheOldFileKept) {
+    ScopedPrompts prompts;
+    SimulatedMeter meter;
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("kv60x.ini"));
+    std::string original = "[GENERAL]\r\nPORT_NR=" + std::to_string(meter.port()) + "\r\n";
+    for (int i = 0; i < 100; ++i) original += "[MOJE_" + std::to_string(i) + "]\r\nA=b\r\n";
+    ASSERT_TRUE(testsupport::WriteFileBytes(ini.toStdString(), original));
+    AppOptions options;
+    options.configFile = ini;
+    Ckv60xApp app(options, {QStringLiteral("kv60x")});
+    testsupport::WhenShown<Ckv60xDlg>(
+        [&](Ckv60xDlg* w) { QTimer::singleShot(50, w, [w] { w->close(); }); });
+    ASSERT_TRUE(app.Start());
+    app.window()->exec();
+    {
+        testsupport::FileSizeLimit full(512);
+        app.Finish();
+    }
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_TRUE(
+        prompts->messages[0].text.startsWith(QStringLiteral("Nie można zapisać ustawień\n")))
+        << prompts->messages[0].text.toStdString();
+    EXPECT_TRUE(prompts->messages[0].text.endsWith(
+        QStringLiteral("(przekroczony dopuszczalny rozmiar pliku)")));
+    EXPECT_EQ(testsupport::ReadFileBytes(ini.toStdString()), original);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kv60x.ini"});
 }
 
 TEST(MainWindowApp, TerminationSignalClosesTheWindowAndSavesEvenWithADialogOpen) {

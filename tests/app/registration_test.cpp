@@ -1,17 +1,24 @@
 // The registration file: line format, headers, comments, and what happens when
 // the disk or the file goes away under it.
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <csignal>
+#include <vector>
 
+#include "app/app_settings.h"
+#include "app/ini_ex.h"
 #include "app/registration.h"
+#include "files/byte_text.h"
 
 namespace {
 
@@ -160,4 +167,41 @@ TEST(RegistrationFileTest, FullDiskNeverLeavesHalfALine) {
     EXPECT_EQ(QFileInfo(path).size(), size);  // the part that got out was taken back
     EXPECT_TRUE(f.WriteLine("T3", QChar(','), "3.0"));
     EXPECT_TRUE(Read(path).endsWith("T1,1.0\r\nT3,3.0\r\n"));
+}
+
+TEST(RegistrationFileTest, NameFromTheConfigurationThatIsNotUtf8OpensTheSameFile) {
+    QTemporaryDir dir;
+    // "Łódź.csv" in code page 1250, already holding a line.
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const QByteArray name = folder + "/\xA3\xF3\x64\x9F.csv";
+    {
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "T0,0.0\r\n", 8), 8);
+        ::close(fd);
+    }
+    CIniEx ini;
+    ini.Parse("[LOG]\r\nFILE_NAME=" + name + "\r\n");
+    const AppSettings s = LoadAppSettings(ini);
+    RegistrationFile f;
+    EXPECT_EQ(f.Open(s.fileName), RegistrationFile::OpenResult::Existed);
+    EXPECT_TRUE(f.WriteLine("T1", QChar(','), "1.0"));
+    f.Close();
+    // No second file under a mangled name; the line went to the user's file.
+    // (Qt's own listing cannot name such a file: the folder is read directly.)
+    std::vector<QByteArray> names;
+    if (DIR* d = ::opendir(folder.constData())) {
+        while (const dirent* e = ::readdir(d)) {
+            if (e->d_name[0] != '.') names.emplace_back(e->d_name);
+        }
+        ::closedir(d);
+    }
+    EXPECT_EQ(names, std::vector<QByteArray>{QByteArray("\xA3\xF3\x64\x9F.csv")});
+    struct stat st {};
+    ASSERT_EQ(::stat(name.constData(), &st), 0);
+    EXPECT_GT(st.st_size, 8);
+    for (const QByteArray& n : names) ::unlink((folder + '/' + n).constData());
+    // And the name goes back into the configuration as the same bytes.
+    StoreAppSettings(ini, s);
+    EXPECT_TRUE(ini.ToBytes().startsWith("[LOG]\r\nFILE_NAME=" + name + "\r\n"));
 }

@@ -1,5 +1,7 @@
 // The characteristics table against the simulated meter.
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QDate>
 #include <QLineEdit>
@@ -64,7 +66,7 @@ CTableCharRec FileSet(int n) {
         r.RH[0] = 1.0;
         r.RH[1] = 2.0 + i;
         r.VALUE[1] = 1.0;
-        std::snprintf(r.NAME, sizeof r.NAME, "Plik%-6d", i + 1);
+        std::snprintf(r.NAME, sizeof r.NAME, "Plik%-6d", (i + 1) % 1000);
         r.SAVE_TIME = 1000;
         set.Put(r, i);
     }
@@ -256,6 +258,37 @@ TEST_F(CharDialogTest, ImportOfTenIntoTwentySlotsAndExport) {
     EXPECT_EQ(sim().SlotRecord(9).SAVE_TIME, t->Slot(9).SAVE_TIME);
 }
 
+TEST_F(CharDialogTest, TableFilesThatCannotBeReadOrWrittenChangeNothing) {
+    auto t = OpenTable(driver.get());
+    const CharRecData before = t->Slot(0);
+    // A FIFO is refused at once rather than waited on.
+    const QString fifo = TempPath(QStringLiteral("fifo.kvz"));
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0644), 0);
+    prompts->answerFile(fifo);
+    t->OnImport();
+    prompts->answerFile(fifo);
+    t->OnExport();
+    // A full disk keeps the file that was there.
+    const QString kept = TempPath(QStringLiteral("kept.kvz"));
+    ASSERT_TRUE(SaveCharRecSetFile(kept, FileSet(3)));
+    const std::string old = testsupport::ReadFileBytes(kept.toStdString());
+    prompts->answerFile(kept);
+    {
+        testsupport::FileSizeLimit full(1000);
+        t->OnExport();
+    }
+    ASSERT_EQ(prompts->messages.size(), 3u);
+    EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Błąd w trakcie odczytu charakterystyk"));
+    EXPECT_EQ(prompts->messages[1].text, QStringLiteral("Błąd w trakcie zapisu charakterystyk"));
+    EXPECT_EQ(prompts->messages[2].text, QStringLiteral("Błąd w trakcie zapisu charakterystyk"));
+    EXPECT_EQ(testsupport::ReadFileBytes(kept.toStdString()), old);
+    EXPECT_TRUE(t->Slot(0) == before);
+    EXPECT_FALSE(t->SlotModified(0));
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.toLocal8Bit().constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
 TEST_F(CharDialogTest, WithoutCountThereAre150RowsAndImportSetsTheCount) {
     StartMeter(20, false);
     const QString thirty = TempPath(QStringLiteral("thirty.kvz"));
@@ -376,7 +409,8 @@ TEST_F(CharDialogTest, TableControlsAreNamedAndThePicturesLookRight) {
     const QImage table = testsupport::Grab(t.get(), QStringLiteral("char_table_20"));
     EXPECT_FALSE(table.isNull());
     // The last column fills what is left of the list.
-    const int widths = 30 + 40 + 70 + 70 + 180 + 90 + 90;
+    int widths = 0;
+    for (int c = 0; c < 7; ++c) widths += t->List()->columnWidth(c);
     EXPECT_GE(t->List()->columnWidth(7), t->List()->viewport()->width() - widths - 1);
 
     CCharRecDlg editor(t->Slot(0), true);

@@ -2,6 +2,7 @@
 // files it refuses or moves aside.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -299,6 +300,14 @@ TEST(JournalDb, LockedOrReadOnlyJournalRefusesNewEntries) {
     EXPECT_FALSE(OpenForWrite(blocked, &error));
     EXPECT_TRUE(error.contains("Nie można utworzyć folderu")) << error.toStdString();
     EXPECT_TRUE(error.contains(blocked));
+
+    // A pipe is refused at once rather than waited on.
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    for (JournalDb::Mode mode : {JournalDb::Mode::Write, JournalDb::Mode::Read}) {
+        EXPECT_FALSE(JournalDb::Open(fifo, mode, &error, 100));
+        EXPECT_TRUE(error.contains("nie jest zwykłym plikiem")) << error.toStdString();
+    }
 }
 
 TEST(JournalLocation, OptionThenConfigFolderThenUserDataFolder) {

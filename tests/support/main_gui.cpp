@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
+#include "ui/qt_translations.h"
+
 int main(int argc, char** argv) {
     // Nothing a test runs (the journal of meter changes above all) may write to
     // the user's own data folder: it gets one of its own, removed at the end.
@@ -12,6 +14,8 @@ int main(int argc, char** argv) {
                                                                     : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kv60x-tests"));
+    // As in the program, so that Qt's button texts can be checked.
+    InstallPolishQt();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

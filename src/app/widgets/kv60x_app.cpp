@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QSessionManager>
 #include <clocale>
+#include <cstdio>
 
 #include "app/ini_ex.h"
 #include "app/signal_watcher.h"
@@ -13,6 +14,7 @@
 #include "journal/journal_location.h"
 #include "serial/port_names.h"
 #include "sim/demo_meter.h"
+#include "ui/prompts.h"
 
 namespace {
 
@@ -30,6 +32,23 @@ void DefineOptions(QCommandLineParser& p) {
         {QStringLiteral("port"), QStringLiteral("Port: COMn lub ścieżka urządzenia."),
          QStringLiteral("COMn|DEVICE")},
     });
+}
+
+// A stored window rectangle on none of the screens (a monitor since removed,
+// numbers edited by hand) gives way to the default one.
+AppSettings OnSomeScreen(AppSettings s) {
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) screens.append(screen->geometry());
+    if (screens.isEmpty()) return s;
+    const AppSettings d;
+    const WindowRect r = WindowRectOnScreens(
+        WindowRect{s.windowLeft, s.windowTop, s.windowRight, s.windowBottom}, screens,
+        WindowRect{d.windowLeft, d.windowTop, d.windowRight, d.windowBottom});
+    s.windowLeft = r.left;
+    s.windowTop = r.top;
+    s.windowRight = r.right;
+    s.windowBottom = r.bottom;
+    return s;
 }
 
 }  // namespace
@@ -95,6 +114,9 @@ int Ckv60xApp::StartupPort() const {
 bool Ckv60xApp::Start() {
     // Registration lines format their date and time under the user's locale.
     std::setlocale(LC_TIME, "");
+    // Before anything takes time (a large configuration): a termination signal
+    // from now on closes the window the normal way once it runs.
+    m_signals = std::make_unique<SignalWatcher>();
 
     if (m_options.demo) {
         m_demo = StartDemoMeter();
@@ -107,7 +129,8 @@ bool Ckv60xApp::Start() {
         m_options.configFile.isEmpty() ? ResolveConfigPath(m_arguments) : m_options.configFile;
     m_ini = std::make_unique<CIniEx>(4);
     m_configOpened = m_ini->Open(m_configPath, true, true, true) != 0;
-    m_window->LoadSettings(m_configOpened ? LoadAppSettings(*m_ini) : ConstructionSettings());
+    m_window->LoadSettings(
+        OnSomeScreen(m_configOpened ? LoadAppSettings(*m_ini) : ConstructionSettings()));
     m_window->SetStartupPort(StartupPort());
     JournalSettings journal;
     journal.path = journalPath();
@@ -115,14 +138,20 @@ bool Ckv60xApp::Start() {
     journal.user = JournalUserName();
     m_window->SetJournal(journal);
 
-    m_signals = std::make_unique<SignalWatcher>();
     Ckv60xDlg* w = m_window.get();
-    QObject::connect(m_signals.get(), &SignalWatcher::terminationRequested, w,
-                     [w](int) { w->CloseWindow(); });
+    QObject::connect(m_signals.get(), &SignalWatcher::terminationRequested, w, [this, w](int) {
+        m_terminated = true;
+        w->CloseWindow();
+    });
     if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        QObject::connect(gui, &QGuiApplication::commitDataRequest, w,
-                         [w](QSessionManager&) { w->CloseWindow(); });
-        QObject::connect(gui, &QCoreApplication::aboutToQuit, w, [w] { w->CloseWindow(); });
+        QObject::connect(gui, &QGuiApplication::commitDataRequest, w, [this, w](QSessionManager&) {
+            m_terminated = true;
+            w->CloseWindow();
+        });
+        QObject::connect(gui, &QCoreApplication::aboutToQuit, w, [this, w] {
+            m_terminated = true;
+            w->CloseWindow();
+        });
     }
     if (m_setup) m_setup(*m_window);
     return true;
@@ -144,10 +173,23 @@ void Ckv60xApp::Finish() {
     }
     if (m_ini) {
         StoreAppSettings(*m_ini, s);
-        m_ini.reset();  // written back (atomically) when something changed
+        if (!m_ini->Write()) ReportSettingsNotSaved(m_ini->LastWriteError());
+        m_ini.reset();
     }
     m_signals.reset();
     m_window.reset();  // stops the driver and releases the port
+}
+
+void Ckv60xApp::ReportSettingsNotSaved(const FileError& error) {
+    // The old file stays as it was. The user hears of it, unless the program
+    // is being terminated: then nobody would answer the message.
+    const QString text = QStringLiteral("Nie można zapisać ustawień");
+    const QString detail = QStringLiteral("%1 (%2)").arg(m_configPath, error.Reason());
+    std::fprintf(stderr, "kv60x: %s: %s\n", text.toUtf8().constData(), detail.toUtf8().constData());
+    if (!m_terminated) {
+        Prompts::instance().message(m_window.get(), text + QChar('\n') + detail,
+                                    Prompts::Icon::Warning);
+    }
 }
 
 QString Ckv60xApp::journalPath() const {

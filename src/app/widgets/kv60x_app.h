@@ -8,6 +8,7 @@
 #include "app/app_settings.h"
 
 class CIniEx;
+struct FileError;
 class Ckv60xDlg;
 class MeterSimulator;
 class SignalWatcher;
@@ -64,11 +65,13 @@ public:
 
 private:
     int StartupPort() const;
+    void ReportSettingsNotSaved(const FileError& error);
 
     AppOptions m_options;
     QStringList m_arguments;
     QString m_configPath;
     bool m_configOpened = false;
+    bool m_terminated = false;  // closed by a termination signal
     std::function<void(Ckv60xDlg&)> m_setup;
     std::unique_ptr<MeterSimulator> m_demo;  // outlives the window's driver
     std::unique_ptr<CIniEx> m_ini;

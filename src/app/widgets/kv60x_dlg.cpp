@@ -43,6 +43,8 @@ uint32_t ToColorRef(const QColor& c) {
            (static_cast<uint32_t>(c.blue()) << 16);
 }
 
+// Texts carry their keyboard mnemonics ("&Widok": Alt+W); the names screen
+// readers get are without the "&".
 struct MenuItem {
     int command;
     const char* text;  // UTF-8
@@ -56,31 +58,33 @@ struct MenuGroup {
 
 const std::vector<MenuGroup>& MenuGroups() {
     static const std::vector<MenuGroup> groups = {
-        {"Program", false, {{Ckv60xDlg::kCmdClose, "Zamknij"}}},
-        {"Widok",
+        {"&Program", false, {{Ckv60xDlg::kCmdClose, "&Zamknij"}}},
+        {"&Widok",
          false,
-         {{Ckv60xDlg::kCmdColors, "Kolory"},
-          {Ckv60xDlg::kCmdFonts, "Czcionki"},
-          {Ckv60xDlg::kCmdTopmost, "Zawsze na wierzchu"},
-          {Ckv60xDlg::kCmdTrend, "Wykres temperatury"}}},
-        {"Ustawienia",
+         {{Ckv60xDlg::kCmdColors, "&Kolory"},
+          {Ckv60xDlg::kCmdFonts, "&Czcionki"},
+          {Ckv60xDlg::kCmdTopmost, "&Zawsze na wierzchu"},
+          {Ckv60xDlg::kCmdTrend, "&Wykres temperatury"}}},
+        {"&Ustawienia",
          false,
-         {{Ckv60xDlg::kCmdPort, "Port szeregowy"},
-          {Ckv60xDlg::kCmdLogFile, "Rejestracja do pliku"}}},
-        {"Panel",
+         {{Ckv60xDlg::kCmdPort, "&Port szeregowy"},
+          {Ckv60xDlg::kCmdLogFile, "&Rejestracja do pliku"}}},
+        {"P&anel",
          false,
-         {{Ckv60xDlg::kCmdPanelInfo, "Informacje"},
-          {Ckv60xDlg::kCmdCharTable, "Charakterystyki wszystkich materiałów"},
-          {Ckv60xDlg::kCmdCharRecord, "Charakterystyka wybranego materiału"},
-          {Ckv60xDlg::kCmdJournal, "Historia zmian..."}}},
-        {"Serwis",
+         {{Ckv60xDlg::kCmdPanelInfo, "&Informacje"},
+          {Ckv60xDlg::kCmdCharTable, "&Charakterystyki wszystkich materiałów"},
+          {Ckv60xDlg::kCmdCharRecord, "Charakterystyka &wybranego materiału"},
+          {Ckv60xDlg::kCmdJournal, "&Historia zmian..."}}},
+        {"&Serwis",
          true,
-         {{Ckv60xDlg::kCmdStartupDate, "Zapis daty uruchamiania"},
-          {Ckv60xDlg::kCmdSerialNumber, "Zapis numeru seryjnego"},
-          {Ckv60xDlg::kCmdStartupMemory, "Odczyt pamięci uruchamiania"},
-          {Ckv60xDlg::kCmdServiceData, "Wyświetlaj dane serwisowe"},
-          {Ckv60xDlg::kCmdElectrode, "Współczynnik kształtu elektrod"}}},
-        {"Pomoc", false, {{Ckv60xDlg::kCmdHelp, "Pomoc"}, {Ckv60xDlg::kCmdAbout, "O programie"}}},
+         {{Ckv60xDlg::kCmdStartupDate, "Zapis &daty uruchamiania"},
+          {Ckv60xDlg::kCmdSerialNumber, "Zapis &numeru seryjnego"},
+          {Ckv60xDlg::kCmdStartupMemory, "&Odczyt pamięci uruchamiania"},
+          {Ckv60xDlg::kCmdServiceData, "Wyświetlaj dane &serwisowe"},
+          {Ckv60xDlg::kCmdElectrode, "Współczynnik &kształtu elektrod"}}},
+        {"Po&moc",
+         false,
+         {{Ckv60xDlg::kCmdHelp, "&Pomoc"}, {Ckv60xDlg::kCmdAbout, "&O programie"}}},
     };
     return groups;
 }
@@ -106,17 +110,17 @@ Ckv60xDlg::Ckv60xDlg(bool serviceMode, QWidget* parent)
     layout->addWidget(m_client, 1);
 
     m_icon = new CInfoBmp(m_client);
-    m_icon->setAccessibleName(QStringLiteral("Stan urządzenia"));
     m_statusText = new QLineEdit(m_client);
     m_statusText->setReadOnly(true);
-    m_statusText->setFocusPolicy(Qt::ClickFocus);
+    // Reachable by Tab, so that a screen reader user can read the status line.
+    m_statusText->setFocusPolicy(Qt::StrongFocus);
     m_statusText->setAccessibleName(QStringLiteral("Stan urządzenia"));
     m_serviceLabel = new QLabel(QStringLiteral("Dane serwisowe:"), m_client);
     m_serviceLabel->setAccessibleName(m_serviceLabel->text());
     m_serviceLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_serviceText = new QLineEdit(m_client);
     m_serviceText->setReadOnly(true);
-    m_serviceText->setFocusPolicy(Qt::ClickFocus);
+    m_serviceText->setFocusPolicy(Qt::StrongFocus);
     m_serviceText->setAccessibleName(m_serviceLabel->text());
     m_serviceLabel->setBuddy(m_serviceText);
     m_display = new CColorStatic(m_client);
@@ -213,7 +217,7 @@ void Ckv60xDlg::BuildMenu() {
     for (const MenuGroup& group : MenuGroups()) {
         if (group.serviceOnly && !m_serviceMode) continue;
         QMenu* menu = m_menuBar->addMenu(QString::fromUtf8(group.title));
-        menu->setAccessibleName(menu->title());
+        menu->setAccessibleName(QString(menu->title()).remove(QLatin1Char('&')));
         for (const MenuItem& item : group.items) {
             QAction* a = menu->addAction(QString::fromUtf8(item.text));
             a->setData(item.command);

@@ -167,15 +167,19 @@ CLogFileDlg::CLogFileDlg(const LogFileSettings& settings, QWidget* parent)
     m_decRadios[DecIndex(m_settings.fileDecSeparator)]->setChecked(true);
     EnableControls();
 
-    connect(m_logCheck, &QCheckBox::clicked, this, &CLogFileDlg::OnLogClicked);
-    connect(m_commentCheck, &QCheckBox::clicked, this, &CLogFileDlg::OnCommentClicked);
+    // State changes, not clicks: the mouse, the keyboard, a screen reader and
+    // code that sets a box all have the same effect.
+    connect(m_logCheck, &QCheckBox::toggled, this, &CLogFileDlg::OnLogToggled);
+    connect(m_commentCheck, &QCheckBox::toggled, this, &CLogFileDlg::OnCommentToggled);
     connect(m_interval, &QTimeEdit::editingFinished, this, &CLogFileDlg::OnIntervalEdited);
     connect(m_fileName, &QLineEdit::editingFinished, this, &CLogFileDlg::OnFileNameEdited);
     connect(m_browse, &QPushButton::clicked, this, &CLogFileDlg::OnBrowse);
-    connect(m_sepGroup, &QButtonGroup::idClicked, this,
-            [this](int id) { m_settings.fileSepFormat = kSepValues[id]; });
-    connect(m_decGroup, &QButtonGroup::idClicked, this,
-            [this](int id) { m_settings.fileDecSeparator = kDecValues[id]; });
+    connect(m_sepGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked) m_settings.fileSepFormat = kSepValues[id];
+    });
+    connect(m_decGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked) m_settings.fileDecSeparator = kDecValues[id];
+    });
 }
 
 QString CLogFileDlg::WithFilterExtension(const QString& path, int filterIndex) {
@@ -194,14 +198,14 @@ void CLogFileDlg::EnableControls() {
     m_comment->setEnabled(on && m_commentCheck->isChecked());
 }
 
-void CLogFileDlg::OnLogClicked() {
+void CLogFileDlg::OnLogToggled() {
     m_settings.fileLog = m_logCheck->isChecked() ? 1 : 0;
     EnableControls();
 }
 
-void CLogFileDlg::OnCommentClicked() {
+void CLogFileDlg::OnCommentToggled() {
     m_settings.fileCheckComment = m_commentCheck->isChecked() ? 1 : 0;
-    m_comment->setEnabled(m_commentCheck->isChecked());
+    m_comment->setEnabled(m_logCheck->isChecked() && m_commentCheck->isChecked());
 }
 
 void CLogFileDlg::OnIntervalEdited() {

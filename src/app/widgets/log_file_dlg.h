@@ -63,8 +63,8 @@ public slots:
     void accept() override;
 
 private:
-    void OnLogClicked();
-    void OnCommentClicked();
+    void OnLogToggled();
+    void OnCommentToggled();
     void OnIntervalEdited();
     void OnFileNameEdited();
     void OnBrowse();

@@ -13,13 +13,14 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 #include <ctime>
 
 #include "app/registration.h"
+#include "files/safe_file.h"
+#include "ui/accessibility.h"
 #include "ui/mem_dc.h"
 #include "ui/prompts.h"
 
@@ -51,6 +52,7 @@ int64_t UtcOffsetMs() {
 
 TrendChart::TrendChart(const TrendHistory* history, QWidget* parent)
     : QWidget(parent), m_history(history) {
+    accessibility::SetRole(this, QAccessible::Chart);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAccessibleName(TrendWindow::kTitle);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -189,6 +191,8 @@ void TrendChart::DrawChart(QPainter& p, const QRect& rect) const {
 
 TrendWindow::TrendWindow(const TrendHistory* history, QWidget* parent)
     : QWidget(parent, Qt::Window), m_history(history) {
+    // A window to screen readers, not an anonymous pane.
+    accessibility::SetRole(this, QAccessible::Window);
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
 
@@ -295,13 +299,8 @@ void TrendWindow::SaveImage() {
         format = choice->filterIndex == 1 ? ImageFormat::Pdf : ImageFormat::Png;
         path += format == ImageFormat::Pdf ? QStringLiteral(".pdf") : QStringLiteral(".png");
     }
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok && !WriteImage(file, format, m_chart->size())) {
-        file.cancelWriting();
-        ok = false;
-    }
-    if (!ok || !file.commit()) {
+    const QSize size = m_chart->size();
+    if (!SaveWritten(path, [&](QIODevice& out) { return WriteImage(out, format, size); })) {
         Prompts::instance().message(this, QStringLiteral("Nie można zapisać obrazu"),
                                     Prompts::Icon::Warning);
     }
@@ -323,10 +322,7 @@ void TrendWindow::SaveData() {
     }
     // The data as they are at this moment; written whole or not at all.
     const QByteArray data = DataText();
-    QSaveFile file(path);
-    const bool ok =
-        file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit();
-    if (!ok) {
+    if (!WriteFileAtomically(path, data)) {
         Prompts::instance().message(this, QStringLiteral("Nie można zapisać danych"),
                                     Prompts::Icon::Warning);
     }

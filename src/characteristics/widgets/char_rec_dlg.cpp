@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -150,6 +151,8 @@ void CCharRecDlg::BuildControls() {
 
     m_points = new QTreeWidget(this);
     m_points->setAccessibleName(QStringLiteral("Punkty charakterystyki"));
+    m_points->setAccessibleDescription(
+        QStringLiteral("Dwukrotne kliknięcie lub klawisz F2 zmienia wybrany punkt"));
     m_points->setRootIsDecorated(false);
     m_points->setUniformRowHeights(true);
     m_points->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -229,6 +232,15 @@ void CCharRecDlg::BuildControls() {
     layout->addLayout(top, 1);
     layout->addLayout(buttons);
 
+    // Tab follows the layout: the record's fields top to bottom, the points,
+    // then the buttons.
+    const QList<QWidget*> tabOrder{
+        m_enable,      m_resistive,  m_capacitive, m_code,     m_name,         m_desc,
+        m_certificate, m_createDate, m_saveDate,   m_password, m_compensation, m_coeff[0],
+        m_coeff[1],    m_coeff[2],   m_coeff[3],   m_count,    m_points,       m_import,
+        m_export,      m_graph,      m_ok,         m_cancel};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
     m_readOp = new DeviceOperation(this);
     m_writeOp = new DeviceOperation(this);
     m_readOp->SetLockedControls(AllControls());
@@ -238,14 +250,14 @@ void CCharRecDlg::BuildControls() {
         ApplyEnablingRules();  // after a failed write the controls came back all enabled
     });
 
-    // Every change of a field marks the record changed.
+    // Every change of a field marks the record changed. State changes, not
+    // clicks: the mouse, the keyboard, a screen reader and code all count.
     for (QCheckBox* b : {m_enable, m_password, m_compensation}) {
-        connect(b, &QCheckBox::clicked, this, &CCharRecDlg::MarkChanged);
+        connect(b, &QCheckBox::toggled, this, &CCharRecDlg::MarkChanged);
     }
-    connect(m_enable, &QCheckBox::clicked, this, &CCharRecDlg::ApplyEnablingRules);
-    connect(m_compensation, &QCheckBox::clicked, this, &CCharRecDlg::ApplyEnablingRules);
-    connect(m_resistive, &QRadioButton::clicked, this, &CCharRecDlg::MarkChanged);
-    connect(m_capacitive, &QRadioButton::clicked, this, &CCharRecDlg::MarkChanged);
+    connect(m_enable, &QCheckBox::toggled, this, &CCharRecDlg::ApplyEnablingRules);
+    connect(m_compensation, &QCheckBox::toggled, this, &CCharRecDlg::ApplyEnablingRules);
+    connect(m_method, &QButtonGroup::idToggled, this, &CCharRecDlg::MarkChanged);
     for (QLineEdit* e :
          {m_desc, m_certificate, m_code, m_name, m_coeff[0], m_coeff[1], m_coeff[2], m_coeff[3]}) {
         connect(e, &QLineEdit::textChanged, this, &CCharRecDlg::MarkChanged);
@@ -255,6 +267,11 @@ void CCharRecDlg::BuildControls() {
     connect(m_saveDate, &QDateTimeEdit::dateTimeChanged, this, &CCharRecDlg::MarkChanged);
     connect(m_points, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item, int) { EditPoint(m_points->indexOfTopLevelItem(item)); });
+    // Without a mouse: F2 edits the current point (Enter stays the dialog's OK).
+    auto* editKey = new QShortcut(QKeySequence(Qt::Key_F2), m_points);
+    editKey->setContext(Qt::WidgetShortcut);
+    connect(editKey, &QShortcut::activated, this,
+            [this] { EditPoint(m_points->indexOfTopLevelItem(m_points->currentItem())); });
 
     connect(m_ok, &QPushButton::clicked, this, &CCharRecDlg::OnOk);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -118,7 +119,9 @@ void CCharTableDlg::BuildControls() {
 
     m_list = new QTreeWidget(this);
     m_list->setAccessibleName(QStringLiteral("Charakterystyki materiałów"));
-    m_list->setAccessibleDescription(m_hint->text());
+    m_list->setAccessibleDescription(
+        m_hint->text() + QStringLiteral(" lub nacisnąć klawisz F2; Ctrl+X, Ctrl+C, Ctrl+V: "
+                                        "wytnij, kopiuj, wklej"));
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -129,12 +132,34 @@ void CCharTableDlg::BuildControls() {
                              QStringLiteral("Zakres"), QStringLiteral("Opis"),
                              QStringLiteral("Metoda pom."), QStringLiteral("Świadectwo wz."),
                              QStringLiteral("Aktywność")});
+    // The widths are minimums: in the font in use a column is widened until
+    // its heading and its longest content fit, so that nothing is cut.
     const int widths[] = {30, 40, 70, 70, 180, 90, 90};
-    for (int c = 0; c < 7; ++c) m_list->setColumnWidth(c, widths[c]);
+    const QFontMetrics cells(m_list->font());
+    const QFontMetrics headings(m_list->header()->font());
+    const int pad = 16;
+    auto chars = [&](int n) { return cells.averageCharWidth() * n + pad; };
+    auto text = [&](const char* t) { return cells.horizontalAdvance(QString::fromUtf8(t)) + pad; };
+    const int content[] = {text("150*"),
+                           chars(CharRecData::kCodeLen),
+                           chars(CharRecData::kNameLen),
+                           text("100.0...100.0"),
+                           chars(CharRecData::kDescLen),
+                           std::max(text("pojemnościowa"), text("rezystancyjna")),
+                           chars(CharRecData::kCertificateLen)};
+    int total = 0;
+    for (int c = 0; c < 7; ++c) {
+        const int heading = headings.horizontalAdvance(m_list->headerItem()->text(c)) + pad;
+        const int w = std::max({widths[c], heading, content[c]});
+        m_list->setColumnWidth(c, w);
+        total += w;
+    }
     // "Aktywność" takes the rest of the list's width.
+    const int last = std::max(
+        {90, headings.horizontalAdvance(m_list->headerItem()->text(7)) + pad, text("Nieaktywna")});
     m_list->header()->setStretchLastSection(true);
     m_list->header()->setSectionsMovable(false);
-    m_list->setMinimumSize(570 + 90 + 2 * m_list->frameWidth() + 20, 300);
+    m_list->setMinimumSize(total + last + 2 * m_list->frameWidth() + 20, 300);
     m_hint->setBuddy(m_list);
 
     m_progress = new QProgressBar(this);
@@ -164,7 +189,7 @@ void CCharTableDlg::BuildControls() {
     layout->addWidget(m_list, 1);
     layout->addWidget(m_progress);
     layout->addLayout(buttons);
-    resize(780, 480);
+    resize(std::max(780, minimumSizeHint().width()), 480);
 
     // "Anuluj" stays usable while reading: it stops the read.
     m_readOp = new DeviceOperation(this);
@@ -184,6 +209,22 @@ void CCharTableDlg::BuildControls() {
             [this](QTreeWidgetItem* item, int) { EditRow(m_list->indexOfTopLevelItem(item)); });
     connect(m_list, &QTreeWidget::customContextMenuRequested, this,
             &CCharTableDlg::ShowContextMenu);
+    // Without a mouse: F2 edits the selected row (Enter stays the dialog's OK),
+    // Ctrl+X, Ctrl+C, Ctrl+V as in the popup, Shift+F10 opens the popup.
+    auto onKey = [this](const QKeySequence& key, auto slot) {
+        auto* shortcut = new QShortcut(key, m_list);
+        shortcut->setContext(Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this, slot);
+    };
+    onKey(QKeySequence(Qt::Key_F2), [this] { EditRow(SelectedRow()); });
+    onKey(QKeySequence::Cut, [this] { Cut(); });
+    onKey(QKeySequence::Copy, [this] { Copy(); });
+    onKey(QKeySequence::Paste, [this] { Paste(); });
+    onKey(QKeySequence(Qt::SHIFT | Qt::Key_F10), [this] {
+        QTreeWidgetItem* item = m_list->currentItem();
+        const QRect row = item ? m_list->visualItemRect(item) : QRect();
+        ShowContextMenu(row.isValid() ? row.center() : QPoint(0, 0));
+    });
     connect(m_ok, &QPushButton::clicked, this, &CCharTableDlg::OnOk);
     connect(m_cancel, &QPushButton::clicked, this, &CCharTableDlg::OnCancel);
     connect(m_import, &QPushButton::clicked, this, &CCharTableDlg::OnImport);
@@ -285,9 +326,15 @@ void CCharTableDlg::EditRow(int row) {
 std::unique_ptr<QMenu> CCharTableDlg::CreateContextMenu() {
     if (!ValidRow(SelectedRow())) return nullptr;
     auto menu = std::make_unique<QMenu>(this);
-    menu->addAction(QStringLiteral("Wytnij"), this, &CCharTableDlg::Cut);
-    menu->addAction(QStringLiteral("Kopiuj"), this, &CCharTableDlg::Copy);
+    QAction* cut = menu->addAction(QStringLiteral("Wytnij"), this, &CCharTableDlg::Cut);
+    QAction* copy = menu->addAction(QStringLiteral("Kopiuj"), this, &CCharTableDlg::Copy);
     QAction* paste = menu->addAction(QStringLiteral("Wklej"), this, &CCharTableDlg::Paste);
+    // The keys are shown here; the list's own shortcuts act on them.
+    for (auto [a, key] : {std::pair{cut, QKeySequence::Cut}, std::pair{copy, QKeySequence::Copy},
+                          std::pair{paste, QKeySequence::Paste}}) {
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WidgetShortcut);
+    }
     paste->setEnabled(PasteAvailable());
     return menu;
 }

@@ -10,7 +10,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 #include "ui/mem_dc.h"
 
@@ -297,11 +296,5 @@ bool CGraph::WriteImage(QIODevice& out, ImageFormat format, QSize size) {
 bool CGraph::SaveImage(const QString& path, ImageFormat format) {
     QSize size = this->size();
     if (size.width() < 200 || size.height() < 150) size = QSize(640, 400);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (!WriteImage(file, format, size)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SaveWritten(path, [&](QIODevice& out) { return WriteImage(out, format, size); });
 }
