@@ -23,6 +23,7 @@
 #include "meter/char_image.h"
 #include "records/cp1250.h"
 #include "sim/demo_data.h"
+#include "support/screen_reader.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
 #include "support/test_support.h"
@@ -224,4 +225,22 @@ TEST(JournalMenu, PanelEndsWithTheHistoryWhoseJournalFollowsTheOptions) {
         EXPECT_EQ(app.window()->journal().program, "kv60x");
         app.Finish();
     }
+}
+
+TEST_F(JournalWindow, AScreenReaderFindsTheControlsByTheirLabels) {
+    Rename(1, QStringLiteral("Inna"));
+    testsupport::ScreenReader reader;
+    ScopedPrompts prompts;
+    JournalDlg dlg(settings, &driver, false);
+    dlg.show();
+    using SR = testsupport::ScreenReader;
+    // (Qt reads a combo box's current item as its name; the label is given too.)
+    EXPECT_EQ(dlg.MeterFilter()->accessibleName(), "Miernik");
+    EXPECT_EQ(SR::Text(dlg.List(), QAccessible::Name), "Zmiany");
+    EXPECT_EQ(SR::Text(dlg.Details(), QAccessible::Name), "Szczegóły wpisu");
+    EXPECT_EQ(SR::Text(dlg.RestoreButton(), QAccessible::Name), "Przywróć");
+    // Pressed as a screen reader presses it: the question comes (and is dismissed).
+    EXPECT_TRUE(SR::Press(dlg.RestoreButton()));
+    ASSERT_TRUE(WaitUntil([&] { return !prompts->questions.empty(); }));
+    EXPECT_TRUE(prompts->questions[0].defaulted);
 }
