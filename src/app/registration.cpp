@@ -55,6 +55,16 @@ QString RegistrationDateTime(std::time_t when) {
     return QString::fromLocal8Bit(buf, static_cast<qsizetype>(n));
 }
 
+QString RegistrationDateField(const QString& dateTime, QChar separator) {
+    if (!dateTime.contains(separator) && !dateTime.contains(QChar('"')) &&
+        !dateTime.contains(QChar('\r')) && !dateTime.contains(QChar('\n'))) {
+        return dateTime;
+    }
+    QString quoted = dateTime;
+    quoted.replace(QChar('"'), QStringLiteral("\"\""));
+    return QChar('"') + quoted + QChar('"');
+}
+
 QString RegistrationValue(const TemperatureReading& reading, bool linkUp, QChar decimalSign) {
     if (!linkUp || !reading.valid || reading.temperatureError) return QStringLiteral("???");
     QString text = QString::asprintf("%.01f", reading.temperature);
@@ -91,8 +101,9 @@ void RegistrationFile::Close() {
 }
 
 bool RegistrationFile::Truncate() {
-    if (m_fd < 0) return false;
-    return ::ftruncate(m_fd, 0) == 0;
+    const bool ok = EnsureSameFile() && ::ftruncate(m_fd, 0) == 0;
+    m_failing = !ok;
+    return ok;
 }
 
 bool RegistrationFile::EnsureSameFile() {
@@ -148,7 +159,8 @@ bool RegistrationFile::WriteLine(const QString& dateTime, QChar separator, const
     const QString candidate = m_headerPending ? RegistrationHeader(separator) : QString();
     QString header;
     if (candidate != m_lastHeader) header = candidate;
-    const QString line = header + dateTime + separator + value + QStringLiteral("\r\n");
+    const QString line = header + RegistrationDateField(dateTime, separator) + separator + value +
+                         QStringLiteral("\r\n");
     const bool ok = sameFile && WriteWhole(line.toLocal8Bit());
     if (ok) {
         m_headerPending = false;

@@ -8,7 +8,8 @@
 #include "meter/meter_records.h"
 
 // Registration of readings to a text or CSV file: the line format and the file
-// itself. Core code: the main window's timers decide when a line is written.
+// itself. RegistrationSession (registration_session.h) puts them together for
+// the main window and kv60x-cli.
 
 // The column titles line (CR LF included).
 QString RegistrationHeader(QChar separator);
@@ -28,6 +29,12 @@ QChar LocaleListSeparator();
 // "%c" of the C library under the current LC_TIME locale, decoded from the
 // locale's encoding.
 QString RegistrationDateTime(std::time_t when);
+
+// The date column as written: the text as it stands, or, when it holds the
+// column separator, a double quote or a line break (the Polish "%c" holds
+// commas), enclosed in double quotes with inner quotes doubled, as CSV
+// readers expect, so the line still has two columns.
+QString RegistrationDateField(const QString& dateTime, QChar separator);
 
 // The value column: "%.01f" with the decimal sign, or "???" when the meter
 // flags a temperature error, the link is down or no reading was ever valid
@@ -58,14 +65,15 @@ public:
     bool IsOpen() const { return !m_path.isEmpty(); }
     QString Path() const { return m_path; }
 
-    // Empties the file (the user chose to start it afresh).
+    // Empties the file (the user chose to start it afresh). False on failure.
     bool Truncate();
     // The next line starts with the column titles.
     void SetHeaderPending() { m_headerPending = true; }
 
     // Writes text as it stands (the empty line and the comment). False on failure.
     bool WriteText(const QString& text);
-    // Writes one reading line: [header] + date and time + separator + value + CR LF.
+    // Writes one reading line: [header] + date field + separator + value + CR LF
+    // (see RegistrationDateField).
     bool WriteLine(const QString& dateTime, QChar separator, const QString& value);
 
     // The last write failed (and nothing has succeeded since).

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <ctime>
 #include <functional>
 
 #include "meter/kv60x_driver.h"
@@ -31,6 +32,8 @@ struct CliEnv {
     bool progress = false;
     // How long to wait for another program's lock on the journal of changes.
     int journalBusyTimeoutMs = 3000;
+    // The clock whose local time `log` writes (tests fix it); empty: the system clock.
+    std::function<std::time_t()> clock;
 
     bool Stopped() const { return stop && stop->load(); }
     void Out(const QString& text) const {

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <map>
 
-#include "app/registration.h"
+#include "app/registration_session.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_session.h"
 
@@ -17,8 +17,8 @@ namespace {
 struct LogSettings {
     double seconds = 0;
     QString path;
-    QChar separator;
-    QChar decimal;
+    int sepFormat = 0;     // as FILE_SEP_FORMAT
+    int decSeparator = 0;  // as FILE_DEC_SEPARATOR
     int maxLines = 0;
     bool append = false;
     bool truncate = false;
@@ -74,8 +74,8 @@ int ReadLogFormat(const CliEnv& env, const CommandArgs& a, const LogOptions& o, 
     if (decIt == kDecs.end())
         return Fail(env, kExitUsage,
                     QStringLiteral("Nieprawidłowy znak dziesiętny: %1").arg(a.Value(o.dec)));
-    s->separator = RegistrationSeparator(sepIt->second);
-    s->decimal = RegistrationDecimalSign(decIt->second);
+    s->sepFormat = sepIt->second;
+    s->decSeparator = decIt->second;
     return -1;
 }
 
@@ -106,29 +106,25 @@ int ReadLogSettings(const CliEnv& env, const CommandArgs& a, const LogOptions& o
 }
 
 // Opens the registration file as asked and writes the comment; -1 when done.
-int OpenLogFile(const CliEnv& env, const LogSettings& s, RegistrationFile* file) {
-    const RegistrationFile::OpenResult opened = file->Open(s.path);
-    if (opened == RegistrationFile::OpenResult::Failed ||
-        (opened == RegistrationFile::OpenResult::Existed && s.truncate && !file->Truncate())) {
-        return Fail(env, kExitUsage, LogFileUnusable(s.path));
+// The window's registration session: --append and --truncate stand for its
+// answers to the question about an existing file.
+int OpenLogFile(const CliEnv& env, const LogSettings& s, RegistrationSession* file) {
+    const RegistrationSession::OpenResult opened = file->Open(s.path);
+    RegistrationStart how = RegistrationStart::NewFile;
+    if (opened == RegistrationSession::OpenResult::Existed) {
+        how = s.truncate ? RegistrationStart::Empty : RegistrationStart::Append;
     }
-    const bool appending = opened == RegistrationFile::OpenResult::Existed && s.append;
-    file->SetHeaderPending();
-    if (s.hasComment) {
-        QString text = s.comment;
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        text.replace(QChar('\n'), QStringLiteral("\r\n"));
-        if ((appending && !file->WriteText(QStringLiteral("\r\n"))) ||
-            (!text.isEmpty() && !file->WriteText(text + QStringLiteral("\r\n")))) {
-            return Fail(env, kExitUsage, LogFileUnusable(s.path));
-        }
+    file->SetFormat(s.sepFormat, s.decSeparator);
+    if (opened == RegistrationSession::OpenResult::Failed ||
+        !file->Begin(how, s.hasComment, s.comment)) {
+        return Fail(env, kExitUsage, LogFileUnusable(s.path));
     }
     return -1;
 }
 
 // Writes a line every interval until stopped or --count lines are written.
 // True when every line reached the file.
-bool LogLines(const CliEnv& env, const LogSettings& s, Ckv60xDriver& d, RegistrationFile& file) {
+bool LogLines(const CliEnv& env, const LogSettings& s, Ckv60xDriver& d, RegistrationSession& file) {
     const auto start = std::chrono::steady_clock::now();
     const auto step = std::chrono::microseconds(static_cast<int64_t>(s.seconds * 1e6));
     int64_t written = 0;
@@ -142,13 +138,10 @@ bool LogLines(const CliEnv& env, const LogSettings& s, Ckv60xDriver& d, Registra
                 20, std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count() + 1)));
             continue;
         }
-        TemperatureReading t;
-        const int status = d.GetTemperature(t);
-        const QString when = RegistrationDateTime(std::time(nullptr));
-        const QString value = RegistrationValue(t, status == 0, s.decimal);
-        if (file.WriteLine(when, s.separator, value)) {
+        const std::time_t when = env.clock ? env.clock() : std::time(nullptr);
+        if (file.WriteReading(d.Snapshot(), when)) {
             failing = false;
-            env.Out(when + s.separator + value + QChar('\n'));
+            env.Out(file.LastLine() + QChar('\n'));
         } else {
             lost = true;
             if (!failing)
@@ -186,7 +179,7 @@ int CmdLog(const CliEnv& env, const QStringList& args) {
     MeterSession s(env);
     if (int rc = s.Resolve(a); rc >= 0) return rc;
     if (int rc = s.Connect(true); rc >= 0) return rc;
-    RegistrationFile file;
+    RegistrationSession file;
     if (int rc = OpenLogFile(env, settings, &file); rc >= 0) return rc;
     const bool whole = LogLines(env, settings, s.Driver(), file);
     file.Close();

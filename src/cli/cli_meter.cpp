@@ -25,7 +25,8 @@ QString TemperatureText(const TemperatureReading& t) {
     return QString::asprintf("%.2f °C", t.temperature);
 }
 
-// What `info` shows, read from the driver's records at once.
+// What `info` shows, from one snapshot of the driver (every record of the
+// same moment, with the link that backs them).
 struct MeterInfo {
     MeterIdentity id;
     SerialNumberData sn;
@@ -35,13 +36,15 @@ struct MeterInfo {
     CharacteristicCount count;
 
     bool Read(Ckv60xDriver& d) {
-        d.GetIdentity(id);
-        d.GetSerialNumber(sn);
-        d.GetStartupDate(date);
-        d.GetCondition(cond);
-        d.GetTemperature(t);
-        d.GetCharacteristicCount(count);
-        return id.valid && sn.valid && date.valid && cond.valid && t.valid && count.valid;
+        const MeterSnapshot m = d.Snapshot();
+        id = m.identity;
+        sn = m.serialNumber;
+        date = m.startupDate;
+        cond = m.condition;
+        t = m.temperature;
+        count = m.count;
+        return m.linkUp() && id.valid && sn.valid && date.valid && cond.valid && t.valid &&
+               count.valid;
     }
     QString Letter() const {
         return id.versionLetter ? QString(QChar::fromLatin1(id.versionLetter)) : QString();
@@ -83,13 +86,10 @@ QString InfoText(const MeterInfo& m, int port, const QString& device) {
 }
 
 // The line of one complete polling cycle.
-QString WatchLine(Ckv60xDriver& d, const QString& now) {
-    MeterCondition c;
-    TemperatureReading t;
-    ServiceData sd;
-    d.GetCondition(c);
-    d.GetTemperature(t);
-    d.GetServiceData(sd);
+QString WatchLine(const MeterSnapshot& m, const QString& now) {
+    const MeterCondition& c = m.condition;
+    const TemperatureReading& t = m.temperature;
+    const ServiceData& sd = m.serviceData;
     QString line = now + QStringLiteral("  ") + TemperatureText(t) + QStringLiteral("  ") +
                    ConditionText(c, t);
     if (sd.valid) line += QStringLiteral("  SD %1").arg(QString::fromLatin1(sd.text));
@@ -163,13 +163,13 @@ int CmdWatch(const CliEnv& env, const QStringList& args) {
     while (!env.Stopped()) {
         const QString now =
             QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        const uint64_t cycles = d.CompletedCycles();
-        if (cycles != seen && d.GetStatus() == 0) {
-            seen = cycles;
+        const MeterSnapshot m = d.Snapshot();
+        if (m.cycles != seen && m.linkUp()) {
+            seen = m.cycles;
             lossShown = false;
-            env.Out(WatchLine(d, now));
+            env.Out(WatchLine(m, now));
             if (maxLines && ++lines >= maxLines) break;
-        } else if (d.GetStatus() != 0 && !lossShown) {
+        } else if (!m.linkUp() && !lossShown) {
             lossShown = true;
             env.Out(now + QStringLiteral("  Brak komunikacji z urządzeniem.\n"));
         }

@@ -44,8 +44,33 @@ DriverTiming Ckv60xDriver::Timing() const {
 
 // ---------------------------------------------------------------- connection
 
+void Ckv60xDriver::SetStatus(int status) {
+    Lock data(m_dataLock);
+    m_status = status;
+}
+
+void Ckv60xDriver::ForgetLink(bool disconnecting) {
+    // Nothing shown or logged after a change of port may be older than the new
+    // link: no link until a complete cycle, and no reading to fall back on.
+    Lock data(m_dataLock);
+    m_status = kMeterFailed;
+    m_state.temperature.valid = false;
+    if (disconnecting) {
+        m_state.condition.valid = false;
+        m_state.identity.valid = false;
+        m_lineCount = 0;
+        m_lastLineMs = 0;
+    }
+}
+
+void Ckv60xDriver::SetReopenHook(std::function<void(const CSerialPort&)> hook) {
+    std::lock_guard<std::mutex> lock(m_timingLock);
+    m_reopenHook = std::move(hook);
+}
+
 int Ckv60xDriver::Connect(int portNumber) {
     StopPolling();
+    ForgetLink(false);
     {
         Lock cw(m_charWriteLock);
         Lock ex(m_exchangeLock);
@@ -91,13 +116,7 @@ void Ckv60xDriver::Disconnect() {
         m_portLost = false;
         m_portNumber = 0;
     }
-    {
-        Lock data(m_dataLock);
-        m_state.condition.valid = false;
-        m_state.identity.valid = false;
-        m_lineCount = 0;
-        m_lastLineMs = 0;
-    }
+    ForgetLink(true);
     m_abortWaits = false;
 }
 
@@ -145,11 +164,22 @@ bool Ckv60xDriver::ReopenLostPort() {
         m_lineCount = 0;
     }
     auto port = std::make_unique<CSerialPort>();
-    if (!port->Open(this, m_portNumber, 9600, 'O', 8, 1, EV_RXCHAR, 512) || !port->StartThread()) {
+    if (!port->Open(this, m_portNumber, 9600, 'O', 8, 1, EV_RXCHAR, 512)) return false;
+    // Cleared before the new port's thread runs: a device that drops again at
+    // once reports it through OnPortFailed, and that report must stand.
+    m_portLost = false;
+    if (!port->StartThread()) {
+        m_portLost = true;
         return false;
     }
+    std::function<void(const CSerialPort&)> hook;
+    {
+        std::lock_guard<std::mutex> lock(m_timingLock);
+        hook = std::move(m_reopenHook);
+        m_reopenHook = nullptr;
+    }
+    if (hook) hook(*port);
     m_port = std::move(port);
-    m_portLost = false;
     m_havePort = true;
     return true;
 }
@@ -173,7 +203,7 @@ void Ckv60xDriver::PollingThread() {
         while (!m_stop) {
             const DriverTiming t = Timing();
             if (m_portLost) {
-                m_status = kMeterFailed;
+                SetStatus(kMeterFailed);
                 if (!ReopenLostPort()) {
                     sleepFor(t.reopenIntervalMs);
                     continue;
@@ -200,21 +230,22 @@ void Ckv60xDriver::PollingThread() {
             }
             if (m_stop) break;
             if (failed != kMeterOk) {
-                m_status = failed;
+                SetStatus(failed);
                 continue;
             }
             if (m_serviceDataOn) {
                 const int r = ReadServiceData();
                 if (r != kMeterOk) {
-                    m_status = r;
+                    SetStatus(r);
                     continue;
                 }
-            } else {
-                Lock data(m_dataLock);
-                m_state.serviceData.valid = false;
             }
-            m_status = kMeterOk;
-            ++m_cycles;
+            {
+                Lock data(m_dataLock);
+                if (!m_serviceDataOn) m_state.serviceData.valid = false;
+                m_status = kMeterOk;
+                ++m_cycles;
+            }
             sleepFor(t.cycleSleepMs);
         }
     } catch (...) {
@@ -321,6 +352,21 @@ int Ckv60xDriver::ReadServiceData() {
 }
 
 // ---------------------------------------------------------------- getters
+
+MeterSnapshot Ckv60xDriver::Snapshot() const {
+    Lock data(m_dataLock);
+    MeterSnapshot s;
+    s.status = m_status.load();
+    s.cycles = m_cycles.load();
+    s.identity = m_state.identity;
+    s.serialNumber = m_state.serialNumber;
+    s.startupDate = m_state.startupDate;
+    s.condition = m_state.condition;
+    s.temperature = m_state.temperature;
+    s.serviceData = m_state.serviceData;
+    s.count = m_state.count;
+    return s;
+}
 
 #define KV60X_GETTER(Name, Type, member)      \
     int Ckv60xDriver::Name(Type& out) const { \

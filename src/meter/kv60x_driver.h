@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -47,8 +48,11 @@ public:
     DriverTiming Timing() const;
 
     // Opens COM portNumber and starts polling; 1 or 0. After 0, call Disconnect.
+    // Whatever happens, the polling status is "no link" (3) and the temperature
+    // reading invalid until the new link has completed a polling cycle.
     int Connect(int portNumber);
-    // Stops polling, releases the port, forgets condition and identity.
+    // Stops polling, releases the port, forgets condition, identity and the
+    // temperature reading; the polling status becomes "no link" (3).
     void Disconnect();
     // Also poll the service data, in every pass.
     void SetServiceDataOn(bool on);
@@ -70,6 +74,9 @@ public:
     int ReadTemperature();
     int ReadCharacteristicCount();
     int ReadServiceData();
+
+    // The polling status and every polled record from one moment.
+    MeterSnapshot Snapshot() const;
 
     // Getters: copy the record under the data lock and return the polling status.
     int GetCondition(MeterCondition& out) const;
@@ -111,16 +118,27 @@ public:
     void OnByteReceived(uint8_t byte) override;
     void OnPortFailed() override;
 
+    // Runs on the polling thread right after a vanished device has been opened
+    // again and its I/O thread started, before the first command goes out
+    // (tests drop the device again at that very moment). Once; empty: none.
+    void SetReopenHook(std::function<void(const CSerialPort&)> hook);
+
 private:
     void PollingThread();
     void StopPolling();
     void InterruptWaits();
     bool ReopenLostPort();
+    // Status and link-change bookkeeping, under the data lock so that a
+    // snapshot sees the status together with the records it belongs to.
+    void SetStatus(int status);
+    void ForgetLink(bool disconnecting);
     void ApplyRtsRule();
 
     mutable std::recursive_mutex m_charWriteLock;  // held across a characteristic write
     mutable std::recursive_mutex m_exchangeLock;   // one exchange at a time; guards m_port
-    mutable std::recursive_mutex m_dataLock;       // guards m_state, the line buffer, m_lastLineMs
+    // guards m_state, the line buffer, m_lastLineMs; held while m_status and
+    // m_cycles change
+    mutable std::recursive_mutex m_dataLock;
 
     std::unique_ptr<CSerialPort> m_port;  // owned; none while disconnected
     std::atomic<bool> m_havePort{false};
@@ -144,6 +162,7 @@ private:
     std::atomic<bool> m_serviceDataOn{false};
     std::atomic<uint64_t> m_cycles{0};
 
-    mutable std::mutex m_timingLock;  // guards m_timing
+    mutable std::mutex m_timingLock;  // guards m_timing and m_reopenHook
     DriverTiming m_timing;
+    std::function<void(const CSerialPort&)> m_reopenHook;
 };

@@ -2,6 +2,10 @@
 
 #include <cstdint>
 
+// Result codes of every meter operation.
+constexpr int kMeterOk = 0;
+constexpr int kMeterFailed = 3;
+
 // The driver's decoded meter state. Each record ends in a `valid` flag set when
 // an answer of its kind has been decoded; callers always receive copies.
 
@@ -52,6 +56,21 @@ struct ElectrodeCoefficient {
     bool valid = false;
 };
 
-// Result codes of every meter operation.
-constexpr int kMeterOk = 0;
-constexpr int kMeterFailed = 3;
+// What the driver knows about the meter at one moment, taken under one lock:
+// the polling status together with the records it speaks for. Everything that
+// shows or logs the meter's state (display, status line, registration, panel
+// information, kv60x-cli) takes one of these instead of several getters, so a
+// status of 0 never comes with records from before a port change.
+struct MeterSnapshot {
+    int status = kMeterFailed;  // polling status: 0 after a complete cycle, else 3
+    uint64_t cycles = 0;        // complete polling cycles since the driver was made
+    MeterIdentity identity;
+    SerialNumberData serialNumber;
+    StartupDate startupDate;
+    MeterCondition condition;
+    TemperatureReading temperature;
+    ServiceData serviceData;
+    CharacteristicCount count;
+
+    bool linkUp() const { return status == kMeterOk; }
+};

@@ -28,16 +28,26 @@ public:
         QStringList filters;    // e.g. {"Rekord (*.kvr)"}
         QString defaultSuffix;  // appended when the name has none, e.g. "kvr"
         QString initialName;    // e.g. "*.kvr"
+        // Save only: ask before an existing file is chosen. Off where the caller
+        // asks its own question about an existing file afterwards.
+        bool confirmOverwrite = true;
+        // The filter shown first; -1: the one whose extension is defaultSuffix.
+        int initialFilter = -1;
     };
 
     virtual ~Prompts() = default;
 
     // A message box with only an OK button.
     virtual void message(QWidget* parent, const QString& text, Icon icon = Icon::Warning) = 0;
-    // A Yes/No question; true for Yes.
-    virtual bool question(QWidget* parent, const QString& text) = 0;
+    // The answer to a Yes/No question. Dismissed: no answer was given (Escape,
+    // the close button, the program ending); every caller treats it as the
+    // harmless choice, never the one that destroys something.
+    enum class Answer { Yes, No, Dismissed };
+
+    // A Yes/No question ("Tak"/"Nie").
+    virtual Answer question(QWidget* parent, const QString& text) = 0;
     virtual std::optional<FileChoice> openFile(QWidget* parent, const FileRequest& req) = 0;
-    // Asks before overwriting; the folder must exist.
+    // Asks before overwriting unless the request says not to; the folder must exist.
     virtual std::optional<FileChoice> saveFile(QWidget* parent, const FileRequest& req) = 0;
     virtual std::optional<QColor> color(QWidget* parent, const QColor& initial) = 0;
     virtual std::optional<QFont> font(QWidget* parent, const QFont& initial) = 0;

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 namespace {
 
@@ -55,10 +56,16 @@ std::optional<Prompts::FileChoice> runFileDialog(QWidget* parent, const Prompts:
     dlg.setDefaultSuffix(req.defaultSuffix);
     if (mode == QFileDialog::AcceptSave && req.filters.size() > 1) {
         // With several types to choose from, a name typed without extension
-        // gets the one of the type selected, as the user expects; the default
-        // suffix picks the type shown first.
-        for (const QString& f : req.filters) {
-            if (FilterSuffix(f) == req.defaultSuffix) dlg.selectNameFilter(f);
+        // gets the one of the type selected, as the user expects; the request
+        // or else the default suffix picks the type shown first.
+        if (req.initialFilter >= 0 && req.initialFilter < req.filters.size()) {
+            const QString& f = req.filters.at(req.initialFilter);
+            dlg.selectNameFilter(f);
+            if (!FilterSuffix(f).isEmpty()) dlg.setDefaultSuffix(FilterSuffix(f));
+        } else {
+            for (const QString& f : req.filters) {
+                if (FilterSuffix(f) == req.defaultSuffix) dlg.selectNameFilter(f);
+            }
         }
         QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg](const QString& f) {
             const QString suffix = FilterSuffix(f);
@@ -67,6 +74,7 @@ std::optional<Prompts::FileChoice> runFileDialog(QWidget* parent, const Prompts:
     }
     if (mode == QFileDialog::AcceptSave) {
         dlg.setFileMode(QFileDialog::AnyFile);
+        dlg.setOption(QFileDialog::DontConfirmOverwrite, !req.confirmOverwrite);
     } else {
         dlg.setFileMode(QFileDialog::ExistingFile);
     }
@@ -107,12 +115,21 @@ void QtPrompts::message(QWidget* parent, const QString& text, Icon icon) {
     box.exec();
 }
 
-bool QtPrompts::question(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Question, title(), text, QMessageBox::Yes | QMessageBox::No,
-                    parent);
-    box.button(QMessageBox::Yes)->setText(QStringLiteral("Tak"));
-    box.button(QMessageBox::No)->setText(QStringLiteral("Nie"));
-    return box.exec() == QMessageBox::Yes;
+Prompts::Answer QtPrompts::question(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, title(), text, QMessageBox::NoButton, parent);
+    QPushButton* yes = box.addButton(QStringLiteral("Tak"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("Nie"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    // Qt would let Escape and the close button press "Nie". They press this
+    // button instead, which is never shown, so that they read as no answer.
+    QPushButton* dismiss = box.addButton(QMessageBox::Cancel);
+    dismiss->hide();
+    box.setEscapeButton(dismiss);
+    box.exec();
+    // Nothing clicked at all: the box was closed from outside (termination).
+    if (box.clickedButton() == yes) return Answer::Yes;
+    if (box.clickedButton() == no) return Answer::No;
+    return Answer::Dismissed;
 }
 
 std::optional<Prompts::FileChoice> QtPrompts::openFile(QWidget* parent, const FileRequest& req) {

@@ -6,7 +6,7 @@
 class QtPrompts : public Prompts {
 public:
     void message(QWidget* parent, const QString& text, Icon icon) override;
-    bool question(QWidget* parent, const QString& text) override;
+    Answer question(QWidget* parent, const QString& text) override;
     std::optional<FileChoice> openFile(QWidget* parent, const FileRequest& req) override;
     std::optional<FileChoice> saveFile(QWidget* parent, const FileRequest& req) override;
     std::optional<QColor> color(QWidget* parent, const QColor& initial) override;

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -22,6 +23,7 @@
 #include "app/widgets/kv60x_dlg.h"
 #include "characteristics/widgets/char_rec_select_dlg.h"
 #include "characteristics/widgets/char_table_dlg.h"
+#include "serial/port_names.h"
 #include "serial/widgets/com_dlg.h"
 #include "service/widgets/cal_dlg.h"
 #include "service/widgets/electrode_dlg.h"
@@ -44,7 +46,7 @@ CWaitComDlg::Job Entries(QStringList entries) {
     return [entries](const std::atomic<bool>&) { return entries; };
 }
 
-QString PortEntry(int port) {
+QString SimEntry(int port) {
     return QStringLiteral("COM%1 (symulator)").arg(port);
 }
 
@@ -295,6 +297,81 @@ TEST(MainWindow, EnterAndEscapeDoNotCloseTheWindow) {
     EXPECT_EQ(w.dlg.result(), 0);
 }
 
+TEST(MainWindowApp, TerminationWhileTheStartupPortAlertIsOpenEndsWithTheSettingsWritten) {
+    // The real message box: the alert runs before the window's own run.
+    Prompts::install(nullptr);
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("kv60x.ini"));
+    {
+        CIniEx seed;
+        ASSERT_EQ(seed.Open(ini, true, true, true), 1);
+        seed.SetValueInt("GENERAL", "PORT_NR", 199);  // nothing behind COM199
+        seed.SetValueInt("LOG", "FILE_INTERVAL", 77);
+    }
+    AppOptions options;
+    options.configFile = ini;
+    Ckv60xApp app(options, {QStringLiteral("kv60x")});
+    app.SetWindowSetup([](Ckv60xDlg& w) {
+        w.driver().SetTiming(FastTiming());
+        w.SetPortLister(Entries({}));
+    });
+    QString alert;
+    int raised = 0;
+    testsupport::WhenShown<QMessageBox>([&](QMessageBox* box) {
+        alert = box->text();
+        ++raised;
+        std::raise(SIGTERM);
+    });
+    // Should the program not end, this ends it and the test fails.
+    bool forced = false;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        forced = true;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) d->done(0);
+        }
+    });
+    guard.start(8000);
+    EXPECT_EQ(app.Run(), 0);
+    EXPECT_FALSE(forced);
+    EXPECT_EQ(raised, 1);
+    EXPECT_EQ(alert, QStringLiteral("Nie można otworzyć portu COM199"));
+    CIniEx check;
+    ASSERT_EQ(check.Open(ini, false, false, true), 1);
+    EXPECT_EQ(check.GetKeys(QStringLiteral("GENERAL")).size(), 6);
+    EXPECT_EQ(check.GetKeys(QStringLiteral("LOG")).size(), 6);
+    EXPECT_EQ(check.GetValueInt("GENERAL", "PORT_NR", -1), 199);
+    EXPECT_EQ(check.GetValueInt("LOG", "FILE_INTERVAL", -1), 77);
+}
+
+TEST(MainWindow, AfterTerminationEveryNewDialogIsCancelledAtOnce) {
+    // A command whose dialog was cancelled by the closing may go on to show
+    // another one (a message, the next question); the program must not wait
+    // for a user who is gone. The real Qt boxes, so nothing answers them.
+    Prompts::install(nullptr);
+    SimulatedMeter meter;
+    Window w(meter.port());
+    w.dlg.CloseWindow();
+    bool forced = false;  // a box left open: ended here so that the test fails, not hangs
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) {
+                forced = true;
+                box->done(0);
+            }
+        }
+    });
+    guard.start(2000);
+    Prompts::instance().message(&w.dlg, QStringLiteral("Nie można zapisać ustawień"),
+                                Prompts::Icon::Warning);
+    EXPECT_EQ(Prompts::instance().question(&w.dlg, QStringLiteral("Na pewno?")),
+              Prompts::Answer::Dismissed);
+    EXPECT_FALSE(forced);
+    EXPECT_FALSE(w.dlg.isVisible());
+}
+
 TEST(MainWindow, ConnectFailureAtStartSaysSoAndAsksAgain) {
     ScopedPrompts prompts;
     Ckv60xDlg dlg;
@@ -321,8 +398,7 @@ TEST(MainWindow, PortSelectionCancelledSamePortAndFailingPort) {
     // The default idle time: once the first cycle is complete, no command goes
     // out for seconds unless the driver reconnects.
     w.dlg.driver().SetTiming(DriverTiming{150, 4, 50, 5500, 20, 50});
-    w.dlg.SetPortLister(
-        Entries({PortEntry(199), PortEntry(meter.port()), PortEntry(other.port())}));
+    w.dlg.SetPortLister(Entries({SimEntry(199), SimEntry(meter.port()), SimEntry(other.port())}));
     ASSERT_TRUE(WaitUntil([&] { return w.dlg.connected(); }, 5000));
     const int connects = w.dlg.connectCount();
 
@@ -340,7 +416,7 @@ TEST(MainWindow, PortSelectionCancelledSamePortAndFailingPort) {
     });
     w.dlg.action(Ckv60xDlg::kCmdPort)->trigger();
     testsupport::ProcessEventsFor(300);
-    EXPECT_EQ(preselected, PortEntry(meter.port()));
+    EXPECT_EQ(preselected, SimEntry(meter.port()));
     EXPECT_EQ(w.dlg.connectCount(), connects);
     EXPECT_EQ(meter.sim().CountReceived("VR"), 0u);
     EXPECT_TRUE(w.dlg.connected());
@@ -350,7 +426,7 @@ TEST(MainWindow, PortSelectionCancelledSamePortAndFailingPort) {
     int shown = 0;
     std::function<void(CComDlg*)> answer = [&](CComDlg* d) {
         ++shown;
-        const QString wanted = shown == 1 ? PortEntry(199) : PortEntry(other.port());
+        const QString wanted = shown == 1 ? SimEntry(199) : SimEntry(other.port());
         d->portList()->setCurrentIndex(d->portList()->findText(wanted));
         d->okButton()->click();
         if (shown == 1) testsupport::WhenShown<CComDlg>(answer);
@@ -363,6 +439,40 @@ TEST(MainWindow, PortSelectionCancelledSamePortAndFailingPort) {
     EXPECT_EQ(w.dlg.portNumber(), other.port());
     EXPECT_EQ(w.dlg.Settings().portNr, other.port());
     EXPECT_TRUE(WaitUntil([&] { return other.sim().CountReceived("VR") > 0; }, 3000));
+}
+
+TEST(MainWindow, PortInUseChosenAgainWithoutALinkConnects) {
+    // COM199 cannot be opened at start; the adapter is plugged in afterwards
+    // and the user confirms the preselected COM199.
+    ScopedPrompts prompts;
+    SimulatedMeter meter;
+    Ckv60xDlg dlg;
+    dlg.driver().SetTiming(FastTiming());
+    dlg.LoadSettings(WithPort(199));
+    dlg.SetPortLister(Entries({SimEntry(199)}));
+    bool asked = false;
+    testsupport::WhenShown<CComDlg>([&](CComDlg* d) {
+        asked = true;
+        d->cancelButton()->click();
+    });
+    dlg.show();
+    ASSERT_TRUE(WaitUntil([&] { return asked; }, 3000));
+    EXPECT_FALSE(dlg.driver().IsConnected());
+    const int connects = dlg.connectCount();
+
+    RegisterPortDevice(199, QString::fromStdString(meter.sim().LinkPath()));
+    QString preselected;
+    testsupport::WhenShown<CComDlg>([&](CComDlg* d) {
+        preselected = d->portList()->currentText();
+        d->okButton()->click();
+    });
+    dlg.action(Ckv60xDlg::kCmdPort)->trigger();
+    EXPECT_EQ(preselected, SimEntry(199));
+    EXPECT_EQ(dlg.connectCount(), connects + 1);
+    EXPECT_TRUE(WaitUntil([&] { return dlg.connected(); }, 5000));
+    EXPECT_EQ(dlg.portNumber(), 199);
+    EXPECT_EQ(prompts->messages.size(), 1u);  // only the one at start
+    RegisterPortDevice(199, QString());
 }
 
 TEST(MainWindow, ShowsTheMeterAndFollowsTheLinkEndToEnd) {

@@ -12,10 +12,10 @@ void ScriptedPrompts::message(QWidget*, const QString& text, Icon icon) {
     log << QStringLiteral("message: ") + text;
 }
 
-bool ScriptedPrompts::question(QWidget*, const QString& text) {
-    Question q{text, false, questionAnswers.empty()};
+Prompts::Answer ScriptedPrompts::question(QWidget*, const QString& text) {
+    Question q{text, Answer::Dismissed, questionAnswers.empty()};
     if (!q.defaulted) {
-        q.answer = questionAnswers.front();
+        q.answer = questionAnswers.front().answer;
         questionAnswers.pop_front();
     }
     questions.push_back(q);

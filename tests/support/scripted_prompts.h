@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <vector>
 
 #include "ui/prompts.h"
@@ -16,17 +17,23 @@
 class QPrinter;
 
 // Prompts for tests: records every request and answers from queues the test
-// fills. An empty queue answers "cancel"/"No" (and records that it did), so a
-// test never blocks on a modal dialog.
+// fills. An empty queue answers "cancel" (a question: Dismissed, as Escape
+// would) and records that it did, so a test never blocks on a modal dialog.
 class ScriptedPrompts : public Prompts {
 public:
     struct Message {
         QString text;
         Icon icon = Icon::None;
     };
+    // A queued answer to a question: true (Tak), false (Nie) or an Answer.
+    struct QuestionAnswer {
+        QuestionAnswer(bool yes) : answer(yes ? Answer::Yes : Answer::No) {}  // NOLINT
+        QuestionAnswer(Answer a) : answer(a) {}                               // NOLINT
+        Answer answer;
+    };
     struct Question {
         QString text;
-        bool answer = false;
+        Answer answer = Answer::Dismissed;
         bool defaulted = false;  // the queue was empty
     };
     enum class FileKind { Open, Save };
@@ -57,7 +64,7 @@ public:
     };
 
     // Answers, consumed in order.
-    std::deque<bool> questionAnswers;
+    std::deque<QuestionAnswer> questionAnswers;
     std::deque<std::optional<FileChoice>> fileAnswers;  // shared by open and save
     std::deque<std::optional<QColor>> colorAnswers;
     std::deque<std::optional<QFont>> fontAnswers;
@@ -75,7 +82,7 @@ public:
     QStringList log;
 
     void message(QWidget* parent, const QString& text, Icon icon) override;
-    bool question(QWidget* parent, const QString& text) override;
+    Answer question(QWidget* parent, const QString& text) override;
     std::optional<FileChoice> openFile(QWidget* parent, const FileRequest& req) override;
     std::optional<FileChoice> saveFile(QWidget* parent, const FileRequest& req) override;
     std::optional<QColor> color(QWidget* parent, const QColor& initial) override;
@@ -91,6 +98,11 @@ public:
 private:
     std::optional<FileChoice> nextFile(FileKind kind, const FileRequest& req);
 };
+
+// Answers print as their names in test failures.
+inline void PrintTo(Prompts::Answer a, std::ostream* os) {
+    *os << (a == Prompts::Answer::Yes ? "Yes" : a == Prompts::Answer::No ? "No" : "Dismissed");
+}
 
 // Installs a ScriptedPrompts for the lifetime of the guard and restores the
 // previously installed implementation (the Qt one by default) afterwards.

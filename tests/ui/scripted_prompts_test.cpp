@@ -14,7 +14,7 @@ TEST(ScriptedPrompts, EmptyQueuesAnswerCancelAndRecordIt) {
     Prompts& p = Prompts::instance();
     ASSERT_EQ(&p, &*prompts);
     p.message(nullptr, QStringLiteral("Nie można odczytać ustawień"), Prompts::Icon::Warning);
-    EXPECT_FALSE(p.question(nullptr, QStringLiteral("Na pewno?")));
+    EXPECT_EQ(p.question(nullptr, QStringLiteral("Na pewno?")), Prompts::Answer::Dismissed);
     EXPECT_FALSE(p.openFile(nullptr, {QStringLiteral("Otwórz"), {}, QStringLiteral("kvr"), {}}));
     EXPECT_FALSE(p.color(nullptr, Qt::red));
     EXPECT_FALSE(p.font(nullptr, QFont()));
@@ -30,15 +30,17 @@ TEST(ScriptedPrompts, QueuedAnswersInOrderAndGuardRestores) {
     Prompts* before = &Prompts::instance();
     {
         ScopedPrompts prompts;
-        prompts->questionAnswers = {true, false};
+        prompts->questionAnswers = {true, false, Prompts::Answer::Dismissed};
         prompts->answerFile(QStringLiteral("/tmp/a.kvz"), 1);
-        EXPECT_TRUE(Prompts::instance().question(nullptr, QStringLiteral("1")));
-        EXPECT_FALSE(Prompts::instance().question(nullptr, QStringLiteral("2")));
+        EXPECT_EQ(Prompts::instance().question(nullptr, QStringLiteral("1")), Prompts::Answer::Yes);
+        EXPECT_EQ(Prompts::instance().question(nullptr, QStringLiteral("2")), Prompts::Answer::No);
+        EXPECT_EQ(Prompts::instance().question(nullptr, QStringLiteral("3")),
+                  Prompts::Answer::Dismissed);
         const auto f = Prompts::instance().saveFile(nullptr, {});
         ASSERT_TRUE(f);
         EXPECT_EQ(f->path, QStringLiteral("/tmp/a.kvz"));
         EXPECT_EQ(f->filterIndex, 1);
-        EXPECT_FALSE(prompts->questions[1].defaulted);
+        EXPECT_FALSE(prompts->questions[2].defaulted);
     }
     EXPECT_EQ(&Prompts::instance(), before);
 }

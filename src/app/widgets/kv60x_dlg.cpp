@@ -8,13 +8,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <chrono>
-#include <climits>
-#include <ctime>
 
 #include "app/widgets/trend_window.h"
 #include "characteristics/widgets/char_dialogs.h"
@@ -315,6 +312,9 @@ void Ckv60xDlg::Initialise() {
 
 int Ckv60xDlg::exec() {
     Initialise();
+    // Termination asked for during the start-up steps (the port alert runs
+    // before the window's own run): end now, the normal way.
+    if (m_closing) return QDialog::Rejected;
     return QDialog::exec();
 }
 
@@ -324,9 +324,19 @@ bool Ckv60xDlg::ConnectTo(int port) {
 }
 
 void Ckv60xDlg::CloseWindow() {
-    if (m_closing) return;
+    // Also when asked again: whatever opened since the first request goes too.
     m_closing = true;
     m_portSelectionTimer.stop();
+    m_registrationStartTimer.stop();
+    // A command that goes on after its dialog was cancelled may show another
+    // one (a message, the next question): it is cancelled as soon as it shows.
+    if (!m_closeFilterOn) {
+        m_closeFilterOn = true;
+        qApp->installEventFilter(this);
+    }
+    for (int i = 0; i < 16 && QApplication::activePopupWidget(); ++i) {
+        QApplication::activePopupWidget()->close();
+    }
     // Dialogs and message boxes open on top end first, cancelled, so that every
     // nested run returns and the window's own run can end.
     for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -350,9 +360,18 @@ void Ckv60xDlg::RunPortSelection() {
         if (dlg.exec() != QDialog::Accepted || m_closing) return;
         update();
         const int chosen = dlg.chosenPort();
-        if (chosen == m_portNr || chosen <= 0) return;  // the port in use: no reconnect
+        if (chosen <= 0) return;
+        // The port in use with a working link: nothing to do. Without one (it
+        // failed at start, or the meter stopped answering) choosing it again
+        // is the way to try once more.
+        if (chosen == m_portNr && m_driver.IsConnected() && m_driver.GetStatus() == kMeterOk) {
+            return;
+        }
         m_driver.Disconnect();
-        if (ConnectTo(chosen)) {
+        const bool opened = ConnectTo(chosen);
+        // Nothing of the old link stays on the screen, not even until the next tick.
+        Refresh();
+        if (opened) {
             m_portNr = chosen;
             m_configuredPort = chosen;
             return;
@@ -458,6 +477,13 @@ void Ckv60xDlg::resizeEvent(QResizeEvent* event) {
 
 bool Ckv60xDlg::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_client && event->type() == QEvent::Resize) LayOut();
+    if (m_closeFilterOn && event->type() == QEvent::Show && watched != this) {
+        auto* d = qobject_cast<QDialog*>(watched);
+        if (d && d->isWindow()) {
+            QMetaObject::invokeMethod(
+                d, [d] { d->done(QDialog::Rejected); }, Qt::QueuedConnection);
+        }
+    }
     return QDialog::eventFilter(watched, event);
 }
 
@@ -478,22 +504,20 @@ void Ckv60xDlg::keyPressEvent(QKeyEvent* event) {
 // ---- refresh -----------------------------------------------------------------
 
 void Ckv60xDlg::Refresh() {
-    const bool connectedNow = m_driver.GetStatus() == kMeterOk;
-    m_driver.GetSerialNumber(m_records.serialNumber);
-    m_driver.GetIdentity(m_records.identity);
-    m_driver.GetCondition(m_records.condition);
-    m_driver.GetTemperature(m_records.temperature);
-    StartupDate date;
-    m_driver.GetStartupDate(date);
-    CharacteristicCount count;
-    m_driver.GetCharacteristicCount(count);
-    m_driver.GetServiceData(m_records.serviceData);
+    // One snapshot: the status and the records it speaks for.
+    m_meter = m_driver.Snapshot();
+    const bool connectedNow = m_meter.linkUp();
+    m_records.serialNumber = m_meter.serialNumber;
+    m_records.identity = m_meter.identity;
+    m_records.condition = m_meter.condition;
+    m_records.temperature = m_meter.temperature;
+    m_records.serviceData = m_meter.serviceData;
 
     // The trend gets one entry per new reading, not one per tick.
     const int64_t steadyMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                                  std::chrono::steady_clock::now().time_since_epoch())
                                  .count();
-    if (m_trend.Feed(connectedNow, m_driver.CompletedCycles(), m_records.temperature, steadyMs,
+    if (m_trend.Feed(connectedNow, m_meter.cycles, m_records.temperature, steadyMs,
                      QDateTime::currentMSecsSinceEpoch()) &&
         m_trendWindow) {
         m_trendWindow->OnNewEntry();
@@ -519,7 +543,7 @@ void Ckv60xDlg::UpdateStatusText() {
     m_records.connected = m_connected;
     m_records.registrationRunning = isRegistrationRunning();
     m_records.fileInterval = m_settings.fileInterval;
-    m_records.registrationFailing = m_logFile.IsOpen() && m_logFile.Failing();
+    m_records.registrationFailing = m_registration.Failing();
     const StatusLine s = ComposeStatusLine(m_records);
     switch (s.icon) {
         case StatusIcon::Information:
@@ -542,130 +566,6 @@ void Ckv60xDlg::UpdateStatusText() {
         m_lastServiceText = s.serviceText;
         m_serviceText->setText(s.serviceText);
     }
-}
-
-// ---- registration to file -------------------------------------------------------
-
-LogFileSettings Ckv60xDlg::LogSettings() const {
-    LogFileSettings l;
-    l.fileLog = m_settings.fileLog;
-    l.fileName = m_settings.fileName;
-    l.fileInterval = m_settings.fileInterval;
-    l.fileSepFormat = m_settings.fileSepFormat;
-    l.fileDecSeparator = m_settings.fileDecSeparator;
-    l.fileCheckComment = m_settings.fileCheckComment;
-    l.comment = m_comment;
-    return l;
-}
-
-void Ckv60xDlg::OnLogFileSettings() {
-    QScopedValueRollback<bool> running(m_inLogSettings, true);
-    // A file that cannot be opened brings the dialog back until one opens or
-    // the user gives up.
-    for (;;) {
-        if (m_closing) return;
-        const LogFileSettings before = LogSettings();
-        CLogFileDlg dlg(before, this);
-        const int result = dlg.exec();
-        if (m_closing) return;
-        if (result != QDialog::Accepted) {
-            if (!m_logFile.IsOpen()) m_settings.fileLog = 0;
-            UpdateStatusText();
-            return;
-        }
-        update();
-        const LogFileSettings now = dlg.settings();
-        m_settings.fileLog = now.fileLog;
-        m_settings.fileName = now.fileName;
-        m_settings.fileInterval = now.fileInterval;
-        m_settings.fileSepFormat = now.fileSepFormat;
-        m_settings.fileDecSeparator = now.fileDecSeparator;
-        m_settings.fileCheckComment = now.fileCheckComment;
-        m_comment = now.comment;
-
-        if (now.fileLog == 0) {
-            StopRegistration();
-            UpdateStatusText();
-            return;
-        }
-        if (!m_logFile.IsOpen() || now.fileName != before.fileName ||
-            now.fileLog != before.fileLog) {
-            m_logFile.Close();
-            const RegistrationFile::OpenResult opened = m_logFile.Open(now.fileName);
-            if (opened == RegistrationFile::OpenResult::Failed) {
-                m_registrationTimer.stop();
-                UpdateStatusText();
-                Prompts::instance().message(this, kLogFileUnavailable, Prompts::Icon::Warning);
-                continue;
-            }
-            bool appending = false;
-            if (opened == RegistrationFile::OpenResult::Existed) {
-                appending = Prompts::instance().question(this, kLogFileExists);
-                if (m_closing) {
-                    // The window closed under the question: no answer, so the
-                    // file stays as it was.
-                    m_logFile.Close();
-                    return;
-                }
-                if (!appending) m_logFile.Truncate();
-            }
-            m_logFile.SetHeaderPending();
-            if (now.fileCheckComment == 1) {
-                QString text;
-                if (appending) text = QStringLiteral("\r\n");
-                if (!m_comment.isEmpty()) {
-                    QString comment = m_comment;
-                    comment.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-                    comment.replace(QChar('\n'), QStringLiteral("\r\n"));
-                    text += comment + QStringLiteral("\r\n");
-                }
-                if (!text.isEmpty()) m_logFile.WriteText(text);
-            }
-        }
-        WriteRegistrationLine();
-        RestartRegistrationTimer();
-        UpdateStatusText();
-        return;
-    }
-}
-
-void Ckv60xDlg::StartRegistrationIfEnabled() {
-    if (m_closing) return;
-    if (m_settings.fileName.isEmpty() || m_settings.fileLog != 1 || m_logFile.IsOpen()) return;
-    if (m_logFile.Open(m_settings.fileName) == RegistrationFile::OpenResult::Failed) {
-        Prompts::instance().message(this, kLogFileUnavailable, Prompts::Icon::Warning);
-        // When the settings dialog is already open, its outcome decides.
-        if (!m_inLogSettings) OnLogFileSettings();
-        return;
-    }
-    // An existing file is continued at its end, the column titles first.
-    WriteRegistrationLine();
-    RestartRegistrationTimer();
-    UpdateStatusText();
-}
-
-void Ckv60xDlg::WriteRegistrationLine() {
-    if (!m_logFile.IsOpen()) return;
-    const QChar separator = RegistrationSeparator(m_settings.fileSepFormat);
-    const QChar decimal = RegistrationDecimalSign(m_settings.fileDecSeparator);
-    // A failure keeps registration going: the status line says so until a
-    // later line gets through.
-    m_logFile.WriteLine(RegistrationDateTime(std::time(nullptr)), separator,
-                        RegistrationValue(m_records.temperature, m_connected, decimal));
-    UpdateStatusText();
-}
-
-void Ckv60xDlg::RestartRegistrationTimer() {
-    // At least a second (a zero period would write without pause), and no
-    // more than the timer can hold.
-    const int seconds = std::clamp(m_settings.fileInterval, 1, INT_MAX / 1000);
-    m_registrationTimer.stop();
-    m_registrationTimer.start(seconds * 1000);
-}
-
-void Ckv60xDlg::StopRegistration() {
-    m_registrationTimer.stop();
-    m_logFile.Close();
 }
 
 // ---- menu commands -------------------------------------------------------------

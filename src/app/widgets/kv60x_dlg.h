@@ -4,11 +4,13 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <ctime>
+#include <functional>
 #include <map>
 
 #include "app/app_settings.h"
 #include "app/main_layout.h"
-#include "app/registration.h"
+#include "app/registration_session.h"
 #include "app/status_text.h"
 #include "app/widgets/log_file_dlg.h"
 #include "app/widgets/trend_window.h"
@@ -85,6 +87,9 @@ public:
     // Delay of the registration start after creation (timer 1036); tests
     // shorten it. Call before the window is initialised.
     void SetRegistrationStartDelay(int ms) { m_registrationStartTimer.setInterval(ms); }
+    // The clock whose local time registration lines carry (tests fix it);
+    // empty: the system clock.
+    void SetRegistrationClock(std::function<std::time_t()> clock) { m_clock = std::move(clock); }
 
     // The creation steps (connect or ask for a port, fonts, menus, timers).
     // Run once; exec() and the first show call it when it has not run yet.
@@ -109,10 +114,12 @@ public:
     bool isRegistrationRunning() const { return m_registrationTimer.isActive(); }
     int registrationTimerInterval() const { return m_registrationTimer.interval(); }
     int registrationTimeLeftMs() const { return m_registrationTimer.remainingTime(); }
-    bool registrationFileOpen() const { return m_logFile.IsOpen(); }
+    bool registrationFileOpen() const { return m_registration.IsOpen(); }
     // The registration settings as the dialog gets them (comment included).
     LogFileSettings LogSettings() const;
     QString lastStatusText() const { return m_lastStatusText; }
+    // The driver's state as the last refresh took it.
+    const MeterSnapshot& lastSnapshot() const { return m_meter; }
     // The readings of this run, and the trend window once it has been opened.
     const trendmath::TrendHistory& trendHistory() const { return m_trend; }
     TrendWindow* trendWindow() const { return m_trendWindow; }
@@ -174,7 +181,12 @@ private:
     void UpdateStatusText();
     // Timer 1036: starts registration to file when it is stored on.
     void StartRegistrationIfEnabled();
-    // One registration line from the last refresh's copy (timer 1034).
+    enum class FileStep { Opened, AskAgain, Closing };
+    // Opens FILE_NAME for the settings command: the question about an existing
+    // file, emptying, the comment. AskAgain when the file cannot be opened or
+    // the question was dismissed; the file is then as it was.
+    FileStep OpenFileFromSettings();
+    // One registration line from a fresh refresh (timer 1034).
     void WriteRegistrationLine();
     void RestartRegistrationTimer();
     void StopRegistration();
@@ -207,9 +219,13 @@ private:
     CWaitComDlg::Job m_portLister;
 
     // Registration to file.
-    RegistrationFile m_logFile;
+    RegistrationSession m_registration;
     QString m_comment;             // lasts while the program runs
     bool m_inLogSettings = false;  // the settings command is running
+    bool m_inFileStep = false;     // it is opening a file (and may be asking about it)
+    std::function<std::time_t()> m_clock;
+    MeterSnapshot m_meter;         // the driver's state at the last refresh
+    bool m_closeFilterOn = false;  // dialogs shown while closing are cancelled
 
     Ckv60xDriver m_driver;
 

@@ -229,6 +229,10 @@ void CLogFileDlg::OnBrowse() {
     req.filters = QStringList{kTextFilter, kCsvFilter};
     req.defaultSuffix = QStringLiteral("csv");
     req.initialName = m_fileName->text();
+    // An existing file is a normal choice here (registration appends to it);
+    // the main window asks its own question about it afterwards.
+    req.confirmOverwrite = false;
+    req.initialFilter = 0;
     const auto choice = Prompts::instance().saveFile(this, req);
     if (!choice || choice->path.isEmpty()) return;
     m_settings.fileName = WithFilterExtension(choice->path, choice->filterIndex);

@@ -351,8 +351,10 @@ void CCharTableDlg::Cut() {
         Warn(this, QStringLiteral("Błąd przy próbie wycinania - niewłaściwy wiersz"));
         return;
     }
-    if (!Prompts::instance().question(
-            this, QStringLiteral("Na pewno wyciąć charakterystykę nr %1?").arg(i + 1))) {
+    // Only "Tak" cuts; "Nie" and no answer leave the slot alone.
+    if (Prompts::instance().question(
+            this, QStringLiteral("Na pewno wyciąć charakterystykę nr %1?").arg(i + 1)) !=
+        Prompts::Answer::Yes) {
         return;
     }
     if (m_copySource == i) m_copySource = -1;

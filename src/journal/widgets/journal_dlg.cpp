@@ -210,7 +210,8 @@ void JournalDlg::OnRestore() {
         Prompts::instance().message(this, why, Prompts::Icon::Warning);
         return;
     }
-    if (!Prompts::instance().question(this, RestoreQuestion(*entry))) return;
+    // Only "Tak" writes; "Nie" and no answer leave the meter alone.
+    if (Prompts::instance().question(this, RestoreQuestion(*entry)) != Prompts::Answer::Yes) return;
     // The worker opens the journal for itself: a connection belongs to its thread.
     auto result = std::make_shared<RestoreResult>();
     const JournalSettings settings = m_settings;

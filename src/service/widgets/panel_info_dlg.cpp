@@ -61,24 +61,18 @@ QString CPanelInfoDlg::BuildText(const MeterCondition& condition, const SerialNu
 }
 
 bool CPanelInfoDlg::InitDialog() {
-    MeterCondition condition;
-    SerialNumberData serial;
-    MeterIdentity identity;
-    StartupDate date;
     if (!m_driver) {
         ShowMessage(CannotReadText());
         return false;
     }
-    const int conditionStatus = m_driver->GetCondition(condition);
-    const int serialStatus = m_driver->GetSerialNumber(serial);
-    const int identityStatus = m_driver->GetIdentity(identity);
-    m_driver->GetStartupDate(date);  // its status and flag are not looked at
-    if (conditionStatus != kMeterOk || serialStatus != kMeterOk || identityStatus != kMeterOk ||
-        !condition.valid || !serial.valid || !identity.valid) {
+    // One snapshot: the status and every record from the same moment.
+    const MeterSnapshot m = m_driver->Snapshot();
+    // The startup date's own flag is not looked at.
+    if (!m.linkUp() || !m.condition.valid || !m.serialNumber.valid || !m.identity.valid) {
         ShowMessage(CannotReadText());
         return false;
     }
-    m_text = BuildText(condition, serial, identity, date);
+    m_text = BuildText(m.condition, m.serialNumber, m.identity, m.startupDate);
     // The last line's "\n" would show as an empty line under the text.
     QString shown = m_text;
     if (shown.endsWith(QLatin1Char('\n'))) shown.chop(1);
