@@ -59,6 +59,11 @@ const std::vector<Command>& Commands() {
           {"service serial N --port P", "numer seryjny"},
           {"service letter ZNAK --port P", "litera wersji (typ panelu)"},
           {"service coefficient [X] --port P", "współczynnik kształtu elektrod"}}},
+        {"journal",
+         CmdJournal,
+         {{"journal list [--meter NR] [--json]", "dziennik zmian mierników, od najnowszych"},
+          {"journal show ID [--json]", "jeden wpis: wartość przed zmianą i po niej"},
+          {"journal restore ID --port P", "przywraca w mierniku wartość sprzed zmiany"}}},
     };
     return commands;
 }

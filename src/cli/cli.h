@@ -30,6 +30,8 @@ struct CliEnv {
     int firstCycleTimeoutMs = 15000;
     // Show a progress line on stderr during table transfers.
     bool progress = false;
+    // How long to wait for another program's lock on the journal of changes.
+    int journalBusyTimeoutMs = 3000;
     // The clock whose local time `log` writes (tests fix it); empty: the system clock.
     std::function<std::time_t()> clock;
 

@@ -25,6 +25,9 @@ int CmdService(const CliEnv& env, const QStringList& args);
 int CmdShow(const CliEnv& env, const QStringList& args);
 int CmdConvert(const CliEnv& env, const QStringList& args);
 
+// The journal of meter changes: list, show, restore (cli_journal.cpp).
+int CmdJournal(const CliEnv& env, const QStringList& args);
+
 // The usage lines of one command, from the command table (cli.cpp): what
 // `table --help` and the like print.
 QString CommandUsage(const QString& command);

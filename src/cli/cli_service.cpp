@@ -60,33 +60,39 @@ int CheckCoefficient(const CliEnv& env, ServiceValue* v) {
                 QStringLiteral("Podaj prawidłową wartość współczynnika: %1").arg(v->text));
 }
 
-// Each write returns the exit code; on success it prints what the meter reports now.
+// Each write returns the exit code; on success it prints what the meter reports
+// now. `journal` is nullptr with --no-journal.
 
-int WriteDate(const CliEnv& env, Ckv60xDriver& d, const ServiceValue& v) {
-    if (d.WriteStartupDate(static_cast<uint16_t>(v.year), static_cast<uint8_t>(v.month)) !=
-        kMeterOk) {
-        return Fail(env, kExitMeter, QStringLiteral("Nie można zapisać daty uruchamiania"));
-    }
+int WriteDate(const CliEnv& env, Ckv60xDriver& d, MeterJournal* journal, const ServiceValue& v) {
+    const auto r = JournaledStartupDate(journal, d, static_cast<uint16_t>(v.year),
+                                        static_cast<uint8_t>(v.month));
+    if (int rc =
+            JournaledWriteOutcome(env, r, QStringLiteral("Nie można zapisać daty uruchamiania"));
+        rc >= 0)
+        return rc;
     StartupDate date;
     d.GetStartupDate(date);
     env.Out(QString::asprintf("Data uruchamiania: %04d-%02d\n", date.year, date.month));
     return kExitOk;
 }
 
-int WriteSerial(const CliEnv& env, Ckv60xDriver& d, const ServiceValue& v) {
-    if (d.WriteSerialNumber(v.serial) != kMeterOk) {
-        return Fail(env, kExitMeter, QStringLiteral("Nie można ustawić numeru seryjnego"));
-    }
+int WriteSerial(const CliEnv& env, Ckv60xDriver& d, MeterJournal* journal, const ServiceValue& v) {
+    const auto r = JournaledSerialNumber(journal, d, v.serial);
+    if (int rc =
+            JournaledWriteOutcome(env, r, QStringLiteral("Nie można ustawić numeru seryjnego"));
+        rc >= 0)
+        return rc;
     SerialNumberData sn;
     d.GetSerialNumber(sn);
     env.Out(QStringLiteral("Numer seryjny: %1\n").arg(sn.serialNumber));
     return kExitOk;
 }
 
-int WriteLetter(const CliEnv& env, Ckv60xDriver& d, const ServiceValue& v) {
-    if (d.WriteVersionLetter(v.letter) != kMeterOk) {
-        return Fail(env, kExitMeter, QStringLiteral("Nie można zapisać typu panelu"));
-    }
+int WriteLetter(const CliEnv& env, Ckv60xDriver& d, MeterJournal* journal, const ServiceValue& v) {
+    const auto r = JournaledVersionLetter(journal, d, v.letter);
+    if (int rc = JournaledWriteOutcome(env, r, QStringLiteral("Nie można zapisać typu panelu"));
+        rc >= 0)
+        return rc;
     MeterIdentity id;
     d.GetIdentity(id);
     env.Out(QStringLiteral("Urządzenie: %1%2\n")
@@ -96,14 +102,16 @@ int WriteLetter(const CliEnv& env, Ckv60xDriver& d, const ServiceValue& v) {
 }
 
 // Writes the coefficient when one was given, then reads it back.
-int Coefficient(const CliEnv& env, Ckv60xDriver& d, const ServiceValue& v) {
+int Coefficient(const CliEnv& env, Ckv60xDriver& d, MeterJournal* journal, const ServiceValue& v) {
     ElectrodeCoefficient k;
     if (!v.text.isEmpty()) {
-        // The driver skips a value equal to the one it last read: read first.
+        // The driver skips a value equal to the one it last read, and the
+        // journal takes that value as the one before: read first.
         d.ReadElectrodeCoefficient(k);
-        if (d.WriteElectrodeCoefficient(v.coefficient) != kMeterOk) {
-            return Fail(env, kExitMeter, QStringLiteral("Nie można zapisać ustawień"));
-        }
+        const auto r = JournaledElectrodeCoefficient(journal, d, v.coefficient);
+        if (int rc = JournaledWriteOutcome(env, r, QStringLiteral("Nie można zapisać ustawień"));
+            rc >= 0)
+            return rc;
     }
     if (d.ReadElectrodeCoefficient(k) != kMeterOk || !k.valid) {
         return Fail(env, kExitMeter, QStringLiteral("Nie można odczytać ustawień"));
@@ -120,7 +128,7 @@ struct ServiceCommand {
     const char* syntax;  // in the usage line; the argument's name when empty
     bool valueRequired;
     int (*check)(const CliEnv&, ServiceValue*);
-    int (*run)(const CliEnv&, Ckv60xDriver&, const ServiceValue&);
+    int (*run)(const CliEnv&, Ckv60xDriver&, MeterJournal*, const ServiceValue&);
 };
 
 const ServiceCommand kServiceCommands[] = {
@@ -149,6 +157,8 @@ int CmdService(const CliEnv& env, const QStringList& args) {
     CommandArgs a(QStringLiteral("service ") + sub, QString::fromUtf8(c.description));
     a.AddMeterOptions();
     a.Add(ServiceOption());
+    a.Add(JournalOption());
+    a.Add(NoJournalOption());
     a.AddPositional(QString::fromUtf8(c.argument), QString::fromUtf8(c.argumentDescription),
                     QString::fromUtf8(c.syntax));
     if (int rc = a.Parse(env, args.mid(1), c.valueRequired ? 1 : 0, 1); rc >= 0) return rc;
@@ -158,10 +168,17 @@ int CmdService(const CliEnv& env, const QStringList& args) {
     value.text = a.Positional().value(0);
     if (int rc = c.check(env, &value); rc >= 0) return rc;
 
+    // The journal before the meter: when it cannot be written, nothing is.
+    std::unique_ptr<MeterJournal> journal;
+    if (!value.text.isEmpty()) {
+        int rc = -1;
+        journal = OpenCommandJournal(env, JournalSettingsFor(env, a), &rc);
+        if (rc >= 0) return rc;
+    }
     MeterSession s(env);
     if (int rc = s.Resolve(a); rc >= 0) return rc;
     if (int rc = s.Connect(false); rc >= 0) return rc;
-    return c.run(env, s.Driver(), value);
+    return c.run(env, s.Driver(), journal.get(), value);
 }
 
 }  // namespace cli

@@ -11,6 +11,7 @@
 
 #include "cli/cli.h"
 #include "files/safe_file.h"
+#include "journal/journaled_write.h"
 #include "meter/kv60x_driver.h"
 
 class MeterSimulator;
@@ -105,6 +106,27 @@ QString ServiceModeRequiredText();
 // dostępu do charakterystyki - ochrona hasłem", after "Charakterystyka nr N: "
 // when `number` > 0).
 int RefuseProtected(const CliEnv& env, bool serviceMode, const CharRecData& rec, int number = 0);
+
+// The journal of meter changes (cli_journal.cpp): --journal FILE on every
+// command that writes to a meter or reads the journal, --no-journal on the
+// writes.
+const QCommandLineOption& JournalOption();
+const QCommandLineOption& NoJournalOption();
+// The journal of this command: --journal or the user's data folder; an empty
+// path (journal off) with --no-journal, which is then said on stderr.
+// `noJournalOffered`: the command has the --no-journal option.
+JournalSettings JournalSettingsFor(const CliEnv& env, const CommandArgs& args,
+                                   bool noJournalOffered = true);
+// Opens the journal for the writes of a command. nullptr both when it is off
+// (*rc -1) and when it cannot be written (*rc the exit code, message shown).
+std::unique_ptr<MeterJournal> OpenCommandJournal(const CliEnv& env, const JournalSettings& settings,
+                                                 int* rc);
+// How a journaled write went: -1 when the meter confirmed it (a journal that
+// failed only afterwards is reported on stderr), otherwise the exit code with
+// the message shown: 2 when the journal stopped the write (nothing was sent),
+// 1 with `meterFailure` when the meter failed.
+int JournaledWriteOutcome(const CliEnv& env, const MeterJournal::Result& result,
+                          const QString& meterFailure);
 
 // --count N of watch and log.
 const QCommandLineOption& CountOption();

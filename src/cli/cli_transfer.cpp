@@ -3,6 +3,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <set>
 #include <vector>
@@ -42,6 +43,11 @@ QString ReadSlot(Ckv60xDriver& d, int index, CharRecData* out) {
         return QStringLiteral("Nie można odczytać ustawień (charakterystyka nr %1)").arg(index + 1);
     }
     return CharReadFailureText(report);
+}
+
+// The 256 bytes of a characteristic image.
+QByteArray ImageBytes(const CharImage& image) {
+    return QByteArray(reinterpret_cast<const char*>(image.data()), static_cast<int>(image.size()));
 }
 
 void Progress(const CliEnv& env, const QString& what, int done, int total) {
@@ -140,8 +146,39 @@ int PlanTableWrite(const CliEnv& env, const std::set<int>& chosen, int fileCount
     return -1;
 }
 
-// Record i of the file goes to slot i. Returns the exit code.
-int WriteTableSlots(const CliEnv& env, Ckv60xDriver& d, const CTableCharRec& set,
+// The bytes the meter holds in the slots `which` (0-based), read before anything is
+// overwritten: the journal's values before. -1 when every slot was read,
+// otherwise the exit code (message shown); then nothing has been written.
+int ReadBefore(const CliEnv& env, Ckv60xDriver& d, const std::vector<int>& which,
+               std::map<int, QByteArray>* out) {
+    const int total = static_cast<int>(which.size());
+    for (int k = 0; k < total; ++k) {
+        const int i = which[static_cast<size_t>(k)];
+        if (env.Stopped()) {
+            EndProgress(env, k, total);
+            return Fail(env, kExitMeter, QStringLiteral("Przerwano; nic nie zapisano."));
+        }
+        CharRecData rec;
+        CharReadReport report;
+        if (d.ReadCharacteristic(i, rec, &report) != kMeterOk) {
+            EndProgress(env, k, total);
+            return Fail(env, kExitMeter,
+                        (report.fault == CharReadReport::Fault::NoAnswer
+                             ? QStringLiteral("Nie można odczytać ustawień (charakterystyka nr %1)")
+                                   .arg(i + 1)
+                             : CharReadFailureText(report)) +
+                            QStringLiteral("; nic nie zapisano."));
+        }
+        (*out)[i] = ImageBytes(report.image);
+        Progress(env, QStringLiteral("Odczyt zastępowanych charakterystyk"), k + 1, total);
+    }
+    return -1;
+}
+
+// Record i of the file goes to slot i, each through the journal (nullptr:
+// none) with its value before from `before`. Returns the exit code.
+int WriteTableSlots(const CliEnv& env, Ckv60xDriver& d, MeterJournal* journal,
+                    const std::map<int, QByteArray>& before, const CTableCharRec& set,
                     const std::vector<int>& todo) {
     const int total = static_cast<int>(todo.size());
     int done = 0;
@@ -159,12 +196,20 @@ int WriteTableSlots(const CliEnv& env, Ckv60xDriver& d, const CTableCharRec& set
         rec.REC_NUMBER = static_cast<uint8_t>(i);
         if (!rec.valid) {
             ++skipped;
-        } else if (d.WriteCharacteristic(rec) != kMeterOk) {
-            EndProgress(env, k, total);
-            return Fail(
-                env, kExitMeter,
-                QStringLiteral("Nie można zapisać ustawień (charakterystyka nr %1)").arg(i + 1));
         } else {
+            const auto found = before.find(i);
+            const auto r = JournaledCharacteristicWrite(
+                journal, d,
+                found == before.end() ? std::nullopt : std::optional<QByteArray>(found->second),
+                rec);
+            if (int rc = JournaledWriteOutcome(
+                    env, r,
+                    QStringLiteral("Nie można zapisać ustawień (charakterystyka nr %1)")
+                        .arg(i + 1));
+                rc >= 0) {
+                EndProgress(env, k, total);
+                return rc;
+            }
             ++done;
         }
         Progress(env, QStringLiteral("Zapis charakterystyk"), k + 1, total);
@@ -188,6 +233,8 @@ int TableWrite(const CliEnv& env, const QStringList& args) {
                        "wszystkie."),
         QStringLiteral("LISTA"));
     a.Add(slotList);
+    a.Add(JournalOption());
+    a.Add(NoJournalOption());
     if (int rc = a.Parse(env, args, 1, 1); rc >= 0) return rc;
     const QString path = a.Positional().at(0);
     auto set = std::make_unique<CTableCharRec>();
@@ -205,14 +252,28 @@ int TableWrite(const CliEnv& env, const QStringList& args) {
     }
     const int fileCount = std::min(set->Count(), CTableCharRec::kSlots);
     if (int rc = CheckTableForWrite(env, *set, fileCount, chosen); rc >= 0) return rc;
+    // The journal before the meter: when it cannot be written, nothing is.
+    int rc = -1;
+    auto journal = OpenCommandJournal(env, JournalSettingsFor(env, a), &rc);
+    if (rc >= 0) return rc;
     MeterSession s(env);
-    if (int rc = s.Resolve(a); rc >= 0) return rc;
-    if (int rc = s.Connect(false); rc >= 0) return rc;
+    if (rc = s.Resolve(a); rc >= 0) return rc;
+    if (rc = s.Connect(false); rc >= 0) return rc;
     const int meterCount = s.SlotCount(CTableCharRec::kSlots);
     if (meterCount < 0) return kExitMeter;
     std::vector<int> todo;
-    if (int rc = PlanTableWrite(env, chosen, set->Count(), meterCount, &todo); rc >= 0) return rc;
-    return WriteTableSlots(env, s.Driver(), *set, todo);
+    if (rc = PlanTableWrite(env, chosen, set->Count(), meterCount, &todo); rc >= 0) return rc;
+    // Safety before speed: every slot about to be overwritten is read first,
+    // so that the journal can give it back (not with --no-journal).
+    std::map<int, QByteArray> before;
+    if (journal) {
+        std::vector<int> overwritten;
+        for (int i : todo) {
+            if (set->Get(i).valid) overwritten.push_back(i);
+        }
+        if (rc = ReadBefore(env, s.Driver(), overwritten, &before); rc >= 0) return rc;
+    }
+    return WriteTableSlots(env, s.Driver(), journal.get(), before, *set, todo);
 }
 
 }  // namespace
@@ -293,6 +354,10 @@ int CmdRecord(const CliEnv& env, const QStringList& args) {
                                   QStringLiteral("Numer charakterystyki (1 to pierwsza)."),
                                   QStringLiteral("N"));
     a.Add(slot);
+    if (!reading) {
+        a.Add(JournalOption());
+        a.Add(NoJournalOption());
+    }
     a.AddPositional(QStringLiteral("PLIK.kvr"), QStringLiteral("Plik charakterystyki."));
     if (int rc = a.Parse(env, args.mid(1), 1, 1); rc >= 0) return rc;
     int n = 0;
@@ -304,6 +369,13 @@ int CmdRecord(const CliEnv& env, const QStringList& args) {
     const bool service = a.IsSet(ServiceOption());
     CharRecData rec;
     if (int rc = PrepareRecordFile(env, reading, service, path, &rec); rc >= 0) return rc;
+    // The journal before the meter: when it cannot be written, nothing is.
+    std::unique_ptr<MeterJournal> journal;
+    if (!reading) {
+        int rc = -1;
+        journal = OpenCommandJournal(env, JournalSettingsFor(env, a), &rc);
+        if (rc >= 0) return rc;
+    }
     MeterSession s(env);
     if (int rc = s.Resolve(a); rc >= 0) return rc;
     if (int rc = s.Connect(false); rc >= 0) return rc;
@@ -315,10 +387,18 @@ int CmdRecord(const CliEnv& env, const QStringList& args) {
     }
     if (reading) return RecordRead(env, s, n, path, service);
     rec.REC_NUMBER = static_cast<uint8_t>(n - 1);
-    if (s.Driver().WriteCharacteristic(rec) != kMeterOk) {
-        return Fail(env, kExitMeter,
-                    QStringLiteral("Nie można zapisać ustawień (charakterystyka nr %1)").arg(n));
+    // The slot is read first, so that the journal can give it back.
+    std::map<int, QByteArray> before;
+    if (journal) {
+        if (int rc = ReadBefore(env, s.Driver(), {n - 1}, &before); rc >= 0) return rc;
     }
+    const auto r = JournaledCharacteristicWrite(
+        journal.get(), s.Driver(),
+        before.empty() ? std::nullopt : std::optional<QByteArray>(before.begin()->second), rec);
+    if (int rc = JournaledWriteOutcome(
+            env, r, QStringLiteral("Nie można zapisać ustawień (charakterystyka nr %1)").arg(n));
+        rc >= 0)
+        return rc;
     env.Out(QStringLiteral("Zapisano charakterystykę nr %1\n").arg(n));
     return kExitOk;
 }

@@ -477,7 +477,8 @@ TEST_F(ServiceDialogs, EveryDialogSaysSoWhenTheMeterIsSilent) {
 }
 
 TEST_F(ServiceDialogs, EntryFunctionsRunTheDialogsModally) {
-    EXPECT_EQ(RunCalDlg(nullptr, driver.get()), QDialog::Rejected);  // not connected: no window
+    EXPECT_EQ(RunCalDlg(nullptr, driver.get(), JournalSettings()),
+              QDialog::Rejected);  // not connected: no window
     EXPECT_EQ(Messages(), QStringList{kCannotRead});
     Start();
     testsupport::WhenShown<CPanelInfoDlg>(
@@ -485,5 +486,5 @@ TEST_F(ServiceDialogs, EntryFunctionsRunTheDialogsModally) {
     EXPECT_EQ(RunPanelInfoDlg(nullptr, driver.get()), QDialog::Accepted);
     testsupport::WhenShown<CSerialNumberDlg>(
         [](CSerialNumberDlg* dlg) { Button(dlg, QStringLiteral("Anuluj"))->click(); });
-    EXPECT_EQ(RunSerialNumberDlg(nullptr, driver.get()), QDialog::Rejected);
+    EXPECT_EQ(RunSerialNumberDlg(nullptr, driver.get(), JournalSettings()), QDialog::Rejected);
 }

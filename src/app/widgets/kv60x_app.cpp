@@ -11,6 +11,7 @@
 #include "app/ini_ex.h"
 #include "app/signal_watcher.h"
 #include "app/widgets/kv60x_dlg.h"
+#include "journal/journal_location.h"
 #include "serial/port_names.h"
 #include "sim/demo_meter.h"
 #include "ui/prompts.h"
@@ -24,6 +25,9 @@ void DefineOptions(QCommandLineParser& p) {
         {QStringLiteral("service"), QStringLiteral("Tryb serwisowy.")},
         {QStringLiteral("demo"), QStringLiteral("Symulowany miernik jako COM250.")},
         {QStringLiteral("config"), QStringLiteral("Plik ustawień zamiast kv60x.ini."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("journal"),
+         QStringLiteral("Dziennik zmian mierników zamiast ~/.local/share/kv60x/journal.sqlite."),
          QStringLiteral("FILE")},
         {QStringLiteral("port"), QStringLiteral("Port: COMn lub ścieżka urządzenia."),
          QStringLiteral("COMn|DEVICE")},
@@ -65,6 +69,7 @@ bool ParseAppOptions(const QStringList& arguments, AppOptions& options, QString&
     options.service = p.isSet(QStringLiteral("service"));
     options.demo = p.isSet(QStringLiteral("demo"));
     options.configFile = p.value(QStringLiteral("config"));
+    options.journalFile = p.value(QStringLiteral("journal"));
     options.port = p.value(QStringLiteral("port"));
     if (p.isSet(QStringLiteral("port")) && ResolvePortArgument(options.port, &error) == 0) {
         return false;
@@ -127,6 +132,11 @@ bool Ckv60xApp::Start() {
     m_window->LoadSettings(
         OnSomeScreen(m_configOpened ? LoadAppSettings(*m_ini) : ConstructionSettings()));
     m_window->SetStartupPort(StartupPort());
+    JournalSettings journal;
+    journal.path = journalPath();
+    journal.program = QStringLiteral("kv60x");
+    journal.user = JournalUserName();
+    m_window->SetJournal(journal);
 
     Ckv60xDlg* w = m_window.get();
     QObject::connect(m_signals.get(), &SignalWatcher::terminationRequested, w, [this, w](int) {
@@ -180,6 +190,10 @@ void Ckv60xApp::ReportSettingsNotSaved(const FileError& error) {
         Prompts::instance().message(m_window.get(), text + QChar('\n') + detail,
                                     Prompts::Icon::Warning);
     }
+}
+
+QString Ckv60xApp::journalPath() const {
+    return ResolveJournalPath(m_options.journalFile, m_options.configFile);
 }
 
 int Ckv60xApp::Run() {

@@ -13,12 +13,14 @@ class Ckv60xDlg;
 class MeterSimulator;
 class SignalWatcher;
 
-// Program options: kv60x [--service] [--demo] [--config FILE] [--port COMn|DEVICE]
+// Program options:
+// kv60x [--service] [--demo] [--config FILE] [--journal FILE] [--port COMn|DEVICE]
 struct AppOptions {
     bool service = false;
     bool demo = false;
-    QString configFile;  // empty: the usual location
-    QString port;        // empty: the configured port
+    QString configFile;   // empty: the usual location
+    QString journalFile;  // empty: beside --config, else the user's data folder
+    QString port;         // empty: the configured port
 };
 
 // Parses the arguments (the first is the program). False with a message on an
@@ -58,6 +60,7 @@ public:
     Ckv60xDlg* window() const { return m_window.get(); }
     MeterSimulator* demoMeter() const { return m_demo.get(); }
     QString configPath() const { return m_configPath; }
+    QString journalPath() const;
     bool configOpened() const { return m_configOpened; }
 
 private:

@@ -15,6 +15,7 @@
 
 #include "app/widgets/trend_window.h"
 #include "characteristics/widgets/char_dialogs.h"
+#include "journal/widgets/journal_dlg.h"
 #include "serial/widgets/com_dlg.h"
 #include "service/widgets/service_dialogs.h"
 #include "ui/about_dlg.h"
@@ -69,7 +70,8 @@ const std::vector<MenuGroup>& MenuGroups() {
          false,
          {{Ckv60xDlg::kCmdPanelInfo, "&Informacje"},
           {Ckv60xDlg::kCmdCharTable, "&Charakterystyki wszystkich materiałów"},
-          {Ckv60xDlg::kCmdCharRecord, "Charakterystyka &wybranego materiału"}}},
+          {Ckv60xDlg::kCmdCharRecord, "Charakterystyka &wybranego materiału"},
+          {Ckv60xDlg::kCmdJournal, "&Historia zmian..."}}},
         {"&Serwis",
          true,
          {{Ckv60xDlg::kCmdStartupDate, "Zapis &daty uruchamiania"},
@@ -232,6 +234,7 @@ void Ckv60xDlg::BuildMenu() {
     on(kCmdPanelInfo, &Ckv60xDlg::OnPanelInfo);
     on(kCmdCharTable, &Ckv60xDlg::OnCharacteristicsTable);
     on(kCmdCharRecord, &Ckv60xDlg::OnSelectedCharacteristic);
+    on(kCmdJournal, &Ckv60xDlg::OnJournal);
     on(kCmdStartupDate, &Ckv60xDlg::OnStartupDate);
     on(kCmdSerialNumber, &Ckv60xDlg::OnSerialNumber);
     on(kCmdStartupMemory, &Ckv60xDlg::OnStartupMemory);
@@ -602,17 +605,20 @@ void Ckv60xDlg::OnPanelInfo() {
     RunPanelInfoDlg(this, &m_driver);
 }
 void Ckv60xDlg::OnCharacteristicsTable() {
-    RunCharTable(this, &m_driver, m_serviceMode);
+    RunCharTable(this, &m_driver, m_serviceMode, m_journal);
 }
 void Ckv60xDlg::OnSelectedCharacteristic() {
-    RunCharRecByNumber(this, &m_driver, m_serviceMode);
+    RunCharRecByNumber(this, &m_driver, m_serviceMode, m_journal);
+}
+void Ckv60xDlg::OnJournal() {
+    RunJournalDlg(this, m_journal, &m_driver, m_serviceMode);
 }
 void Ckv60xDlg::OnStartupDate() {
-    RunCalDlg(this, &m_driver);
+    RunCalDlg(this, &m_driver, m_journal);
 }
 void Ckv60xDlg::OnSerialNumber() {
-    RunSerialNumberDlg(this, &m_driver);
+    RunSerialNumberDlg(this, &m_driver, m_journal);
 }
 void Ckv60xDlg::OnElectrodeCoefficient() {
-    RunElectrodeDlg(this, &m_driver);
+    RunElectrodeDlg(this, &m_driver, m_journal);
 }

@@ -14,6 +14,7 @@
 #include "app/status_text.h"
 #include "app/widgets/log_file_dlg.h"
 #include "app/widgets/trend_window.h"
+#include "journal/journaled_write.h"
 #include "meter/kv60x_driver.h"
 #include "serial/widgets/wait_com_dlg.h"
 
@@ -44,6 +45,7 @@ public:
         kCmdPanelInfo = 32781,
         kCmdCharTable = 32804,
         kCmdCharRecord = 32813,
+        kCmdJournal = 32840,
         kCmdStartupDate = 32800,
         kCmdSerialNumber = 32801,
         kCmdStartupMemory = 32806,
@@ -100,6 +102,9 @@ public:
 
     Ckv60xDriver& driver() { return m_driver; }
     bool serviceMode() const { return m_serviceMode; }
+    // The journal of meter changes every write of the window goes through.
+    void SetJournal(const JournalSettings& settings) { m_journal = settings; }
+    const JournalSettings& journal() const { return m_journal; }
     int portNumber() const { return m_portNr; }
     int connectCount() const { return m_connectCount; }
     bool isTopmost() const { return m_topmost; }
@@ -155,6 +160,7 @@ public slots:
     void OnPanelInfo();
     void OnCharacteristicsTable();
     void OnSelectedCharacteristic();
+    void OnJournal();
     void OnStartupDate();
     void OnSerialNumber();
     void OnElectrodeCoefficient();
@@ -187,6 +193,7 @@ private:
     bool ConnectTo(int port);
 
     bool m_serviceMode = false;
+    JournalSettings m_journal;  // empty path: writes are not journaled
     bool m_initialised = false;
     bool m_initialising = true;  // no layout and no rectangle capture while set
     bool m_closing = false;

@@ -19,14 +19,18 @@ CharDialogHooks& DefaultCharDialogHooks() {
     return hooks;
 }
 
-int RunCharRecByNumber(QWidget* parent, Ckv60xDriver* driver, bool serviceMode) {
+int RunCharRecByNumber(QWidget* parent, Ckv60xDriver* driver, bool serviceMode,
+                       const JournalSettings& journal) {
     CCharRecSelectDlg select(driver, parent);
     if (select.exec() != QDialog::Accepted) return QDialog::Rejected;
     CCharRecDlg editor(driver, select.Number(), serviceMode, parent);
+    editor.SetJournal(journal);
     return editor.exec();
 }
 
-int RunCharTable(QWidget* parent, Ckv60xDriver* driver, bool serviceMode) {
+int RunCharTable(QWidget* parent, Ckv60xDriver* driver, bool serviceMode,
+                 const JournalSettings& journal) {
     CCharTableDlg table(driver, serviceMode, parent);
+    table.SetJournal(journal);
     return table.exec();
 }

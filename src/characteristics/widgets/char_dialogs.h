@@ -1,5 +1,7 @@
 #pragma once
 
+#include "journal/journaled_write.h"
+
 class QWidget;
 class Ckv60xDriver;
 
@@ -7,8 +9,11 @@ class Ckv60xDriver;
 
 // "Charakterystyka wybranego materiału": the number prompt, then the editor on
 // that slot. Returns the editor's result (QDialog::Accepted after the record was
-// written), or Rejected when the prompt was cancelled.
-int RunCharRecByNumber(QWidget* parent, Ckv60xDriver* driver, bool serviceMode);
+// written), or Rejected when the prompt was cancelled. Both write through
+// `journal` (no journal when its path is empty).
+int RunCharRecByNumber(QWidget* parent, Ckv60xDriver* driver, bool serviceMode,
+                       const JournalSettings& journal);
 
 // "Charakterystyki wszystkich materiałów": the table of all slots.
-int RunCharTable(QWidget* parent, Ckv60xDriver* driver, bool serviceMode);
+int RunCharTable(QWidget* parent, Ckv60xDriver* driver, bool serviceMode,
+                 const JournalSettings& journal);

@@ -446,9 +446,27 @@ void CCharRecDlg::OnOk() {
     }
     Ckv60xDriver* driver = m_driver;
     const CharRecData rec = m_rec;
-    m_writeOp->StartWrite(
-        [driver, rec]() { return driver ? driver->WriteCharacteristic(rec) : kMeterFailed; },
-        kWriteFailed);
+    // The entry holds the slot's bytes as the opening read got them.
+    // (Empty when the read failed: nothing known.)
+    QByteArray read;
+    if (m_slotRead) {
+        read = QByteArray(reinterpret_cast<const char*>(m_readImage.data()),
+                          static_cast<int>(m_readImage.size()));
+    }
+    auto journal = std::make_shared<WorkerJournal>(m_journal);
+    auto work = [driver, rec, read, journal]() {
+        if (!driver || !journal->Open()) return kMeterFailed;
+        const std::optional<QByteArray> before =
+            read.isEmpty() ? std::nullopt : std::optional<QByteArray>(read);
+        const bool ok =
+            journal->Take(JournaledCharacteristicWrite(journal->Get(), *driver, before, rec));
+        journal->Close();
+        return ok ? kMeterOk : kMeterFailed;
+    };
+    m_writeOp->Start(
+        {DeviceOperation::Step{work, kWriteFailed,
+                               [journal] { return journal->FailureText(kWriteFailed); }}},
+        nullptr, true);
 }
 
 namespace {

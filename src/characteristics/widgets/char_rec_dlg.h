@@ -5,6 +5,7 @@
 
 #include "characteristics/char_rec_validation.h"
 #include "characteristics/widgets/char_dialog_hooks.h"
+#include "journal/journaled_write.h"
 #include "meter/char_image.h"
 #include "records/char_rec_data.h"
 
@@ -52,6 +53,8 @@ public:
     const CharImage& ReadImage() const { return m_readImage; }
     // A read or write runs.
     bool IsBusy() const;
+    // The journal every write to the meter goes through (none by default).
+    void SetJournal(const JournalSettings& settings) { m_journal = settings; }
 
     // "Wykres" hands the validated record to this (the graph window).
     CharGraphHook graphHook = DefaultCharDialogHooks().graph;
@@ -103,6 +106,7 @@ private:
     QList<QWidget*> AllControls() const;
 
     Ckv60xDriver* m_driver = nullptr;
+    JournalSettings m_journal;
     bool m_serviceMode = false;
     int m_recordNumber = 0;  // 1-based; 0 when opened with a record
     int m_slotIndex = 0;

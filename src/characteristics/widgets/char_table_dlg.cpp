@@ -484,19 +484,51 @@ void CCharTableDlg::OnOk() {
     if (IsBusy()) return;
     Ckv60xDriver* driver = m_driver;
     DeviceOperation* op = m_writeOp;
+    // One journal for the whole pass, opened by the first step on the worker;
+    // each slot's entry is stored before the slot is sent.
+    auto journal = std::make_shared<WorkerJournal>(m_journal);
+    auto describe = [journal] { return journal->FailureText(kWriteFailed); };
     std::vector<DeviceOperation::Step> steps;
+    steps.push_back(
+        {[journal] { return journal->Open() ? kMeterOk : kMeterFailed; }, kWriteFailed, describe});
     for (int i = 0; i < m_count; ++i) {
         if (!m_slotModified[static_cast<size_t>(i)]) continue;
         // Row i is meter slot i, whatever number an imported record carried.
         CharRecData rec = m_slots[static_cast<size_t>(i)];
         if (!rec.valid) continue;  // no record for the slot: the meter keeps its own
         rec.REC_NUMBER = static_cast<uint8_t>(i);
-        auto work = [this, driver, op, rec, i]() {
-            if (!driver || driver->WriteCharacteristic(rec) != kMeterOk) return kMeterFailed;
-            op->PostToUi([this, i] { m_progress->setValue(i + 1); });
+        // The value before: the bytes the meter sent for the slot (or what this
+        // dialog wrote there since); none for a slot never read.
+        QByteArray read;  // empty: nothing known
+        if (m_slotRead[static_cast<size_t>(i)]) {
+            const CharImage& image = m_readImages[static_cast<size_t>(i)];
+            read = QByteArray(reinterpret_cast<const char*>(image.data()),
+                              static_cast<int>(image.size()));
+        }
+        auto work = [this, driver, op, rec, i, read, journal]() {
+            if (!driver) return kMeterFailed;
+            const std::optional<QByteArray> before =
+                read.isEmpty() ? std::nullopt : std::optional<QByteArray>(read);
+            if (!journal->Take(JournaledCharacteristicWrite(journal->Get(), *driver, before, rec)))
+                return kMeterFailed;
+            // A later OK (after another slot failed) writes this slot again:
+            // its entry then names this record as the one before.
+            op->PostToUi([this, i, rec] {
+                m_slotRead[static_cast<size_t>(i)] = true;
+                m_readImages[static_cast<size_t>(i)] = EncodeCharImage(rec);
+                m_progress->setValue(i + 1);
+            });
             return kMeterOk;
         };
-        steps.push_back({work, kWriteFailed});
+        steps.push_back({work, kWriteFailed, describe});
     }
+    if (steps.size() == 1) steps.clear();  // nothing to write: no journal either
+    // The journal closes on the worker, after the last slot.
+    if (!steps.empty())
+        steps.push_back({[journal] {
+                             journal->Close();
+                             return kMeterOk;
+                         },
+                         QString()});
     m_writeOp->Start(std::move(steps), nullptr, true);
 }

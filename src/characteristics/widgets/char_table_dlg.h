@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "characteristics/widgets/char_dialog_hooks.h"
+#include "journal/journaled_write.h"
 #include "meter/char_image.h"
 #include "records/char_rec_data.h"
 
@@ -44,10 +45,13 @@ public:
     // Changed in this dialog: written on OK (unless it holds no record).
     bool SlotModified(int i) const { return m_slotModified.at(static_cast<size_t>(i)); }
     // The meter's answer for slot i arrived in this dialog; ReadImage(i) holds
-    // its 256 bytes as they came (what the meter held before any write).
+    // its 256 bytes as they came, or the record this dialog has written there
+    // since: what the meter holds, the value before of the next write's entry.
     bool SlotRead(int i) const { return m_slotRead.at(static_cast<size_t>(i)); }
     const CharImage& ReadImage(int i) const { return m_readImages.at(static_cast<size_t>(i)); }
     bool IsBusy() const;
+    // The journal every write to the meter goes through (none by default).
+    void SetJournal(const JournalSettings& settings) { m_journal = settings; }
     bool IsReading() const;
     // Whether "Wklej" is offered now.
     bool PasteAvailable() const { return m_copySource >= 0 || m_cutHeld; }
@@ -94,6 +98,7 @@ private:
     void ShowContextMenu(const QPoint& pos);
 
     Ckv60xDriver* m_driver = nullptr;
+    JournalSettings m_journal;
     bool m_serviceMode = false;
     std::array<CharRecData, kMaxSlots> m_slots;
     std::array<bool, kMaxSlots> m_slotModified{};

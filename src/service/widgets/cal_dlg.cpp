@@ -75,7 +75,16 @@ void CCalDlg::OnOk() {
     }
     m_year = static_cast<uint16_t>(year);
     m_month = static_cast<uint8_t>(month);
-    m_op->StartWrite(
-        [driver = m_driver, y = m_year, m = m_month] { return driver->WriteStartupDate(y, m); },
-        QStringLiteral("Nie można zapisać daty uruchamiania"));
+    // The journal's entry first: when it cannot be stored, nothing is written.
+    auto journal = std::make_shared<WorkerJournal>(m_journal);
+    const QString failed = QStringLiteral("Nie można zapisać daty uruchamiania");
+    m_op->Start({{[driver = m_driver, y = m_year, m = m_month, journal] {
+                      if (!journal->Open()) return kMeterFailed;
+                      const bool ok =
+                          journal->Take(JournaledStartupDate(journal->Get(), *driver, y, m));
+                      journal->Close();
+                      return ok ? kMeterOk : kMeterFailed;
+                  },
+                  failed, [journal, failed] { return journal->FailureText(failed); }}},
+                nullptr, true);
 }

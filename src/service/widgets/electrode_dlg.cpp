@@ -86,9 +86,16 @@ void CElectrodeDlg::OnOk() {
                                             m_coefficient.coefficient);
     m_coefficient.coefficient = value;
     m_coefficient.valid = true;
-    m_op->StartWrite(
-        [driver = m_driver, value] {
-            return driver ? driver->WriteElectrodeCoefficient(value) : kMeterFailed;
-        },
-        QStringLiteral("Nie można zapisać ustawień"));
+    // The value before is the one the opening read got from the meter.
+    auto journal = std::make_shared<WorkerJournal>(m_journal);
+    const QString failed = QStringLiteral("Nie można zapisać ustawień");
+    m_op->Start({{[driver = m_driver, value, journal] {
+                      if (!driver || !journal->Open()) return kMeterFailed;
+                      const bool ok = journal->Take(
+                          JournaledElectrodeCoefficient(journal->Get(), *driver, value));
+                      journal->Close();
+                      return ok ? kMeterOk : kMeterFailed;
+                  },
+                  failed, [journal, failed] { return journal->FailureText(failed); }}},
+                nullptr, true);
 }

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QString>
 
+#include "journal/journaled_write.h"
+
 class Ckv60xDriver;
 class QLabel;
 class QWidget;
@@ -16,6 +18,9 @@ class MeterDialog : public QDialog {
 public:
     // driver: the main window's driver (not owned).
     MeterDialog(Ckv60xDriver* driver, QWidget* parent);
+
+    // The journal every write of the dialog goes through (none by default).
+    void SetJournal(const JournalSettings& settings) { m_journal = settings; }
 
     int exec() override;
     void open() override;
@@ -32,6 +37,7 @@ protected:
     static QString CannotReadText();
 
     Ckv60xDriver* m_driver = nullptr;
+    JournalSettings m_journal;
 };
 
 namespace servicedialogs {

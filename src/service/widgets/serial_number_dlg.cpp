@@ -92,9 +92,24 @@ void CSerialNumberDlg::OnOk() {
     Ckv60xDriver* driver = m_driver;
     const int number = m_serialNumber;
     const char versionLetter = m_letter;
-    m_op->Start({{[driver, number] { return driver->WriteSerialNumber(number); },
-                  QStringLiteral("Nie można ustawić numeru seryjnego")},
-                 {[driver, versionLetter] { return driver->WriteVersionLetter(versionLetter); },
-                  QStringLiteral("Nie można zapisać typu panelu")}},
-                nullptr, true);
+    // One journal for both writes, each its own entry stored before it is sent.
+    auto journal = std::make_shared<WorkerJournal>(m_journal);
+    const QString serialFailed = QStringLiteral("Nie można ustawić numeru seryjnego");
+    const QString letterFailed = QStringLiteral("Nie można zapisać typu panelu");
+    m_op->Start(
+        {{[driver, number, journal] {
+              if (!journal->Open()) return kMeterFailed;
+              return journal->Take(JournaledSerialNumber(journal->Get(), *driver, number))
+                         ? kMeterOk
+                         : kMeterFailed;
+          },
+          serialFailed, [journal, serialFailed] { return journal->FailureText(serialFailed); }},
+         {[driver, versionLetter, journal] {
+              const bool ok =
+                  journal->Take(JournaledVersionLetter(journal->Get(), *driver, versionLetter));
+              journal->Close();
+              return ok ? kMeterOk : kMeterFailed;
+          },
+          letterFailed, [journal, letterFailed] { return journal->FailureText(letterFailed); }}},
+        nullptr, true);
 }

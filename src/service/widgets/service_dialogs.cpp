@@ -6,18 +6,21 @@
 #include "service/widgets/panel_info_dlg.h"
 #include "service/widgets/serial_number_dlg.h"
 
-int RunCalDlg(QWidget* parent, Ckv60xDriver* driver) {
+int RunCalDlg(QWidget* parent, Ckv60xDriver* driver, const JournalSettings& journal) {
     CCalDlg dlg(driver, parent);
+    dlg.SetJournal(journal);
     return dlg.exec();
 }
 
-int RunSerialNumberDlg(QWidget* parent, Ckv60xDriver* driver) {
+int RunSerialNumberDlg(QWidget* parent, Ckv60xDriver* driver, const JournalSettings& journal) {
     CSerialNumberDlg dlg(driver, parent);
+    dlg.SetJournal(journal);
     return dlg.exec();
 }
 
-int RunElectrodeDlg(QWidget* parent, Ckv60xDriver* driver) {
+int RunElectrodeDlg(QWidget* parent, Ckv60xDriver* driver, const JournalSettings& journal) {
     CElectrodeDlg dlg(driver, parent);
+    dlg.SetJournal(journal);
     return dlg.exec();
 }
 

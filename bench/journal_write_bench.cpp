@@ -1,0 +1,126 @@
+// What the journal of meter changes adds to a table write: every slot of a
+// table written to the simulated meter paced at 9600 baud (11 bits a byte),
+// once without the journal and once with an entry stored before and completed
+// after each slot. The images were read beforehand (at full speed), as the
+// table window has them when the user presses OK.
+//
+//   build/bench/kv60x_bench_journal_write [SLOT_COUNT] [JOURNAL_FILE]
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "journal/journal_entry.h"
+#include "journal/journaled_write.h"
+#include "meter/kv60x_driver.h"
+#include "serial/port_names.h"
+#include "sim/demo_data.h"
+#include "sim/meter_simulator.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+// The middle of the per-slot times: other programs on the machine can stretch
+// a few slots of either pass, which would swamp a 1 % difference of the sums.
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int slotCount = argc > 1 ? std::atoi(argv[1]) : 150;
+    QTemporaryDir dir;
+    const QString path =
+        argc > 2 ? QString::fromLocal8Bit(argv[2]) : dir.filePath(QStringLiteral("journal.sqlite"));
+    MeterSimulator sim;
+    FillDemoCharacteristics(sim, slotCount);
+    if (!sim.Start()) return 1;
+    RegisterPortDevice(243, QString::fromStdString(sim.LinkPath()));
+    Ckv60xDriver driver;
+    DriverTiming t;
+    t.idleMs = 24 * 3600 * 1000;  // keep the polling out of the measurement
+    driver.SetTiming(t);
+    if (!driver.Connect(243)) return 1;
+    while (driver.GetStatus() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+    std::vector<CharRecData> table(static_cast<size_t>(slotCount));
+    for (int i = 0; i < slotCount; ++i) {
+        if (driver.ReadCharacteristic(i, table[static_cast<size_t>(i)]) != 0) return 1;
+    }
+    SimFaults f;
+    f.wireSpeed = true;
+    sim.SetFaults(f);
+
+    auto start = Clock::now();
+    int failures = 0;
+    std::vector<double> plainSlots;
+    for (const CharRecData& rec : table) {
+        const auto slot = Clock::now();
+        failures += driver.WriteCharacteristic(rec) != 0;
+        plainSlots.push_back(Seconds(slot));
+    }
+    const double plain = Seconds(start);
+    std::printf("without journal: %d slots in %.3f s\n", slotCount, plain);
+
+    JournalSettings settings;
+    settings.path = path;
+    settings.program = QStringLiteral("kv60x-bench");
+    settings.user = QStringLiteral("bench");
+    QString message;
+    start = Clock::now();
+    auto journal = MeterJournal::Open(settings, &message);
+    if (!journal) {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+        return 1;
+    }
+    const double openTime = Seconds(start);
+    double writeTime = 0;
+    std::vector<double> journaledSlots;
+    std::vector<double> ownSlots;
+    for (const CharRecData& rec : table) {
+        const auto slot = Clock::now();
+        const double writtenBefore = writeTime;
+        JournalEntry e;
+        e.meter = StampFromDriver(driver);
+        e.target = JournalTarget::Characteristic;
+        e.slot = rec.REC_NUMBER;
+        e.before = CharacteristicValue(rec);
+        e.after = CharacteristicValue(rec);
+        const auto r = journal->Run(e, [&] {
+            const auto w = Clock::now();
+            const int code = driver.WriteCharacteristic(rec);
+            writeTime += Seconds(w);
+            return code;
+        });
+        failures += r.code != 0;
+        journaledSlots.push_back(Seconds(slot));
+        ownSlots.push_back(journaledSlots.back() - (writeTime - writtenBefore));
+    }
+    const double journaled = Seconds(start);
+    const double own = journaled - writeTime;
+    std::printf("with journal:    %d slots in %.3f s (opening the journal %.4f s)\n", slotCount,
+                journaled, openTime);
+    std::printf("journal's own time: %.4f s = %.2f ms a slot = %.3f %% of the write\n", own,
+                1000.0 * own / slotCount, 100.0 * own / writeTime);
+    std::printf("whole passes: %+.3f %% (includes the line's own variation)\n",
+                100.0 * (journaled - plain) / plain);
+    const double mPlain = Median(plainSlots);
+    const double mJournaled = Median(journaledSlots);
+    std::printf(
+        "median slot: %.2f ms without, %.2f ms with the journal (%+.3f %%); "
+        "median journal's own time %.2f ms (%.3f %%)\n",
+        1000.0 * mPlain, 1000.0 * mJournaled, 100.0 * (mJournaled - mPlain) / mPlain,
+        1000.0 * Median(ownSlots), 100.0 * Median(ownSlots) / mPlain);
+    driver.Disconnect();
+    return failures == 0 ? 0 : 1;
+}
