@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "ui/prompts.h"
+#include "ui/queued_call.h"
 
 DeviceOperation::DeviceOperation(QDialog* dialog) : QObject(dialog), m_dialog(dialog) {
     if (dialog) {
@@ -151,7 +152,7 @@ void DeviceOperation::RequestStop() {
 }
 
 void DeviceOperation::PostToUi(std::function<void()> fn) {
-    QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+    PostQueued(this, std::move(fn));
 }
 
 void DeviceOperation::SetControlsEnabled(bool enabled) {

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "serial/port_names.h"
+#include "ui/queued_call.h"
 
 CWaitComDlg::CWaitComDlg(QWidget* parent, Job job) : QDialog(parent), m_job(std::move(job)) {
     if (!m_job) {
@@ -58,8 +59,7 @@ int CWaitComDlg::exec() {
         m_worker = std::thread([this] {
             const QStringList entries = m_job(m_cancel);
             // Entries and the close reach the window on the UI thread.
-            QMetaObject::invokeMethod(
-                this, [this, entries] { Deliver(entries); }, Qt::QueuedConnection);
+            PostQueued(this, [this, entries] { Deliver(entries); });
             m_workerDone = true;
         });
     } catch (const std::system_error&) {
