@@ -26,34 +26,18 @@
 #include "serial/widgets/com_dlg.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
+#include "support/test_support.h"
 #include "ui/color_static.h"
 
 using testsupport::FastTiming;
+using testsupport::FileLines;
+using testsupport::ReadFileData;
 using testsupport::SimulatedMeter;
 using testsupport::WaitUntil;
 using testsupport::WhenShown;
+using testsupport::WriteFileData;
 
 namespace {
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QList<QByteArray> Lines(const QString& path) {
-    QList<QByteArray> lines = Read(path).split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-    for (QByteArray& l : lines) {
-        if (l.endsWith('\r')) l.chop(1);
-    }
-    return lines;
-}
 
 const QByteArray kHeader = QString::fromUtf8("Data i Godzina;Temperatura °C").toLocal8Bit();
 
@@ -132,7 +116,7 @@ TEST(RegistrationQuestion, NoAnswerFromTheRealBoxLeavesTheFileAndBringsTheDialog
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("wazne.csv"));
     const QByteArray before = "dane z wczoraj\r\n";
-    Write(path, before);
+    WriteFileData(path, before);
     const std::function<void(QMessageBox*)> dismissals[] = {
         [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); },
         [](QMessageBox* box) { box->close(); },
@@ -164,7 +148,7 @@ TEST(RegistrationQuestion, NoAnswerFromTheRealBoxLeavesTheFileAndBringsTheDialog
         EXPECT_FALSE(dog.fired);
         EXPECT_EQ(dialogs, 2);  // the settings again, as after a file that cannot be opened
         EXPECT_EQ(nameShownAgain, path);
-        EXPECT_EQ(Read(path), before);
+        EXPECT_EQ(ReadFileData(path), before);
         EXPECT_FALSE(w.dlg.registrationFileOpen());
         EXPECT_FALSE(w.dlg.isRegistrationRunning());
         EXPECT_EQ(w.dlg.Settings().fileLog, 0);  // cancelled with no file open
@@ -181,7 +165,7 @@ TEST(RegistrationQuestion, NoAnswerFromTheRealBoxLeavesTheFileAndBringsTheDialog
             return true;
         });
         EXPECT_FALSE(dog.fired);
-        EXPECT_EQ(Read(path), before);
+        EXPECT_EQ(ReadFileData(path), before);
         EXPECT_FALSE(w.dlg.registrationFileOpen());
     }
 }
@@ -202,7 +186,7 @@ TEST(RegistrationQuestion, NoTickWritesWhileTheQuestionIsOpen) {
         QTemporaryDir dir;
         const QString first = dir.filePath(QStringLiteral("pierwszy.csv"));
         const QString second = dir.filePath(QStringLiteral("drugi.csv"));
-        Write(second, "stare\r\n");
+        WriteFileData(second, "stare\r\n");
         {
             Window w;
             ASSERT_TRUE(w.WaitForReading());
@@ -219,14 +203,15 @@ TEST(RegistrationQuestion, NoTickWritesWhileTheQuestionIsOpen) {
             testsupport::ProcessEventsFor(1500);  // ticks go on after the answer
         }
         Prompts::install(nullptr);
-        const QList<QByteArray> lines = Lines(second);
+        const QList<QByteArray> lines = FileLines(second);
         QList<QByteArray> expectedStart;
         if (tak)
             expectedStart << "stare"
                           << "";
         expectedStart << "Partia B" << kHeader;
-        ASSERT_GE(lines.size(), expectedStart.size() + 2) << Read(second).toStdString();
-        EXPECT_EQ(lines.mid(0, expectedStart.size()), expectedStart) << Read(second).toStdString();
+        ASSERT_GE(lines.size(), expectedStart.size() + 2) << ReadFileData(second).toStdString();
+        EXPECT_EQ(lines.mid(0, expectedStart.size()), expectedStart)
+            << ReadFileData(second).toStdString();
         for (qsizetype i = expectedStart.size(); i < lines.size(); ++i) {
             EXPECT_TRUE(lines[i].endsWith(";21,5")) << lines[i].toStdString();
         }
@@ -296,7 +281,7 @@ TEST(RegistrationLink, FailedPortChangeThenCancelShowsAndLogsNoLink) {
     w.dlg.action(Ckv60xDlg::kCmdPort)->trigger();
     ASSERT_EQ(shown, 2);
     ASSERT_EQ(prompts->messages.size(), 1u);
-    const qsizetype linesBefore = Lines(path).size();
+    const qsizetype linesBefore = FileLines(path).size();
 
     testsupport::ProcessEventsFor(2200);
     EXPECT_EQ(w.dlg.driver().GetStatus(), kMeterFailed);
@@ -304,7 +289,7 @@ TEST(RegistrationLink, FailedPortChangeThenCancelShowsAndLogsNoLink) {
         w.dlg.lastStatusText().startsWith(QStringLiteral("Brak komunikacji z urządzeniem. ")))
         << w.dlg.lastStatusText().toStdString();
     EXPECT_TRUE(w.dlg.valueDisplay()->hasNoValue());
-    const QList<QByteArray> lines = Lines(path);
+    const QList<QByteArray> lines = FileLines(path);
     ASSERT_GE(lines.size(), linesBefore + 2);
     for (qsizetype i = linesBefore; i < lines.size(); ++i) {
         EXPECT_TRUE(lines[i].endsWith(";???")) << lines[i].toStdString();
@@ -332,7 +317,7 @@ TEST(RegistrationLink, SwitchingToASilentMeterShowsAndLogsNoOldValue) {
     });
     w.dlg.action(Ckv60xDlg::kCmdPort)->trigger();
     ASSERT_EQ(w.dlg.portNumber(), other.port());
-    const qsizetype linesBefore = Lines(path).size();
+    const qsizetype linesBefore = FileLines(path).size();
 
     // For as long as the new meter says nothing: "???" shown, "???" logged.
     bool valueShown = false;
@@ -343,7 +328,7 @@ TEST(RegistrationLink, SwitchingToASilentMeterShowsAndLogsNoOldValue) {
         if (!w.dlg.valueDisplay()->hasNoValue()) valueShown = true;
     }
     EXPECT_FALSE(valueShown);
-    QList<QByteArray> lines = Lines(path);
+    QList<QByteArray> lines = FileLines(path);
     ASSERT_GE(lines.size(), linesBefore + 2);
     for (qsizetype i = linesBefore; i < lines.size(); ++i) {
         EXPECT_TRUE(lines[i].endsWith(";???")) << lines[i].toStdString();
@@ -351,7 +336,7 @@ TEST(RegistrationLink, SwitchingToASilentMeterShowsAndLogsNoOldValue) {
 
     // Once it answers, its own value.
     other.sim().ClearFaults();
-    ASSERT_TRUE(WaitUntil([&] { return Lines(path).last().endsWith(";30,0"); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return FileLines(path).last().endsWith(";30,0"); }, 5000));
     EXPECT_EQ(w.dlg.valueDisplay()->ShownText(), QStringLiteral("30.00 °C"));
 }
 
@@ -416,8 +401,8 @@ TEST(RegistrationLikeTheCli, WindowAndCliWriteTheSameBytes) {
     runCli({QStringLiteral("--count"), QStringLiteral("2"), QStringLiteral("--append"),
             QStringLiteral("--comment"), QStringLiteral("dalej")});
 
-    const QByteArray window = Read(byWindow);
-    EXPECT_EQ(window, Read(byCli));
-    EXPECT_EQ(Lines(byWindow).size(), 11);  // 2 comment, title, 3 readings, "", 1, title, 2
+    const QByteArray window = ReadFileData(byWindow);
+    EXPECT_EQ(window, ReadFileData(byCli));
+    EXPECT_EQ(FileLines(byWindow).size(), 11);  // 2 comment, title, 3 readings, "", 1, title, 2
     EXPECT_TRUE(window.endsWith(";???\r\n")) << window.toStdString();
 }

@@ -18,19 +18,12 @@
 #include <cstdlib>
 
 #include "app/registration_session.h"
+#include "support/test_support.h"
+
+using testsupport::ReadFileData;
+using testsupport::WriteFileData;
 
 namespace {
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 QByteArray Local(const char* utf8) {
     return QString::fromUtf8(utf8).toLocal8Bit();
@@ -79,52 +72,54 @@ TEST_F(Session, HowAFileStarts) {
     s.SetFormat(3, 1);
     ASSERT_TRUE(s.Begin(RegistrationStart::NewFile, true, QStringLiteral("Partia A\nsuszarnia 2")));
     ASSERT_TRUE(s.WriteLine(QStringLiteral("T1"), QStringLiteral("21,5")));
-    EXPECT_EQ(Read(fresh), Local("Partia A\r\nsuszarnia 2\r\nData i Godzina;Temperatura °C\r\n"
-                                 "T1;21,5\r\n"));
+    EXPECT_EQ(ReadFileData(fresh),
+              Local("Partia A\r\nsuszarnia 2\r\nData i Godzina;Temperatura °C\r\n"
+                    "T1;21,5\r\n"));
 
     // Appended with the comment: an empty line first, then the same.
     const QString old = Path("stary.txt");
-    Write(old, "stara linia\r\n");
+    WriteFileData(old, "stara linia\r\n");
     ASSERT_EQ(s.Open(old), RegistrationSession::OpenResult::Existed);
     s.SetFormat(1, 2);
     ASSERT_TRUE(s.Begin(RegistrationStart::Append, true, QStringLiteral("dalej\r\n")));
     ASSERT_TRUE(s.WriteLine(QStringLiteral("T2"), QStringLiteral("1.0")));
     EXPECT_EQ(
-        Read(old),
+        ReadFileData(old),
         Local("stara linia\r\n\r\ndalej\r\n\r\nData i Godzina\tTemperatura °C\r\nT2\t1.0\r\n"));
 
     // Appended with the comment option on but an empty comment: only the empty line.
-    Write(old, "x\r\n");
+    WriteFileData(old, "x\r\n");
     ASSERT_EQ(s.Open(old), RegistrationSession::OpenResult::Existed);
     ASSERT_TRUE(s.Begin(RegistrationStart::Append, true, QString()));
     ASSERT_TRUE(s.WriteLine(QStringLiteral("T3"), QStringLiteral("2.0")));
-    EXPECT_EQ(Read(old), Local("x\r\n\r\nData i Godzina\tTemperatura °C\r\nT3\t2.0\r\n"));
+    EXPECT_EQ(ReadFileData(old), Local("x\r\n\r\nData i Godzina\tTemperatura °C\r\nT3\t2.0\r\n"));
 
     // Appended without the comment option (as after launch): titles, then lines.
-    Write(old, "x\r\n");
+    WriteFileData(old, "x\r\n");
     ASSERT_EQ(s.Open(old), RegistrationSession::OpenResult::Existed);
     ASSERT_TRUE(s.Begin(RegistrationStart::Append, false, QStringLiteral("nie pisany")));
     ASSERT_TRUE(s.WriteLine(QStringLiteral("T4"), QStringLiteral("3.0")));
-    EXPECT_EQ(Read(old), Local("x\r\nData i Godzina\tTemperatura °C\r\nT4\t3.0\r\n"));
+    EXPECT_EQ(ReadFileData(old), Local("x\r\nData i Godzina\tTemperatura °C\r\nT4\t3.0\r\n"));
 
     // Emptied: the comment (any line ends) first, nothing of the old contents.
-    Write(old, "stare dane\r\nwiele linii\r\n");
+    WriteFileData(old, "stare dane\r\nwiele linii\r\n");
     ASSERT_EQ(s.Open(old), RegistrationSession::OpenResult::Existed);
     ASSERT_TRUE(s.Begin(RegistrationStart::Empty, true, QStringLiteral("a\rb\nc")));
     ASSERT_TRUE(s.WriteLine(QStringLiteral("T5"), QStringLiteral("4.0")));
-    EXPECT_EQ(Read(old), Local("a\r\nb\r\nc\r\nData i Godzina\tTemperatura °C\r\nT5\t4.0\r\n"));
+    EXPECT_EQ(ReadFileData(old),
+              Local("a\r\nb\r\nc\r\nData i Godzina\tTemperatura °C\r\nT5\t4.0\r\n"));
 }
 
 TEST_F(Session, OpenedButNotBegunLeavesTheFileAsItWas) {
     // The question about an existing file got no answer: nothing may change.
     const QString path = Path("wazne.csv");
-    Write(path, "dane z wczoraj\r\n");
+    WriteFileData(path, "dane z wczoraj\r\n");
     ASSERT_EQ(s.Open(path), RegistrationSession::OpenResult::Existed);
     EXPECT_TRUE(s.IsOpen());
     s.Close();
     EXPECT_FALSE(s.IsOpen());
     EXPECT_FALSE(s.WriteLine(QStringLiteral("T"), QStringLiteral("1.0")));
-    EXPECT_EQ(Read(path), "dane z wczoraj\r\n");
+    EXPECT_EQ(ReadFileData(path), "dane z wczoraj\r\n");
 }
 
 TEST_F(Session, ValueColumnFromTheSnapshot) {
@@ -146,7 +141,7 @@ TEST_F(Session, ValueColumnFromTheSnapshot) {
     s.SetFormat(1, 2);
     ASSERT_TRUE(s.WriteReading(Meter(-0.04), when));
     EXPECT_TRUE(s.LastLine().endsWith(QStringLiteral("\t-0.0")));
-    const QList<QByteArray> lines = Read(path).split('\n');
+    const QList<QByteArray> lines = ReadFileData(path).split('\n');
     EXPECT_EQ(lines.size(), 7);  // titles, five readings, nothing after the last CR LF
 }
 
@@ -193,7 +188,7 @@ TEST_F(Session, SpreadsheetsReadTwoColumnsWhateverTheFormat) {
     s.SetFormat(2, 2);
     ASSERT_TRUE(s.Begin(RegistrationStart::NewFile, false, QString()));
     ASSERT_TRUE(s.WriteLine(QStringLiteral("Fri Jan  5 12:00:00 2024"), QStringLiteral("21.5")));
-    EXPECT_EQ(Read(plain),
+    EXPECT_EQ(ReadFileData(plain),
               Local("Data i Godzina,Temperatura °C\r\nFri Jan  5 12:00:00 2024,21.5\r\n"));
 }
 
@@ -234,11 +229,11 @@ TEST_F(Session, RealPolishDateWithACommaSeparatorStaysOneColumn) {
 TEST_F(Session, ReadOnlyFileIsNotOpened) {
     if (::geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
     const QString path = Path("tylko_odczyt.csv");
-    Write(path, "x\r\n");
+    WriteFileData(path, "x\r\n");
     ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner));
     EXPECT_EQ(s.Open(path), RegistrationSession::OpenResult::Failed);
     EXPECT_FALSE(s.IsOpen());
-    EXPECT_EQ(Read(path), "x\r\n");
+    EXPECT_EQ(ReadFileData(path), "x\r\n");
 }
 
 TEST_F(Session, FolderReplacedByAFileFailsWholeLinesAndResumes) {
@@ -251,21 +246,21 @@ TEST_F(Session, FolderReplacedByAFileFailsWholeLinesAndResumes) {
     ASSERT_TRUE(s.WriteLine(QStringLiteral("T1"), QStringLiteral("1.0")));
 
     ASSERT_TRUE(QDir(folder).removeRecursively());
-    Write(folder, "x");
+    WriteFileData(folder, "x");
     EXPECT_FALSE(s.WriteReading(Meter(2.0), 1700000000));
     EXPECT_TRUE(s.Failing());
     EXPECT_TRUE(s.IsOpen());  // still registering: the next line tries again
-    EXPECT_EQ(Read(folder), "x");
+    EXPECT_EQ(ReadFileData(folder), "x");
 
     ASSERT_TRUE(QFile::remove(folder));
     ASSERT_TRUE(QDir().mkpath(folder));
     EXPECT_TRUE(s.WriteLine(QStringLiteral("T3"), QStringLiteral("3.0")));
     EXPECT_FALSE(s.Failing());
-    EXPECT_EQ(Read(path), Local("Data i Godzina\tTemperatura °C\r\nT3\t3.0\r\n"));
+    EXPECT_EQ(ReadFileData(path), Local("Data i Godzina\tTemperatura °C\r\nT3\t3.0\r\n"));
 
     // An emptying that cannot be done is a failure too, and says so.
     ASSERT_TRUE(QDir(folder).removeRecursively());
-    Write(folder, "x");
+    WriteFileData(folder, "x");
     EXPECT_FALSE(s.Begin(RegistrationStart::Empty, false, QString()));
     EXPECT_TRUE(s.Failing());
 }

@@ -19,13 +19,11 @@
 #include "app/ini_ex.h"
 #include "app/registration.h"
 #include "files/byte_text.h"
+#include "support/test_support.h"
+
+using testsupport::ReadFileData;
 
 namespace {
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 TemperatureReading Reading(double t, bool error = false) {
     TemperatureReading r;
@@ -71,7 +69,7 @@ TEST(RegistrationFileTest, HeaderOnceThenLines) {
     ASSERT_TRUE(f.WriteLine("T1", QChar(','), "21,5"));
     ASSERT_TRUE(f.WriteLine("T2", QChar(','), "21,6"));
     EXPECT_EQ(
-        Read(path),
+        ReadFileData(path),
         QString::fromUtf8("Data i Godzina,Temperatura °C\r\nT1,21,5\r\nT2,21,6\r\n").toLocal8Bit());
     f.Close();
 
@@ -79,14 +77,14 @@ TEST(RegistrationFileTest, HeaderOnceThenLines) {
     ASSERT_EQ(f.Open(path), RegistrationFile::OpenResult::Existed);
     ASSERT_TRUE(f.WriteText("\r\nKomentarz\r\n"));
     ASSERT_TRUE(f.WriteLine("T3", QChar(';'), "1.0"));
-    EXPECT_TRUE(Read(path).endsWith(
+    EXPECT_TRUE(ReadFileData(path).endsWith(
         QString::fromUtf8("T2,21,6\r\n\r\nKomentarz\r\nData i Godzina;Temperatura °C\r\nT3;1.0\r\n")
             .toLocal8Bit()));
 
     // The same header pending again right after: written only if it differs.
     f.SetHeaderPending();
     ASSERT_TRUE(f.WriteLine("T4", QChar(';'), "1.1"));
-    EXPECT_TRUE(Read(path).endsWith("T3;1.0\r\nT4;1.1\r\n"));
+    EXPECT_TRUE(ReadFileData(path).endsWith("T3;1.0\r\nT4;1.1\r\n"));
 }
 
 TEST(RegistrationFileTest, TruncateStartsAfresh) {
@@ -100,7 +98,7 @@ TEST(RegistrationFileTest, TruncateStartsAfresh) {
     ASSERT_EQ(f.Open(path), RegistrationFile::OpenResult::Existed);
     ASSERT_TRUE(f.Truncate());
     ASSERT_TRUE(f.WriteLine("T1", QChar('\t'), "20.0"));
-    EXPECT_EQ(Read(path),
+    EXPECT_EQ(ReadFileData(path),
               QString::fromUtf8("Data i Godzina\tTemperatura °C\r\nT1\t20.0\r\n").toLocal8Bit());
 }
 
@@ -125,7 +123,7 @@ TEST(RegistrationFileTest, RemovedFileAndFolderComeBackWithoutLosingLines) {
     // The file removed: the next line creates it again, with its header.
     ASSERT_TRUE(QFile::remove(path));
     ASSERT_TRUE(f.WriteLine("T2", QChar(','), "2.0"));
-    EXPECT_EQ(Read(path),
+    EXPECT_EQ(ReadFileData(path),
               QString::fromUtf8("Data i Godzina,Temperatura °C\r\nT2,2.0\r\n").toLocal8Bit());
 
     // The folder removed: writing fails, and says so, until it is back.
@@ -136,7 +134,7 @@ TEST(RegistrationFileTest, RemovedFileAndFolderComeBackWithoutLosingLines) {
     ASSERT_TRUE(QDir().mkpath(sub));
     EXPECT_TRUE(f.WriteLine("T5", QChar(','), "5.0"));
     EXPECT_FALSE(f.Failing());
-    EXPECT_EQ(Read(path),
+    EXPECT_EQ(ReadFileData(path),
               QString::fromUtf8("Data i Godzina,Temperatura °C\r\nT5,5.0\r\n").toLocal8Bit());
 }
 
@@ -166,7 +164,7 @@ TEST(RegistrationFileTest, FullDiskNeverLeavesHalfALine) {
     EXPECT_TRUE(f.Failing());
     EXPECT_EQ(QFileInfo(path).size(), size);  // the part that got out was taken back
     EXPECT_TRUE(f.WriteLine("T3", QChar(','), "3.0"));
-    EXPECT_TRUE(Read(path).endsWith("T1,1.0\r\nT3,3.0\r\n"));
+    EXPECT_TRUE(ReadFileData(path).endsWith("T1,1.0\r\nT3,3.0\r\n"));
 }
 
 TEST(RegistrationFileTest, NameFromTheConfigurationThatIsNotUtf8OpensTheSameFile) {

@@ -20,34 +20,18 @@
 #include "app/widgets/log_file_dlg.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
+#include "support/test_support.h"
 #include "ui/grab_util.h"
 
 using testsupport::FastTiming;
+using testsupport::FileLines;
+using testsupport::ReadFileData;
 using testsupport::SimulatedMeter;
 using testsupport::WaitUntil;
 using testsupport::WhenShown;
+using testsupport::WriteFileData;
 
 namespace {
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QList<QByteArray> Lines(const QString& path) {
-    QList<QByteArray> lines = Read(path).split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-    for (QByteArray& l : lines) {
-        if (l.endsWith('\r')) l.chop(1);
-    }
-    return lines;
-}
 
 const QByteArray kHeaderComma = QString::fromUtf8("Data i Godzina,Temperatura °C").toLocal8Bit();
 const QByteArray kHeaderSemicolon =
@@ -204,7 +188,7 @@ TEST(Registration, ExistingFileTakAppendsNieEmptiesAndOkAgainOnlyAddsALine) {
     ScopedPrompts prompts;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("pomiary.csv"));
-    Write(path, "stara linia\r\n");
+    WriteFileData(path, "stara linia\r\n");
     Window w;
     ASSERT_TRUE(w.WaitForReading());
 
@@ -223,7 +207,7 @@ TEST(Registration, ExistingFileTakAppendsNieEmptiesAndOkAgainOnlyAddsALine) {
     ASSERT_EQ(prompts->questions.size(), 1u);
     EXPECT_EQ(prompts->questions[0].text, Ckv60xDlg::kLogFileExists);
     EXPECT_TRUE(prompts->questions[0].text.contains("\r\nKontynuować rejestrację?\r\n"));
-    QList<QByteArray> lines = Lines(path);
+    QList<QByteArray> lines = FileLines(path);
     ASSERT_EQ(lines.size(), 6);
     EXPECT_EQ(lines[0], "stara linia");
     EXPECT_EQ(lines[1], "");
@@ -231,7 +215,7 @@ TEST(Registration, ExistingFileTakAppendsNieEmptiesAndOkAgainOnlyAddsALine) {
     EXPECT_EQ(lines[3], "suszarnia 2");
     EXPECT_EQ(lines[4], kHeaderComma);
     EXPECT_TRUE(lines[5].endsWith(",21.5")) << lines[5].toStdString();
-    EXPECT_TRUE(Read(path).contains("Partia A\r\nsuszarnia 2\r\n"));
+    EXPECT_TRUE(ReadFileData(path).contains("Partia A\r\nsuszarnia 2\r\n"));
     EXPECT_TRUE(w.dlg.isRegistrationRunning());
     EXPECT_EQ(w.dlg.registrationTimerInterval(), 60000);
     EXPECT_TRUE(w.dlg.lastStatusText().endsWith(" Rejestracja do pliku co 00:01:00. "));
@@ -242,7 +226,7 @@ TEST(Registration, ExistingFileTakAppendsNieEmptiesAndOkAgainOnlyAddsALine) {
     const int leftBefore = w.dlg.registrationTimeLeftMs();
     w.Settings([](CLogFileDlg*) { return true; });
     EXPECT_EQ(prompts->questions.size(), 1u);
-    lines = Lines(path);
+    lines = FileLines(path);
     ASSERT_EQ(lines.size(), 7);
     EXPECT_TRUE(lines[6].endsWith(",21.5"));
     EXPECT_GT(w.dlg.registrationTimeLeftMs(), leftBefore);
@@ -266,7 +250,7 @@ TEST(Registration, ExistingFileTakAppendsNieEmptiesAndOkAgainOnlyAddsALine) {
         return true;
     });
     ASSERT_EQ(prompts->questions.size(), 2u);
-    lines = Lines(path);
+    lines = FileLines(path);
     ASSERT_EQ(lines.size(), 4);
     EXPECT_EQ(lines[0], "Partia A");
     EXPECT_EQ(lines[2], kHeaderSemicolon);
@@ -299,7 +283,7 @@ TEST(Registration, LongestIntervalAndCommaWithDecimalComma) {
     EXPECT_EQ(w.dlg.LogSettings().fileInterval, 86399);
     EXPECT_EQ(w.dlg.registrationTimerInterval(), 86399 * 1000);
     EXPECT_TRUE(w.dlg.lastStatusText().endsWith(" Rejestracja do pliku co 23:59:59. "));
-    const QList<QByteArray> lines = Lines(path);
+    const QList<QByteArray> lines = FileLines(path);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[0], kHeaderComma);
     EXPECT_TRUE(lines[1].endsWith(",21,5")) << lines[1].toStdString();  // not prevented
@@ -309,7 +293,7 @@ TEST(Registration, StoredOnStartsAfterLaunchAppendingWithoutAQuestion) {
     ScopedPrompts prompts;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("stale.csv"));
-    Write(path, "poprzednia sesja\r\n");
+    WriteFileData(path, "poprzednia sesja\r\n");
     AppSettings s;
     s.fileLog = 1;
     s.fileName = path;
@@ -319,10 +303,10 @@ TEST(Registration, StoredOnStartsAfterLaunchAppendingWithoutAQuestion) {
     s.fileCheckComment = 1;  // the comment belongs to starts from the dialog only
     Window w(s, 300);
     EXPECT_FALSE(w.dlg.isRegistrationRunning());
-    ASSERT_TRUE(WaitUntil([&] { return Lines(path).size() >= 4; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return FileLines(path).size() >= 4; }, 5000));
     EXPECT_TRUE(prompts->questions.empty());
     EXPECT_TRUE(prompts->messages.empty());
-    const QList<QByteArray> lines = Lines(path);
+    const QList<QByteArray> lines = FileLines(path);
     EXPECT_EQ(lines[0], "poprzednia sesja");
     EXPECT_EQ(lines[1], kHeaderSemicolon);
     EXPECT_EQ(lines.count(kHeaderSemicolon), 1);
@@ -397,18 +381,18 @@ TEST(Registration, FileOrFolderGoneWhileRegisteringIsReportedOnceAndWritingResum
     s.fileInterval = 1;
     s.fileSepFormat = 1;
     Window w(s, 10);
-    ASSERT_TRUE(WaitUntil([&] { return Lines(path).size() >= 2; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return FileLines(path).size() >= 2; }, 5000));
     const QString error = RegistrationWriteErrorText();
 
     // The file removed: created again at the next line, with its header.
     ASSERT_TRUE(QFile::remove(path));
-    ASSERT_TRUE(WaitUntil([&] { return Lines(path).size() >= 2; }, 3000));
-    EXPECT_TRUE(Lines(path)[0].startsWith("Data i Godzina\t"));
+    ASSERT_TRUE(WaitUntil([&] { return FileLines(path).size() >= 2; }, 3000));
+    EXPECT_TRUE(FileLines(path)[0].startsWith("Data i Godzina\t"));
     EXPECT_FALSE(w.dlg.lastStatusText().contains(error));
 
     // The folder replaced by a plain file: nothing can be written there.
     ASSERT_TRUE(QDir(folder).removeRecursively());
-    Write(folder, "x");
+    WriteFileData(folder, "x");
     ASSERT_TRUE(WaitUntil([&] { return w.dlg.lastStatusText().contains(error); }, 3000));
     EXPECT_EQ(w.dlg.lastStatusText().count(error), 1);
     EXPECT_TRUE(w.dlg.lastStatusText().endsWith(" Rejestracja do pliku co 00:00:01. " + error));
@@ -422,8 +406,8 @@ TEST(Registration, FileOrFolderGoneWhileRegisteringIsReportedOnceAndWritingResum
     ASSERT_TRUE(QFile::remove(folder));
     ASSERT_TRUE(QDir().mkpath(folder));
     ASSERT_TRUE(WaitUntil([&] { return !w.dlg.lastStatusText().contains(error); }, 3000));
-    ASSERT_TRUE(WaitUntil([&] { return Lines(path).size() >= 2; }, 3000));
-    EXPECT_TRUE(Lines(path)[1].endsWith("\t21,5") || Lines(path)[1].endsWith("\t21.5"));
+    ASSERT_TRUE(WaitUntil([&] { return FileLines(path).size() >= 2; }, 3000));
+    EXPECT_TRUE(FileLines(path)[1].endsWith("\t21,5") || FileLines(path)[1].endsWith("\t21.5"));
     testsupport::Grab(&w.dlg, QStringLiteral("main_window_registration"));
 }
 
@@ -441,7 +425,7 @@ TEST(Registration, WindowClosedWhileAskingLeavesTheExistingFileAlone) {
     Prompts::install(&prompts);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("wazne.csv"));
-    Write(path, "dane z wczoraj\r\n");
+    WriteFileData(path, "dane z wczoraj\r\n");
     {
         Window w;
         prompts.window = &w.dlg;
@@ -454,5 +438,5 @@ TEST(Registration, WindowClosedWhileAskingLeavesTheExistingFileAlone) {
         EXPECT_FALSE(w.dlg.registrationFileOpen());
     }
     Prompts::install(nullptr);
-    EXPECT_EQ(Read(path), "dane z wczoraj\r\n");
+    EXPECT_EQ(ReadFileData(path), "dane z wczoraj\r\n");
 }

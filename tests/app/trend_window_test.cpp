@@ -16,11 +16,13 @@
 #include "app/widgets/trend_window.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
+#include "support/test_support.h"
 #include "ui/color_static.h"
 #include "ui/grab_util.h"
 
 using namespace trendmath;
 using testsupport::FastTiming;
+using testsupport::ReadFileData;
 using testsupport::SimulatedMeter;
 using testsupport::WaitUntil;
 
@@ -50,11 +52,6 @@ QString Line(int64_t steadyMs, const QString& value) {
 
 QString Number(double v) {
     return QString::asprintf("%.01f", v).replace(QChar('.'), RegistrationDecimalSign(0));
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 int CountTrendWindows() {
@@ -114,7 +111,7 @@ TEST(TrendWindow, SavesTheShownReadingsInTheRegistrationFormatAndThePicture) {
                              Line(end - 180'000, QStringLiteral("???")) +
                              Line(end - 120'000, QStringLiteral("???")) +
                              Line(end - 60'000, Number(21.2)) + Line(end, Number(21.9));
-    EXPECT_EQ(ReadAll(dir.filePath(QStringLiteral("dane.txt"))), expected.toLocal8Bit());
+    EXPECT_EQ(ReadFileData(dir.filePath(QStringLiteral("dane.txt"))), expected.toLocal8Bit());
 
     // A folder that does not exist: the message, no file.
     prompts->answerFile(dir.filePath(QStringLiteral("brak/dane.csv")), 0);
@@ -133,7 +130,7 @@ TEST(TrendWindow, SavesTheShownReadingsInTheRegistrationFormatAndThePicture) {
     EXPECT_GE(png.height(), 400);
     prompts->answerFile(dir.filePath(QStringLiteral("obraz")), 1);
     w.saveImageButton()->click();
-    EXPECT_TRUE(ReadAll(dir.filePath(QStringLiteral("obraz.pdf"))).startsWith("%PDF"));
+    EXPECT_TRUE(ReadFileData(dir.filePath(QStringLiteral("obraz.pdf"))).startsWith("%PDF"));
     EXPECT_EQ(prompts->messages.size(), 1u);
 }
 

@@ -23,28 +23,19 @@
 #include "support/screen_reader.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
+#include "support/test_support.h"
 #include "ui/color_dlg.h"
 #include "ui/color_static.h"
 #include "ui/info_bmp.h"
 
 using testsupport::FastTiming;
+using testsupport::FileLines;
 using testsupport::ScreenReader;
 using testsupport::SimulatedMeter;
 using testsupport::WaitUntil;
 using testsupport::WhenShown;
 
 namespace {
-
-QList<QByteArray> Lines(const QString& path) {
-    QFile f(path);
-    QList<QByteArray> lines =
-        f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>();
-    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-    for (QByteArray& l : lines) {
-        if (l.endsWith('\r')) l.chop(1);
-    }
-    return lines;
-}
 
 // The main window on a simulated meter at 21.5 °C.
 struct Window {
@@ -121,7 +112,7 @@ TEST(LogFileDialog, ScreenReaderAndCodeHaveTheEffectOfClicks) {
         d->okButton()->click();
     });
     w.dlg.action(Ckv60xDlg::kCmdLogFile)->trigger();
-    const QList<QByteArray> lines = Lines(path);
+    const QList<QByteArray> lines = FileLines(path);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[0], QString::fromUtf8("Data i Godzina\tTemperatura °C").toLocal8Bit());
     EXPECT_TRUE(lines[1].endsWith("\t21.5")) << lines[1].toStdString();

@@ -18,13 +18,9 @@
 
 using journaltest::RawDb;
 using journaltest::SampleEntry;
+using testsupport::ReadFileData;
 
 namespace {
-
-QByteArray FileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QStringList FilesIn(const QString& dir) {
     return QDir(dir).entryList(QDir::Files, QDir::Name);
@@ -218,7 +214,7 @@ TEST(JournalDb, FilesItCannotUseAreRefusedAndLeftAsTheyAre) {
     for (const Case& c : cases) {
         const QString path = dir.filePath(c.name);
         c.make(path);
-        const QByteArray bytes = FileBytes(path);
+        const QByteArray bytes = ReadFileData(path);
         const QStringList files = FilesIn(dir.path());
         for (JournalDb::Mode mode : {JournalDb::Mode::Write, JournalDb::Mode::Read}) {
             QString error;
@@ -226,7 +222,7 @@ TEST(JournalDb, FilesItCannotUseAreRefusedAndLeftAsTheyAre) {
             EXPECT_TRUE(error.contains(path)) << error.toStdString();
             EXPECT_TRUE(error.contains(QString::fromUtf8(c.words))) << error.toStdString();
         }
-        EXPECT_EQ(FileBytes(path), bytes) << c.name;
+        EXPECT_EQ(ReadFileData(path), bytes) << c.name;
         EXPECT_EQ(FilesIn(dir.path()), files) << c.name;
     }
 }
@@ -240,7 +236,7 @@ TEST(JournalDb, DamagedJournalIsMovedAsideAndANewOneStarted) {
         QString error;
         for (int i = 0; i < 200; ++i) db->AddPending(SampleEntry(i), &error);
     }
-    QByteArray bytes = FileBytes(path);
+    QByteArray bytes = ReadFileData(path);
     ASSERT_GT(bytes.size(), 8192);
     bytes.truncate(bytes.size() / 2);  // a copy cut short
     ASSERT_TRUE(testsupport::WriteFileBytes(path.toStdString(), bytes.toStdString()));
@@ -248,12 +244,12 @@ TEST(JournalDb, DamagedJournalIsMovedAsideAndANewOneStarted) {
     QString error;
     EXPECT_FALSE(JournalDb::Open(path, JournalDb::Mode::Read, &error, 100));
     EXPECT_TRUE(error.contains("uszkodzony")) << error.toStdString();
-    EXPECT_EQ(FileBytes(path), bytes) << "reading never moves the file";
+    EXPECT_EQ(ReadFileData(path), bytes) << "reading never moves the file";
 
     EXPECT_FALSE(OpenForWrite(path, &error));
     const QStringList aside = QDir(dir.path()).entryList({"journal.sqlite.uszkodzony-*"});
     ASSERT_EQ(aside.size(), 1) << FilesIn(dir.path()).join(' ').toStdString();
-    EXPECT_EQ(FileBytes(dir.filePath(aside[0])), bytes) << "the damaged file is kept whole";
+    EXPECT_EQ(ReadFileData(dir.filePath(aside[0])), bytes) << "the damaged file is kept whole";
     EXPECT_TRUE(error.contains(path)) << error.toStdString();
     EXPECT_TRUE(error.contains(dir.filePath(aside[0]))) << error.toStdString();
     EXPECT_TRUE(error.contains("założono nowy")) << error.toStdString();
@@ -285,10 +281,10 @@ TEST(JournalDb, LockedOrReadOnlyJournalRefusesNewEntries) {
     db.reset();
 
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
-    const QByteArray bytes = FileBytes(path);
+    const QByteArray bytes = ReadFileData(path);
     EXPECT_FALSE(OpenForWrite(path, &error));
     EXPECT_TRUE(error.contains("tylko do odczytu")) << error.toStdString();
-    EXPECT_EQ(FileBytes(path), bytes);
+    EXPECT_EQ(ReadFileData(path), bytes);
     // Reading it is still possible.
     auto reader = JournalDb::Open(path, JournalDb::Mode::Read, &error, 100);
     ASSERT_TRUE(reader) << error.toStdString();

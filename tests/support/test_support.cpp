@@ -4,12 +4,35 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
+#include <QFile>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
 namespace testsupport {
+
+QByteArray ReadFileData(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteFileData(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    ASSERT_EQ(f.write(bytes), bytes.size()) << path.toStdString();
+}
+
+QList<QByteArray> FileLines(const QString& path) {
+    QList<QByteArray> lines = ReadFileData(path).split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    for (QByteArray& l : lines) {
+        if (l.endsWith('\r')) l.chop(1);
+    }
+    return lines;
+}
 
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -3,6 +3,9 @@
 #include <sys/resource.h>
 #include <sys/types.h>
 
+#include <QByteArray>
+#include <QList>
+#include <QString>
 #include <csignal>
 #include <string>
 
@@ -12,6 +15,13 @@ namespace testsupport {
 std::string ReadFileBytes(const std::string& path);
 // Writes bytes, replacing the file; false on failure.
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// The same for Qt paths: the whole file (empty when it cannot be read); a
+// replacing write that fails the test when it cannot be made; the file's lines
+// without their CR LF or LF.
+QByteArray ReadFileData(const QString& path);
+void WriteFileData(const QString& path, const QByteArray& bytes);
+QList<QByteArray> FileLines(const QString& path);
 
 // A full disk for writes of this process: while it lives, no file may grow
 // beyond `bytes` (RLIMIT_FSIZE), and a write that would is refused with EFBIG
