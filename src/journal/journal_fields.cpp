@@ -39,22 +39,22 @@ std::vector<Field> Fields() {
          [](const CharRecData& r, int) { return Flag(r.ENABLE); }, 0},
         {QStringLiteral("Kod materiału"), false,
          [](const CharRecData& r, int) {
-             return FixedFieldToUnicode(r.CODE, CharRecData::kCodeLen);
+             return FixedFieldTextUnpadded(r.CODE, CharRecData::kCodeLen);
          },
          0},
         {QStringLiteral("Nazwa materiału"), false,
          [](const CharRecData& r, int) {
-             return FixedFieldToUnicode(r.NAME, CharRecData::kNameLen);
+             return FixedFieldTextUnpadded(r.NAME, CharRecData::kNameLen);
          },
          0},
         {QStringLiteral("Opis materiału"), false,
          [](const CharRecData& r, int) {
-             return FixedFieldToUnicode(r.DESC, CharRecData::kDescLen);
+             return FixedFieldTextUnpadded(r.DESC, CharRecData::kDescLen);
          },
          0},
         {QStringLiteral("Świadectwo wzorcowania"), false,
          [](const CharRecData& r, int) {
-             return FixedFieldToUnicode(r.CERTIFICATE, CharRecData::kCertificateLen);
+             return FixedFieldTextUnpadded(r.CERTIFICATE, CharRecData::kCertificateLen);
          },
          0},
         {QStringLiteral("Metoda pomiarowa"), false,

@@ -4,6 +4,11 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 QString ResolveJournalPath(const QString& journalOption, const QString& configOption) {
     if (!journalOption.isEmpty()) return QFileInfo(journalOption).absoluteFilePath();
     if (!configOption.isEmpty()) {
@@ -14,6 +19,13 @@ QString ResolveJournalPath(const QString& journalOption, const QString& configOp
 }
 
 QString JournalUserName() {
+    // The account the program runs as, from the system's user database; the
+    // environment only where that has no name for it (it is easier to change).
+#ifdef Q_OS_UNIX
+    if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name && *pw->pw_name) {
+        return QString::fromLocal8Bit(pw->pw_name);
+    }
+#endif
     for (const char* name : {"USER", "LOGNAME", "USERNAME"}) {
         const QString v = qEnvironmentVariable(name);
         if (!v.isEmpty()) return v;

@@ -12,6 +12,7 @@
 // Relative paths are made absolute against the current folder.
 QString ResolveJournalPath(const QString& journalOption, const QString& configOption);
 
-// The user name an entry carries: the login name from the environment, "?"
-// when there is none.
+// The user name an entry carries: the account the program runs as (from the
+// system's user database), else the login name from the environment, "?" when
+// neither names one.
 QString JournalUserName();

@@ -316,6 +316,20 @@ TEST(JournalLocation, OptionThenConfigFolderThenUserDataFolder) {
     EXPECT_EQ(ResolveJournalPath("", ""), QDir(data).filePath("kv60x/journal.sqlite"));
 }
 
+TEST(JournalLocation, UserIsNamedWithoutTheLoginVariables) {
+    // Services, cron jobs and `env -i` start the program without USER or
+    // LOGNAME; an audit entry must still say who made the change.
+    const QByteArray user = qgetenv("USER"), logname = qgetenv("LOGNAME");
+    qunsetenv("USER");
+    qunsetenv("LOGNAME");
+    qunsetenv("USERNAME");
+    const QString name = JournalUserName();
+    qputenv("USER", user);
+    qputenv("LOGNAME", logname);
+    EXPECT_FALSE(name.isEmpty());
+    EXPECT_NE(name, QStringLiteral("?"));
+}
+
 TEST(JournalValues, StoredFormsReadBackExactlyAndRefuseOthers) {
     EXPECT_EQ(StartupDateFromValue(StartupDateValue(2009, 8)), std::make_pair(2009, 8));
     EXPECT_FALSE(StartupDateFromValue("2009-8"));
