@@ -96,8 +96,7 @@ void DeviceOperation::RunWorker(std::vector<Step> steps) {
         m_resultFailureText = failure;
     }
     // The helper lives on the UI thread; if it is gone, Qt drops the call.
-    QMetaObject::invokeMethod(
-        this, [this] { HandleResult(); }, Qt::QueuedConnection);
+    PostToUi([this] { HandleResult(); });
     m_workerDone = true;
 }
 

@@ -12,6 +12,7 @@
 #include <QPdfWriter>
 
 #include "ui/mem_dc.h"
+#include "ui/queued_call.h"
 
 using namespace graphmath;
 
@@ -73,7 +74,7 @@ void CGraph::AddPoint(float x, float y) {
     }
     // A point added after the first painting must not stay invisible.
     m_dirty = true;
-    QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+    PostQueued(this, [this] { update(); });
 }
 
 void CGraph::SetSeriesLabels(int index, const QString& legend, const QString& yCaption) {
