@@ -30,11 +30,7 @@ protected:
         return dir_.filePath(QString::fromUtf8(name));
     }
     std::string S(const char* name = "kv60x.ini") const { return Path(name).toStdString(); }
-    QStringList Entries() const {
-        return QDir(dir_.path())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                       QDir::Name);
-    }
+    QStringList Entries() const { return testsupport::FolderEntries(dir_.path()); }
     QTemporaryDir dir_;
 };
 

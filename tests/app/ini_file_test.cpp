@@ -19,9 +19,7 @@ class IniFileTest : public ::testing::Test {
 protected:
     QString Path() const { return dir_.filePath("kv60x.ini"); }
     std::string SPath() const { return Path().toStdString(); }
-    QStringList FolderEntries() const {
-        return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    }
+    QStringList FolderEntries() const { return testsupport::FolderEntries(dir_.path()); }
     QTemporaryDir dir_;
 };
 

@@ -60,11 +60,7 @@ protected:
     }
     QString Path(const char* name) const { return dir_.filePath(QString::fromUtf8(name)); }
     std::string S(const char* name) const { return Path(name).toStdString(); }
-    QStringList Entries() const {
-        return QDir(dir_.path())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                       QDir::Name);
-    }
+    QStringList Entries() const { return testsupport::FolderEntries(dir_.path()); }
     QTemporaryDir dir_;
 };
 

@@ -29,11 +29,7 @@ protected:
     std::string S(const char* name) const { return Path(name).toStdString(); }
     // Every name in the folder, hidden ones included: a temporary file left
     // behind shows here.
-    QStringList Entries() const {
-        return QDir(dir_.path())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                       QDir::Name);
-    }
+    QStringList Entries() const { return testsupport::FolderEntries(dir_.path()); }
     QTemporaryDir dir_;
 };
 

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <csignal>
 #include <string>
 
@@ -22,6 +23,9 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes);
 QByteArray ReadFileData(const QString& path);
 void WriteFileData(const QString& path, const QByteArray& bytes);
 QList<QByteArray> FileLines(const QString& path);
+// Every name in a folder, hidden ones included and sorted: a temporary file
+// left behind by a writer shows here.
+QStringList FolderEntries(const QString& dir);
 
 // A full disk for writes of this process: while it lives, no file may grow
 // beyond `bytes` (RLIMIT_FSIZE), and a write that would is refused with EFBIG
