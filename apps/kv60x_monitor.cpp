@@ -57,33 +57,51 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("kv60x-monitor");
     QCommandLineParser parser;
-    parser.setApplicationDescription("Console view of a KV-60x meter.");
-    parser.addHelpOption();
-    parser.addOptions({
-        {"demo", "Use the built-in simulated meter (COM250)."},
-        {"port", "COM number, COMn or a device path.", "port"},
-    });
-    parser.process(app);
+    const QCommandLineOption help(QStringList{"h", "help"});
+    const QCommandLineOption demo("demo");
+    const QCommandLineOption portOption("port", QString(), "port");
+    parser.addOptions({help, demo, portOption});
+    if (!parser.parse(app.arguments())) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty()) {
+            std::fprintf(stderr, "kv60x-monitor: nieznana opcja %s (zob. kv60x-monitor --help)\n",
+                         qPrintable(unknown.first()));
+        } else {
+            std::fprintf(stderr, "kv60x-monitor: opcja --port wymaga wartości\n");
+        }
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        std::printf(
+            "Użycie: kv60x-monitor --port COMn|URZĄDZENIE | --demo\n"
+            "Podgląd miernika KV-60x w konsoli: identyfikacja, błędy i temperatura,\n"
+            "wiersz przy każdej zmianie (Ctrl+C kończy).\n\n"
+            "Opcje:\n"
+            "  -h, --help     Pokazuje ten opis.\n"
+            "  --demo         Wbudowany symulowany miernik (COM250).\n"
+            "  --port PORT    Numer COM (1-255), COMn albo ścieżka urządzenia.\n");
+        return 0;
+    }
 
     std::unique_ptr<MeterSimulator> sim;
     int port = 0;
-    if (parser.isSet("demo")) {
+    if (parser.isSet(demo)) {
         sim = StartDemoMeter();
         if (!sim) {
-            std::fprintf(stderr, "kv60x-monitor: cannot start the simulated meter\n");
+            std::fprintf(stderr, "kv60x-monitor: nie można uruchomić symulowanego miernika\n");
             return 1;
         }
         port = kDemoPort;
-    } else if (parser.isSet("port")) {
+    } else if (parser.isSet(portOption)) {
         QString error;
-        port = ResolvePortArgument(parser.value("port"), &error);
+        port = ResolvePortArgument(parser.value(portOption), &error);
         if (port == 0) {
             std::fprintf(stderr, "kv60x-monitor: %s\n", error.toUtf8().constData());
             return 2;
         }
     }
     if (port <= 0) {
-        std::fprintf(stderr, "kv60x-monitor: give --port COMn|DEVICE or --demo\n");
+        std::fprintf(stderr, "kv60x-monitor: podaj --port COMn|URZĄDZENIE albo --demo\n");
         return 2;
     }
 

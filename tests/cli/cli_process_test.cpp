@@ -1,4 +1,5 @@
-// The real kv60x-cli binary: exit codes, stderr, and a stop by SIGINT.
+// The real kv60x-cli and kv60x-monitor binaries: exit codes, stderr, and a
+// stop by SIGINT.
 
 #include <gtest/gtest.h>
 
@@ -18,9 +19,10 @@ struct ProcResult {
     QStringList errLines;
 };
 
-ProcResult RunBinary(const QStringList& args, int timeoutMs = 20000) {
+ProcResult RunBinary(const QStringList& args, int timeoutMs = 20000,
+                     const char* binary = KV60X_CLI_BINARY) {
     QProcess p;
-    p.start(QStringLiteral(KV60X_CLI_BINARY), args);
+    p.start(QString::fromUtf8(binary), args);
     ProcResult r;
     if (!p.waitForStarted(5000) || !p.waitForFinished(timeoutMs)) {
         p.kill();
@@ -134,6 +136,39 @@ TEST(CliProcess, SilentMeterIsAMeterFailure) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.errLines, QStringList{QStringLiteral("Brak komunikacji z urządzeniem.")});
     EXPECT_EQ(meter.sim().CountReceived("SW"), 0u);
+}
+
+TEST(MonitorProcess, SpeaksPolishShowsTheDemoMeterAndStopsOnSigint) {
+    ProcResult r = RunBinary({"--help"}, 20000, KV60X_MONITOR_BINARY);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Użycie: kv60x-monitor"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Opcje:"))) << r.out.toStdString();
+    for (const QStringList& args :
+         std::vector<QStringList>{{}, {"--bogus"}, {"--port"}, {"--port", "COM999"}}) {
+        r = RunBinary(args, 20000, KV60X_MONITOR_BINARY);
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+        ASSERT_EQ(r.errLines.size(), 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.errLines.first().startsWith(QStringLiteral("kv60x-monitor: ")));
+        EXPECT_FALSE(r.errLines.first().contains(QStringLiteral("option"))) << "English from Qt";
+    }
+
+    QProcess p;
+    p.start(QStringLiteral(KV60X_MONITOR_BINARY), {"--demo"});
+    ASSERT_TRUE(p.waitForStarted(5000));
+    QString out;
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] {
+            p.waitForReadyRead(50);
+            out += QString::fromUtf8(p.readAllStandardOutput());
+            return out.contains(QStringLiteral("KV-607A nr 17")) &&
+                   out.contains(QStringLiteral("temperatura: 2"));
+        },
+        10000))
+        << out.toStdString();
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
 }
 
 }  // namespace
