@@ -70,10 +70,6 @@ int JournaledWriteOutcome(const CliEnv& env, const MeterJournal::Result& result,
 
 namespace {
 
-QByteArray Quoted(const QString& s) {
-    return JsonQuoted(s);
-}
-
 QByteArray IntOrNull(int64_t v, bool present) {
     return present ? QByteArray::number(static_cast<qlonglong>(v)) : QByteArrayLiteral("null");
 }
@@ -86,18 +82,18 @@ QString IsoTime(int64_t ms) {
 QByteArray EntryJsonFields(const JournalEntry& e, const QByteArray& indent) {
     QList<QByteArray> f;
     f << "\"id\": " + QByteArray::number(static_cast<qlonglong>(e.id));
-    f << "\"time\": " + Quoted(IsoTime(e.timeMs));
-    f << "\"program\": " + Quoted(e.program);
-    f << "\"user\": " + Quoted(e.user);
-    f << "\"meter_model\": " + Quoted(e.meter.model);
-    f << "\"meter_letter\": " + Quoted(e.meter.letter);
+    f << "\"time\": " + JsonQuoted(IsoTime(e.timeMs));
+    f << "\"program\": " + JsonQuoted(e.program);
+    f << "\"user\": " + JsonQuoted(e.user);
+    f << "\"meter_model\": " + JsonQuoted(e.meter.model);
+    f << "\"meter_letter\": " + JsonQuoted(e.meter.letter);
     f << "\"meter_serial\": " + IntOrNull(e.meter.serial.value_or(0), e.meter.serial.has_value());
-    f << "\"meter_version\": " + Quoted(e.meter.version);
-    f << "\"target\": " + Quoted(TargetKey(e.target));
+    f << "\"meter_version\": " + JsonQuoted(e.meter.version);
+    f << "\"target\": " + JsonQuoted(TargetKey(e.target));
     f << "\"slot\": " + IntOrNull(e.slot + 1, e.slot >= 0);
-    f << "\"outcome\": " + Quoted(OutcomeKey(e.outcome));
-    f << "\"completed\": " + (e.completedMs ? Quoted(IsoTime(e.completedMs)) : "null");
-    f << "\"message\": " + Quoted(e.message);
+    f << "\"outcome\": " + JsonQuoted(OutcomeKey(e.outcome));
+    f << "\"completed\": " + (e.completedMs ? JsonQuoted(IsoTime(e.completedMs)) : "null");
+    f << "\"message\": " + JsonQuoted(e.message);
     f << "\"restored_from\": " + IntOrNull(e.restoredFrom, e.restoredFrom > 0);
     QByteArray out;
     for (int i = 0; i < f.size(); ++i) out += indent + f[i] + (i + 1 < f.size() ? ",\n" : "");
@@ -195,9 +191,9 @@ int JournalList(const CliEnv& env, const QStringList& args) {
 QByteArray ValueJson(JournalTarget target, int slot, const std::optional<QByteArray>& value) {
     if (!value) return "null";
     if (target != JournalTarget::Characteristic) {
-        return "{\"value\": " + Quoted(JournalValueText(target, value)) + "}";
+        return "{\"value\": " + JsonQuoted(JournalValueText(target, value)) + "}";
     }
-    QByteArray out = "{\"image\": " + Quoted(QString::fromLatin1(value->toHex().toUpper()));
+    QByteArray out = "{\"image\": " + JsonQuoted(QString::fromLatin1(value->toHex().toUpper()));
     if (const auto rec = CharacteristicFromValue(*value, slot)) {
         out += ", \"record\": " + RecordToJson(*rec).trimmed();
     }

@@ -40,10 +40,6 @@ QByteArray JsonQuoted(const QString& s) {
 
 namespace {
 
-QByteArray JsonString(const QString& s) {
-    return JsonQuoted(s);
-}
-
 QByteArray NumberList(const double* values, int n) {
     QByteArray out = "[";
     for (int i = 0; i < n; ++i) {
@@ -68,12 +64,12 @@ QByteArray RecordFields(const CharRecData& r, const QByteArray& indent) {
     line("VALUE", NumberList(r.VALUE, CharRecData::kPoints));
     line("COMPENS", NumberList(r.COMPENS, CharRecData::kCoefficients));
     line("ACTIVE", QByteArray::number(r.ACTIVE));
-    line("CERTIFICATE", JsonString(Text(r.CERTIFICATE, CharRecData::kCertificateLen)));
+    line("CERTIFICATE", JsonQuoted(Text(r.CERTIFICATE, CharRecData::kCertificateLen)));
     line("CREATE_TIME", QByteArray::number(r.CREATE_TIME));
     line("SAVE_TIME", QByteArray::number(r.SAVE_TIME));
-    line("DESC", JsonString(Text(r.DESC, CharRecData::kDescLen)));
-    line("CODE", JsonString(Text(r.CODE, CharRecData::kCodeLen)));
-    line("NAME", JsonString(Text(r.NAME, CharRecData::kNameLen)));
+    line("DESC", JsonQuoted(Text(r.DESC, CharRecData::kDescLen)));
+    line("CODE", JsonQuoted(Text(r.CODE, CharRecData::kCodeLen)));
+    line("NAME", JsonQuoted(Text(r.NAME, CharRecData::kNameLen)));
     line("valid", QByteArray::number(r.valid), true);
     return o;
 }
