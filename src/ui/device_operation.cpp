@@ -77,7 +77,7 @@ void DeviceOperation::RunWorker(std::vector<Step> steps) {
                 stopped = true;
                 break;
             }
-            if (step.work() != 0) {
+            if (!step.work()) {
                 ok = false;
                 failure = step.describeFailure ? step.describeFailure() : step.failureText;
                 break;

@@ -37,8 +37,8 @@ class QDialog;
 class DeviceOperation : public QObject {
     Q_OBJECT
 public:
-    // One driver call: returns the meter result code, 0 for success.
-    using Work = std::function<int()>;
+    // One driver call: true for success.
+    using Work = std::function<bool()>;
 
     // One step of an operation and the text shown when it fails. When set,
     // describeFailure runs on the worker after the step failed and gives the text

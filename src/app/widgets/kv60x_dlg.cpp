@@ -320,7 +320,7 @@ int Ckv60xDlg::exec() {
 
 bool Ckv60xDlg::ConnectTo(int port) {
     ++m_connectCount;
-    return m_driver.Connect(port) != 0;
+    return m_driver.Connect(port);
 }
 
 void Ckv60xDlg::CloseWindow() {
@@ -364,7 +364,7 @@ void Ckv60xDlg::RunPortSelection() {
         // The port in use with a working link: nothing to do. Without one (it
         // failed at start, or the meter stopped answering) choosing it again
         // is the way to try once more.
-        if (chosen == m_portNr && m_driver.IsConnected() && m_driver.GetStatus() == kMeterOk) {
+        if (chosen == m_portNr && m_driver.IsConnected() && m_driver.LinkUp()) {
             return;
         }
         m_driver.Disconnect();
