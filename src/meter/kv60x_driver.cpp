@@ -100,7 +100,7 @@ bool Ckv60xDriver::Connect(int portNumber) {
         m_lastOpenError.clear();
         m_lastOpenPermissionDenied = false;
         auto port = std::make_unique<CSerialPort>();
-        if (!port->Open(this, portNumber, 9600, 'O', 8, 1, EV_RXCHAR, 512)) {
+        if (!port->Open(this, portNumber, 9600, 'O', 8, 1)) {
             m_lastOpenError = port->LastError();
             m_lastOpenPermissionDenied = port->PermissionDenied();
             m_port = std::move(port);  // stays until Disconnect, unused
@@ -183,7 +183,7 @@ bool Ckv60xDriver::ReopenLostPort() {
         m_lineCount = 0;
     }
     auto port = std::make_unique<CSerialPort>();
-    if (!port->Open(this, m_portNumber, 9600, 'O', 8, 1, EV_RXCHAR, 512)) return false;
+    if (!port->Open(this, m_portNumber, 9600, 'O', 8, 1)) return false;
     // Cleared before the new port's thread runs: a device that drops again at
     // once reports it through OnPortFailed, and that report must stand.
     m_portLost = false;
