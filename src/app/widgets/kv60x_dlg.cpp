@@ -43,7 +43,7 @@ uint32_t ToColorRef(const QColor& c) {
 // Texts carry their keyboard mnemonics ("&Widok": Alt+W); the names screen
 // readers get are without the "&".
 struct MenuItem {
-    int command;
+    Ckv60xDlg::Command command;
     const char* text;  // UTF-8
 };
 
@@ -193,7 +193,7 @@ AppSettings Ckv60xDlg::Settings() const {
     return s;
 }
 
-QAction* Ckv60xDlg::action(int command) const {
+QAction* Ckv60xDlg::action(Command command) const {
     auto it = m_actions.find(command);
     return it == m_actions.end() ? nullptr : it->second;
 }
@@ -217,11 +217,10 @@ void Ckv60xDlg::BuildMenu() {
         menu->setAccessibleName(QString(menu->title()).remove(QLatin1Char('&')));
         for (const MenuItem& item : group.items) {
             QAction* a = menu->addAction(QString::fromUtf8(item.text));
-            a->setData(item.command);
             m_actions[item.command] = a;
         }
     }
-    auto on = [this](int command, void (Ckv60xDlg::*slot)()) {
+    auto on = [this](Command command, void (Ckv60xDlg::*slot)()) {
         if (QAction* a = action(command)) connect(a, &QAction::triggered, this, slot);
     };
     on(kCmdClose, &Ckv60xDlg::accept);
@@ -242,7 +241,7 @@ void Ckv60xDlg::BuildMenu() {
     on(kCmdElectrode, &Ckv60xDlg::OnElectrodeCoefficient);
     on(kCmdHelp, &Ckv60xDlg::OnHelp);
     on(kCmdAbout, &Ckv60xDlg::OnAbout);
-    for (int checkable : {int(kCmdTopmost), int(kCmdServiceData)}) {
+    for (Command checkable : {kCmdTopmost, kCmdServiceData}) {
         if (QAction* a = action(checkable)) a->setCheckable(true);
     }
     if (QAction* a = action(kCmdTopmost)) a->setChecked(m_topmost);

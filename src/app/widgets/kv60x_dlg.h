@@ -33,26 +33,26 @@ class CInfoBmp;
 class Ckv60xDlg : public QDialog {
     Q_OBJECT
 public:
-    // Menu command numbers.
+    // The menu commands.
     enum Command {
-        kCmdClose = 32771,
-        kCmdColors = 32772,
-        kCmdFonts = 32773,
-        kCmdTopmost = 32785,
-        kCmdTrend = 32830,
-        kCmdPort = 32775,
-        kCmdLogFile = 32776,
-        kCmdPanelInfo = 32781,
-        kCmdCharTable = 32804,
-        kCmdCharRecord = 32813,
-        kCmdJournal = 32840,
-        kCmdStartupDate = 32800,
-        kCmdSerialNumber = 32801,
-        kCmdStartupMemory = 32806,
-        kCmdServiceData = 32808,
-        kCmdElectrode = 32812,
-        kCmdHelp = 32778,
-        kCmdAbout = 32779,
+        kCmdClose,
+        kCmdColors,
+        kCmdFonts,
+        kCmdTopmost,
+        kCmdTrend,
+        kCmdPort,
+        kCmdLogFile,
+        kCmdPanelInfo,
+        kCmdCharTable,
+        kCmdCharRecord,
+        kCmdJournal,
+        kCmdStartupDate,
+        kCmdSerialNumber,
+        kCmdStartupMemory,
+        kCmdServiceData,
+        kCmdElectrode,
+        kCmdHelp,
+        kCmdAbout,
     };
 
     // Timer periods: 1035 display refresh, 1036 one-shot registration start,
@@ -132,7 +132,7 @@ public:
     QMenuBar* menu() const { return m_menuBar; }
     QWidget* clientArea() const { return m_client; }
     // The action of a menu command; nullptr when the current menu lacks it.
-    QAction* action(int command) const;
+    QAction* action(Command command) const;
 
     // "Nie można otworzyć portu COM%d", with a second line when the device
     // exists but the user may not open it.
@@ -230,7 +230,7 @@ private:
     Ckv60xDriver m_driver;
 
     QMenuBar* m_menuBar = nullptr;
-    std::map<int, QAction*> m_actions;
+    std::map<Command, QAction*> m_actions;
     QWidget* m_client = nullptr;
     CInfoBmp* m_icon = nullptr;
     QLineEdit* m_statusText = nullptr;
