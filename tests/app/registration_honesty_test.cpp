@@ -245,7 +245,7 @@ TEST(RegistrationQuestion, StartAfterLaunchWaitsWhileTheSettingsCommandOpensAFil
                 d->cancelButton()->click();
             }
         };
-        // Timer 1036 restarts with the shorter delay; the command starts at once.
+        // The start timer restarts with the shorter delay; the command starts at once.
         QMetaObject::invokeMethod(
             &w.dlg, [&] { w.dlg.OnLogFileSettings(); }, Qt::QueuedConnection);
         WhenShown<CLogFileDlg>(answer);
