@@ -26,13 +26,17 @@ class QDialog;
 // When the dialog closes while busy, the helper waits for the worker with the
 // event loop running (user input excluded), so every window keeps painting.
 //
-// Typical use in a dialog:
-//   m_op.SetLockedControls({m_edit, m_okButton, m_cancelButton});
-//   void accept() override {
-//       if (m_op.IsBusy()) return;
+// Typical use in a dialog, whose OK button is connected to its own OnOk slot
+// (not to an accept() override: a successful write ends the dialog with OK):
+//   m_op = new DeviceOperation(this);
+//   m_op->SetLockedControls({m_edit, m_okButton, m_cancelButton});
+//   connect(buttons, &QDialogButtonBox::accepted, this, &CMyDlg::OnOk);
+//
+//   void CMyDlg::OnOk() {
+//       if (m_op->IsBusy()) return;
 //       ...check inputs...
-//       m_op.StartWrite([d = m_driver, v] { return d->WriteElectrodeCoefficient(v); },
-//                       QStringLiteral("Nie można zapisać ustawień"));
+//       m_op->StartWrite([d = m_driver, v] { return d->WriteElectrodeCoefficient(v); },
+//                        QStringLiteral("Nie można zapisać ustawień"));
 //   }
 class DeviceOperation : public QObject {
     Q_OBJECT

@@ -157,7 +157,7 @@ public slots:
     // "Rejestracja do pliku": the settings dialog, then the file and the
     // registration timer.
     void OnLogFileSettings();
-    // Commands whose dialogs come later; each says so for now.
+    // The meter dialogs and the journal of meter changes.
     void OnPanelInfo();
     void OnCharacteristicsTable();
     void OnSelectedCharacteristic();
