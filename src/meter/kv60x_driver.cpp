@@ -514,8 +514,12 @@ bool Ckv60xDriver::WriteVersionLetter(char letter) {
 bool Ckv60xDriver::WriteElectrodeCoefficient(double coefficient) {
     {
         Lock data(m_dataLock);
-        const ElectrodeCoefficient& k = m_state.coefficient;
+        ElectrodeCoefficient& k = m_state.coefficient;
         if (k.valid && k.coefficient == coefficient) return true;
+        // Polling never reads the coefficient: from here on the meter may hold
+        // the new value, so the one read before no longer counts as the meter's
+        // (a later write of it is sent, not skipped as unchanged).
+        k.valid = false;
     }
     const std::string cmd = "KW" + EncodeMeterFloat(coefficient);
     return Command(cmd.c_str(), ReplyKind::CoefficientWritten);

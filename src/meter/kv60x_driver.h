@@ -105,6 +105,8 @@ public:
     bool WriteCharacteristic(const CharRecData& rec);
 
     // Service commands; an unchanged value is not sent (and counts as success).
+    // The coefficient is compared with the last one read (ReadElectrodeCoefficient),
+    // which a write makes not valid until the next read.
     bool WriteStartupDate(uint16_t year, uint8_t month);
     bool WriteSerialNumber(int serialNumber);
     bool WriteVersionLetter(char letter);

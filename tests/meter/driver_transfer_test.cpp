@@ -268,7 +268,12 @@ TEST_F(TransferTest, ElectrodeCoefficient) {
     ASSERT_TRUE(driver->WriteElectrodeCoefficient(1.0));
     EXPECT_EQ(sim().CountReceived("KW0000803F"), 1u);
     EXPECT_DOUBLE_EQ(sim().State().electrodeCoefficient, 1.0);
-    // The stored value changes only with the next read.
+    // The value read stays until the next read, but no longer counts as the
+    // meter's: writing it back is sent, not skipped as unchanged.
     driver->GetElectrodeCoefficient(k);
     EXPECT_DOUBLE_EQ(k.coefficient, 2.5);
+    EXPECT_FALSE(k.valid);
+    ASSERT_TRUE(driver->WriteElectrodeCoefficient(2.5));
+    EXPECT_EQ(sim().CountReceived("KW"), 2u);
+    EXPECT_DOUBLE_EQ(sim().State().electrodeCoefficient, 2.5);
 }
