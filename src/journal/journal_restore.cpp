@@ -143,9 +143,15 @@ RestoreResult RestoreEntry(MeterJournal* journal, Ckv60xDriver& driver, const Jo
             break;
         case JournalTarget::ElectrodeCoefficient:
             if (const auto k = CoefficientFromValue(value)) {
-                // The value before comes from the meter itself, read now.
+                // The value before comes from the meter itself, read now. Without
+                // that read the driver would compare with an older value and might
+                // skip the write as unchanged while the meter holds another one.
                 ElectrodeCoefficient now;
-                driver.ReadElectrodeCoefficient(now);
+                if (!driver.ReadElectrodeCoefficient(now) || !now.valid) {
+                    RestoreResult r;
+                    r.message = QStringLiteral("Nie można odczytać ustawień");
+                    return r;
+                }
                 return From(JournaledElectrodeCoefficient(journal, driver, *k, e.id), failed);
             }
             break;

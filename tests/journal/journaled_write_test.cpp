@@ -207,6 +207,44 @@ TEST_F(JournaledWrite, RestoreBringsTheSlotBackByteForByteAndIsJournaled) {
     EXPECT_EQ(restore.outcome, JournalOutcome::Confirmed);
 }
 
+TEST_F(JournaledWrite, ACoefficientIsRestoredOnlyWhenTheMeterSaysWhatItHoldsNow) {
+    ConnectAndWait();
+    auto journal = OpenJournal();
+    ASSERT_TRUE(journal);
+    ElectrodeCoefficient k;
+    ASSERT_TRUE(driver->ReadElectrodeCoefficient(k));
+    ASSERT_DOUBLE_EQ(k.coefficient, 1.0);
+    // Changed at the meter since the program read it; the entry restores 1.0.
+    sim().ModifyState([](SimMeterState& s) { s.electrodeCoefficient = 2.0; });
+    JournalEntry entry;
+    entry.id = 7;
+    entry.target = JournalTarget::ElectrodeCoefficient;
+    entry.before = CoefficientValue(1.0);
+    entry.after = CoefficientValue(2.0);
+
+    // The meter does not answer "KR": the program cannot tell what it holds,
+    // so nothing is written (the old 1.0 would have been skipped as unchanged).
+    SimFaults noRead;
+    noRead.silentCommands = {"KR"};
+    sim().SetFaults(noRead);
+    RestoreResult r = RestoreEntry(journal.get(), *driver, entry);
+    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.journalBlocked);
+    EXPECT_EQ(r.message, QStringLiteral("Nie można odczytać ustawień"));
+    EXPECT_EQ(sim().CountReceived("KW"), 0u);
+    EXPECT_DOUBLE_EQ(sim().State().electrodeCoefficient, 2.0);
+    EXPECT_TRUE(Entries().empty());
+
+    sim().ClearFaults();
+    r = RestoreEntry(journal.get(), *driver, entry);
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
+    EXPECT_DOUBLE_EQ(sim().State().electrodeCoefficient, 1.0);
+    const auto entries = Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].restoredFrom, 7);
+    EXPECT_EQ(entries[0].before, CoefficientValue(2.0));
+}
+
 TEST_F(JournaledWrite, RestoreGoesOnlyToTheSameMeterWithTheRightsItNeeds) {
     ConnectAndWait();
     auto journal = OpenJournal();
