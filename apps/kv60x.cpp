@@ -1,5 +1,5 @@
 // kv60x: the main program.
-//   kv60x [--service] [--demo] [--config FILE] [--port COMn|DEVICE]
+//   kv60x [--service] [--demo] [--config FILE] [--journal FILE] [--port COMn|DEVICE]
 
 #include <QApplication>
 #include <csignal>

@@ -25,14 +25,14 @@ QString Describe(Ckv60xDriver& d) {
     TemperatureReading t;
     StartupDate date;
     CharacteristicCount count;
-    const int status = d.GetStatus();
+    const bool link = d.LinkUp();
     d.GetIdentity(id);
     d.GetSerialNumber(sn);
     d.GetCondition(cond);
     d.GetTemperature(t);
     d.GetStartupDate(date);
     d.GetCharacteristicCount(count);
-    if (status != 0) return QStringLiteral("Brak komunikacji z urządzeniem.");
+    if (!link) return QStringLiteral("Brak komunikacji z urządzeniem.");
     QString s;
     if (id.valid && sn.valid) {
         s += QString::asprintf("%s%c nr %d, wersja %d.%d", id.model, id.versionLetter,

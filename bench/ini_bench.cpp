@@ -48,8 +48,8 @@ int main(int argc, char** argv) {
     f.close();
 
     auto start = std::chrono::steady_clock::now();
-    auto ini = std::make_unique<CIniEx>(4);
-    if (ini->Open(path, true, true, true) != 1) return 1;
+    auto ini = std::make_unique<CIniEx>();
+    if (!ini->Open(path, true, true, true)) return 1;
     const double open = Seconds(start);
 
     start = std::chrono::steady_clock::now();

@@ -51,11 +51,11 @@ int main(int argc, char** argv) {
     t.idleMs = 24 * 3600 * 1000;  // keep the polling out of the measurement
     driver.SetTiming(t);
     if (!driver.Connect(243)) return 1;
-    while (driver.GetStatus() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    while (!driver.LinkUp()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
     std::vector<CharRecData> table(static_cast<size_t>(slotCount));
     for (int i = 0; i < slotCount; ++i) {
-        if (driver.ReadCharacteristic(i, table[static_cast<size_t>(i)]) != 0) return 1;
+        if (!driver.ReadCharacteristic(i, table[static_cast<size_t>(i)])) return 1;
     }
     SimFaults f;
     f.wireSpeed = true;
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     std::vector<double> plainSlots;
     for (const CharRecData& rec : table) {
         const auto slot = Clock::now();
-        failures += driver.WriteCharacteristic(rec) != 0;
+        failures += !driver.WriteCharacteristic(rec);
         plainSlots.push_back(Seconds(slot));
     }
     const double plain = Seconds(start);
@@ -98,11 +98,11 @@ int main(int argc, char** argv) {
         e.after = CharacteristicValue(rec);
         const auto r = journal->Run(e, [&] {
             const auto w = Clock::now();
-            const int code = driver.WriteCharacteristic(rec);
+            const bool ok = driver.WriteCharacteristic(rec);
             writeTime += Seconds(w);
-            return code;
+            return ok;
         });
-        failures += r.code != 0;
+        failures += !r.ok;
         journaledSlots.push_back(Seconds(slot));
         ownSlots.push_back(journaledSlots.back() - (writeTime - writtenBefore));
     }

@@ -5,7 +5,7 @@
 //   - no value stored that the meter did not send in an acceptable answer;
 //   - every characteristic write either confirmed and stored in the meter, or
 //     reported as failed;
-//   - the status back to 0 within one cycle after the faults stop;
+//   - the link up again within one cycle after the faults stop;
 //   - resident memory at the start and at the end.
 //
 //   kv60x_soak [--seconds N] [--seed S] [--unplug] [--real-timing]
@@ -155,10 +155,10 @@ int main(int argc, char** argv) {
     }
     driver.SetServiceDataOn(true);
     const auto connectStart = Clock::now();
-    while (driver.GetStatus() != 0 && MsSince(connectStart) < 10000) {
+    while (!driver.LinkUp() && MsSince(connectStart) < 10000) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (driver.GetStatus() != 0) {
+    if (!driver.LinkUp()) {
         std::fprintf(stderr, "no first cycle\n");
         return 1;
     }
@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
         for (const std::string& line : sim.SentSince(scanned)) {
             MeterState s;
             const DecodeResult r = DecodeReply(line.data(), line.size(), s, 0);
-            if (r.code != 0) continue;
+            if (!r.accepted) continue;
             if (r.kind == ReplyKind::SerialNumber) seenSerials.insert(s.serialNumber.serialNumber);
             if (r.kind == ReplyKind::Temperature)
                 seenTemperatures.insert(s.temperature.temperature);
@@ -251,12 +251,12 @@ int main(int argc, char** argv) {
             const uint64_t from = sim.SentCount();
             const auto t0 = Clock::now();
             CharRecData rec;
-            const int r = driver.ReadCharacteristic(slot, rec);
+            const bool read = driver.ReadCharacteristic(slot, rec);
             const int64_t ms = MsSince(t0);
             st.Max(st.maxReadMs, ms);
             if (ms > opBoundMs)
                 st.Violation("characteristic read took " + std::to_string(ms) + " ms");
-            if (r != 0) {
+            if (!read) {
                 ++st.readsFailed;
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 continue;
@@ -268,7 +268,7 @@ int main(int argc, char** argv) {
                 if (found) break;
                 if (line.compare(0, 2, "CR") != 0) continue;
                 MeterState s;
-                if (DecodeReply(line.data(), line.size(), s, 0).code == 0 && s.slot == rec)
+                if (DecodeReply(line.data(), line.size(), s, 0).accepted && s.slot == rec)
                     found = true;
             }
             if (!found)
@@ -283,12 +283,12 @@ int main(int argc, char** argv) {
             const int slot = static_cast<int>(rng() % kSlots);
             const CharRecData rec = RandomRecord(rng, slot);
             const auto t0 = Clock::now();
-            const int r = driver.WriteCharacteristic(rec);
+            const bool written = driver.WriteCharacteristic(rec);
             const int64_t ms = MsSince(t0);
             st.Max(st.maxWriteMs, ms);
             if (ms > opBoundMs)
                 st.Violation("characteristic write took " + std::to_string(ms) + " ms");
-            if (r == 0) {
+            if (written) {
                 ++st.writesOk;
                 if (!(sim.SlotImage(slot) == EncodeCharImage(rec))) {
                     st.Violation("write of slot " + std::to_string(slot) +
@@ -305,26 +305,26 @@ int main(int argc, char** argv) {
         std::mt19937 rng(seed + 3);
         while (!stop) {
             const auto t0 = Clock::now();
-            int r = 0;
+            bool ok = true;
             switch (rng() % 4) {
                 case 0:
-                    r = driver.WriteSerialNumber(static_cast<int>(1 + rng() % 9999));
+                    ok = driver.WriteSerialNumber(static_cast<int>(1 + rng() % 9999));
                     break;
                 case 1:
-                    r = driver.WriteStartupDate(static_cast<uint16_t>(2000 + rng() % 100),
-                                                static_cast<uint8_t>(1 + rng() % 12));
+                    ok = driver.WriteStartupDate(static_cast<uint16_t>(2000 + rng() % 100),
+                                                 static_cast<uint8_t>(1 + rng() % 12));
                     break;
                 case 2:
-                    r = driver.WriteElectrodeCoefficient((rng() % 1000) / 100.0);
+                    ok = driver.WriteElectrodeCoefficient((rng() % 1000) / 100.0);
                     break;
                 case 3:
-                    r = driver.WriteVersionLetter(static_cast<char>('A' + rng() % 4));
+                    ok = driver.WriteVersionLetter(static_cast<char>('A' + rng() % 4));
                     break;
             }
             const int64_t ms = MsSince(t0);
             st.Max(st.maxServiceMs, ms);
             if (ms > opBoundMs) st.Violation("service write took " + std::to_string(ms) + " ms");
-            (r == 0 ? st.serviceOk : st.serviceFailed)++;
+            (ok ? st.serviceOk : st.serviceFailed)++;
             std::this_thread::sleep_for(std::chrono::milliseconds(rng() % 200));
         }
     });
@@ -354,18 +354,18 @@ int main(int argc, char** argv) {
     writer.join();
     service.join();
 
-    // Faults are over: the next complete cycle brings the status back to 0.
+    // Faults are over: the next complete cycle brings the link up again.
     const auto calm = Clock::now();
     const uint64_t cyclesAtCalm = driver.CompletedCycles();
-    while ((driver.GetStatus() != 0 || driver.CompletedCycles() == cyclesAtCalm) &&
+    while ((!driver.LinkUp() || driver.CompletedCycles() == cyclesAtCalm) &&
            MsSince(calm) < 30000) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     const int64_t recoveryMs = MsSince(calm);
     const int64_t cycleBoundMs = static_cast<int64_t>(timing.attempts) * timing.replyTimeoutMs +
                                  8LL * 2 * timing.replyTimeoutMs + timing.cycleSleepMs + 500;
-    const bool recovered = driver.GetStatus() == 0 && recoveryMs <= cycleBoundMs;
-    if (!recovered) st.Violation("status not back to 0 within one cycle");
+    const bool recovered = driver.LinkUp() && recoveryMs <= cycleBoundMs;
+    if (!recovered) st.Violation("link not up again within one cycle");
     driver.Disconnect();
     const long rssEnd = ResidentKiB();
 
@@ -382,7 +382,7 @@ int main(int argc, char** argv) {
                 (unsigned long long)st.serviceOk.load(),
                 (unsigned long long)st.serviceFailed.load(), (long long)st.maxServiceMs.load());
     std::printf("operation bound: %lld ms\n", (long long)opBoundMs);
-    std::printf("status back to 0 after %lld ms (bound %lld ms)\n", (long long)recoveryMs,
+    std::printf("link up again after %lld ms (bound %lld ms)\n", (long long)recoveryMs,
                 (long long)cycleBoundMs);
     std::printf("resident memory: %ld KiB at start, %ld KiB at end\n", rssStart, rssEnd);
     std::printf("violations: %llu\n", (unsigned long long)st.violations.load());

@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     t.idleMs = 24 * 3600 * 1000;  // keep the polling out of the measurement
     driver.SetTiming(t);
     if (!driver.Connect(242)) return 1;
-    while (driver.GetStatus() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    while (!driver.LinkUp()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     SimFaults f;
     f.wireSpeed = true;
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     auto start = std::chrono::steady_clock::now();
     int failures = 0;
     for (int i = 0; i < slotCount; ++i)
-        failures += driver.ReadCharacteristic(i, table[static_cast<size_t>(i)]) != 0;
+        failures += !driver.ReadCharacteristic(i, table[static_cast<size_t>(i)]);
     double measured = Seconds(start);
     uint64_t bytes = (sim.BytesReceived() - in0) + (sim.BytesSent() - out0);
     double wire = bytes * 11.0 / 9600.0;
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     out0 = sim.BytesSent();
     start = std::chrono::steady_clock::now();
     int writeFailures = 0;
-    for (auto& rec : table) writeFailures += driver.WriteCharacteristic(rec) != 0;
+    for (auto& rec : table) writeFailures += !driver.WriteCharacteristic(rec);
     measured = Seconds(start);
     bytes = (sim.BytesReceived() - in0) + (sim.BytesSent() - out0);
     wire = bytes * 11.0 / 9600.0;

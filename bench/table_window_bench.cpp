@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
     t.idleMs = 24 * 3600 * 1000;  // keep the polling out of the measurement
     driver.SetTiming(t);
     if (!driver.Connect(243)) return 1;
-    while (driver.GetStatus() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    while (!driver.LinkUp()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     SimFaults f;
     f.wireSpeed = true;

@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot connect\n");
         return 1;
     }
-    while (driver.GetStatus() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    while (!driver.LinkUp()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
 
     SimFaults f;
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     const uint64_t out0 = sim.BytesSent();
     int failures = 0;
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < n; ++i) failures += driver.ReadTemperature() != 0;
+    for (int i = 0; i < n; ++i) failures += !driver.ReadTemperature();
     const double measured =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const uint64_t bytes = (sim.BytesReceived() - in0) + (sim.BytesSent() - out0);

@@ -15,7 +15,7 @@
 
 #include "files/byte_text.h"
 
-CIniEx::CIniEx(int /*growStep*/) {
+CIniEx::CIniEx() {
     Clear();
 }
 
@@ -100,7 +100,7 @@ void CIniEx::AddEntry(Section& s, Entry entry) const {
     s.entries.push_back(std::move(entry));
 }
 
-int CIniEx::Open(const QString& path, bool writeBack, bool create, bool caseInsensitive) {
+bool CIniEx::Open(const QString& path, bool writeBack, bool create, bool caseInsensitive) {
     if (!m_path.isEmpty()) {
         Write();
         m_path.clear();
@@ -114,25 +114,25 @@ int CIniEx::Open(const QString& path, bool writeBack, bool create, bool caseInse
     // The rewrite puts a new file in place of the old one: the folder must take
     // new files, and the file must be a regular one (never a FIFO, which would
     // block the start, nor a device).
-    if (path.isEmpty() || !CheckOutputTarget(absolute)) return 0;
+    if (path.isEmpty() || !CheckOutputTarget(absolute)) return false;
     const QByteArray native = NativePath(absolute);
     struct stat st {};
     if (::stat(native.constData(), &st) == 0) {
         // A file marked read-only is left alone even where the system would let
         // us write it (e.g. as root).
-        if (!(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) return 0;
-        if (::access(native.constData(), W_OK) != 0) return 0;
+        if (!(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) return false;
+        if (::access(native.constData(), W_OK) != 0) return false;
     } else {
-        if (errno != ENOENT || !create) return 0;
+        if (errno != ENOENT || !create) return false;
         const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) return 0;
+        if (fd < 0) return false;
         ::close(fd);
     }
     QByteArray bytes;
-    if (!ReadFileBounded(absolute, kMaxFileBytes, &bytes)) return 0;
+    if (!ReadFileBounded(absolute, kMaxFileBytes, &bytes)) return false;
     Parse(bytes);
     m_path = absolute;
-    return 1;
+    return true;
 }
 
 void CIniEx::Parse(const QByteArray& bytes) {

@@ -25,9 +25,7 @@
 // linear in the size of the file.
 class CIniEx {
 public:
-    // The growth step of the section table is accepted for its callers and has
-    // no effect: the table grows geometrically.
-    explicit CIniEx(int growStep = 4);
+    CIniEx();
     ~CIniEx();  // writes back when opened with writeBack and something changed
 
     CIniEx(const CIniEx&) = delete;
@@ -36,13 +34,13 @@ public:
     // The largest file loaded; a larger one is not opened (and so never rewritten).
     static constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
 
-    // Loads `path`. Returns 1 on success, 0 when the file cannot be opened for
+    // Loads `path`. Returns true on success, false when the file cannot be opened for
     // reading and writing: missing without `create`, a read-only file, a folder
     // where the file could not be rewritten, anything but a regular file, a file
     // over kMaxFileBytes, or a read error (then nothing is loaded, so nothing
     // half-read is written back). A file open before is written back first
     // (when changed) and forgotten.
-    int Open(const QString& path, bool writeBack, bool create, bool caseInsensitive);
+    bool Open(const QString& path, bool writeBack, bool create, bool caseInsensitive);
 
     // Replaces the contents with the lines of `bytes` (LF ends a line, a CR
     // before it is dropped). Keeps the path and options.

@@ -10,7 +10,7 @@
 enum class StatusIcon { Information, Warning, Error };
 
 struct StatusInputs {
-    bool connected = false;  // the driver's polling status was 0
+    bool connected = false;  // the driver's link was up
     MeterIdentity identity;
     SerialNumberData serialNumber;
     MeterCondition condition;

@@ -75,7 +75,7 @@ public:
 
     explicit TrendHistory(size_t capacity = kCapacity) : m_ring(capacity) {}
 
-    // One refresh: the link state (polling status 0), the driver's count of
+    // One refresh: whether the link was up, the driver's count of
     // completed polling cycles and the temperature record as copied. steadyMs
     // and wallMs are the times of the refresh. True when an entry was added:
     // - link up and a valid reading: when a new cycle completed or the reading

@@ -58,7 +58,7 @@ std::unique_ptr<MeterJournal> OpenCommandJournal(const CliEnv& env, const Journa
 int JournaledWriteOutcome(const CliEnv& env, const MeterJournal::Result& result,
                           const QString& meterFailure) {
     if (!result.attempted) return Fail(env, kExitUsage, result.journalMessage);
-    if (result.code != kMeterOk) {
+    if (!result.ok) {
         return Fail(env, kExitMeter,
                     result.journalMessage.isEmpty()
                         ? meterFailure
@@ -326,7 +326,7 @@ int JournalRestore(const CliEnv& env, const QStringList& args) {
             return Fail(env, kExitUsage, why);
     }
     const RestoreResult r = RestoreEntry(journal.get(), s.Driver(), *entry);
-    if (r.code != kMeterOk) {
+    if (!r.ok) {
         return Fail(env, r.journalBlocked ? kExitUsage : kExitMeter, r.message);
     }
     env.Out(QStringLiteral("Przywrócono wartość sprzed zmiany nr %1 (%2); nowy wpis nr %3\n")

@@ -113,7 +113,7 @@ int Coefficient(const CliEnv& env, Ckv60xDriver& d, MeterJournal* journal, const
             rc >= 0)
             return rc;
     }
-    if (d.ReadElectrodeCoefficient(k) != kMeterOk || !k.valid) {
+    if (!d.ReadElectrodeCoefficient(k) || !k.valid) {
         return Fail(env, kExitMeter, QStringLiteral("Nie można odczytać ustawień"));
     }
     env.Out(QString::asprintf("Współczynnik kształtu elektrod: %0.8f\n", k.coefficient));

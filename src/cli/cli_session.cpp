@@ -89,7 +89,7 @@ int MeterSession::Connect(bool serviceData) {
         return kExitMeter;
     }
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_firstCycleMs);
-    while (!(m_driver->GetStatus() == 0 && m_driver->CompletedCycles() > 0)) {
+    while (!(m_driver->LinkUp() && m_driver->CompletedCycles() > 0)) {
         if (m_env.Stopped() || std::chrono::steady_clock::now() >= until) {
             return Fail(m_env, kExitMeter, QStringLiteral("Brak komunikacji z urządzeniem."));
         }

@@ -38,7 +38,7 @@ bool ParseSlotList(const QString& text, std::set<int>* out) {
 // for another slot is named as such).
 QString ReadSlot(Ckv60xDriver& d, int index, CharRecData* out) {
     CharReadReport report;
-    if (d.ReadCharacteristic(index, *out, &report) == kMeterOk) return QString();
+    if (d.ReadCharacteristic(index, *out, &report)) return QString();
     if (report.fault == CharReadReport::Fault::NoAnswer) {
         return QStringLiteral("Nie można odczytać ustawień (charakterystyka nr %1)").arg(index + 1);
     }
@@ -160,7 +160,7 @@ int ReadBefore(const CliEnv& env, Ckv60xDriver& d, const std::vector<int>& which
         }
         CharRecData rec;
         CharReadReport report;
-        if (d.ReadCharacteristic(i, rec, &report) != kMeterOk) {
+        if (!d.ReadCharacteristic(i, rec, &report)) {
             EndProgress(env, k, total);
             return Fail(env, kExitMeter,
                         (report.fault == CharReadReport::Fault::NoAnswer

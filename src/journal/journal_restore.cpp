@@ -81,12 +81,12 @@ namespace {
 
 RestoreResult From(const MeterJournal::Result& r, const QString& meterFailure) {
     RestoreResult out;
-    out.code = r.code;
+    out.ok = r.ok;
     out.entryId = r.entryId;
     out.journalBlocked = !r.attempted;
     if (!r.journalMessage.isEmpty())
         out.message = r.journalMessage;
-    else if (r.code != kMeterOk)
+    else if (!r.ok)
         out.message = meterFailure;
     return out;
 }
@@ -95,7 +95,7 @@ RestoreResult From(const MeterJournal::Result& r, const QString& meterFailure) {
 bool ReadSlotNow(Ckv60xDriver& driver, int slot, CharRecData* out) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         CharRecData rec;
-        if (driver.ReadCharacteristic(slot, rec) != kMeterOk) return false;
+        if (!driver.ReadCharacteristic(slot, rec)) return false;
         if (rec.valid && rec.REC_NUMBER == slot) {
             *out = rec;
             return true;
@@ -143,9 +143,15 @@ RestoreResult RestoreEntry(MeterJournal* journal, Ckv60xDriver& driver, const Jo
             break;
         case JournalTarget::ElectrodeCoefficient:
             if (const auto k = CoefficientFromValue(value)) {
-                // The value before comes from the meter itself, read now.
+                // The value before comes from the meter itself, read now. Without
+                // that read the driver would compare with an older value and might
+                // skip the write as unchanged while the meter holds another one.
                 ElectrodeCoefficient now;
-                driver.ReadElectrodeCoefficient(now);
+                if (!driver.ReadElectrodeCoefficient(now) || !now.valid) {
+                    RestoreResult r;
+                    r.message = QStringLiteral("Nie można odczytać ustawień");
+                    return r;
+                }
                 return From(JournaledElectrodeCoefficient(journal, driver, *k, e.id), failed);
             }
             break;

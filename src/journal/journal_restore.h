@@ -30,7 +30,7 @@ RestoreRefusal CheckRestore(const JournalEntry& entry, const Ckv60xDriver& drive
 QString RestoreQuestion(const JournalEntry& entry);
 
 struct RestoreResult {
-    int code = 3;                 // 0: the meter confirmed the write
+    bool ok = false;              // the meter confirmed the write
     QString message;              // why it failed (a meter failure or the journal)
     bool journalBlocked = false;  // the journal stopped it: nothing went to the meter
     int64_t entryId = 0;          // the new entry

@@ -41,7 +41,7 @@ std::unique_ptr<MeterJournal> MeterJournal::Open(const JournalSettings& settings
 
 MeterJournal::~MeterJournal() = default;
 
-MeterJournal::Result MeterJournal::Run(JournalEntry entry, const std::function<int()>& write) {
+MeterJournal::Result MeterJournal::Run(JournalEntry entry, const std::function<bool()>& write) {
     Result r;
     entry.program = m_settings.program;
     entry.user = m_settings.user;
@@ -52,11 +52,9 @@ MeterJournal::Result MeterJournal::Run(JournalEntry entry, const std::function<i
         return r;
     }
     r.attempted = true;
-    r.code = write();
-    const JournalOutcome outcome =
-        r.code == kMeterOk ? JournalOutcome::Confirmed : JournalOutcome::Failed;
-    const QString note =
-        r.code == kMeterOk ? QString() : QStringLiteral("Miernik nie potwierdził zapisu");
+    r.ok = write();
+    const JournalOutcome outcome = r.ok ? JournalOutcome::Confirmed : JournalOutcome::Failed;
+    const QString note = r.ok ? QString() : QStringLiteral("Miernik nie potwierdził zapisu");
     if (!m_db->Complete(r.entryId, outcome, note, &why)) {
         r.journalMessage =
             why + QStringLiteral(" Wpis nr %1 pozostał niepotwierdzony.").arg(r.entryId);
@@ -74,15 +72,15 @@ JournalEntry Draft(Ckv60xDriver& driver, JournalTarget target, int64_t restoredF
     return e;
 }
 
-MeterJournal::Result Direct(int code) {
+MeterJournal::Result Direct(bool ok) {
     MeterJournal::Result r;
-    r.code = code;
+    r.ok = ok;
     r.attempted = true;
     return r;
 }
 
 MeterJournal::Result RunOrDirect(MeterJournal* journal, JournalEntry entry,
-                                 const std::function<int()>& write) {
+                                 const std::function<bool()>& write) {
     if (!journal) return Direct(write());
     return journal->Run(std::move(entry), write);
 }
@@ -101,7 +99,7 @@ MeterJournal::Result JournaledCharacteristicWrite(MeterJournal* journal, Ckv60xD
                                                   const std::optional<QByteArray>& beforeImage,
                                                   const CharRecData& rec, int64_t restoredFrom) {
     auto write = [&driver, &rec] { return driver.WriteCharacteristic(rec); };
-    // A block marked not valid is never sent (the driver returns 0 at once).
+    // A block marked not valid is never sent (the driver returns true at once).
     if (!rec.valid) return Direct(write());
     JournalEntry e = Draft(driver, JournalTarget::Characteristic, restoredFrom);
     e.slot = rec.REC_NUMBER;
@@ -118,7 +116,7 @@ bool WorkerJournal::Open() {
 }
 
 bool WorkerJournal::Take(const MeterJournal::Result& result) {
-    if (result.attempted && result.code == kMeterOk) return true;
+    if (result.attempted && result.ok) return true;
     m_message = result.attempted ? QString() : result.journalMessage;
     Close();
     return false;

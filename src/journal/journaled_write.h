@@ -33,7 +33,7 @@ QString JournalBlockedText(const QString& why);
 //
 // Run stores the entry as pending before the write starts, and only then
 // writes; afterwards it completes the entry as confirmed (the write returned
-// 0) or failed. A crash or an unplugged meter in between leaves the entry
+// true) or failed. A crash or an unplugged meter in between leaves the entry
 // pending, so the journal says that the meter may hold either value.
 class MeterJournal {
 public:
@@ -45,13 +45,14 @@ public:
     MeterJournal& operator=(const MeterJournal&) = delete;
 
     struct Result {
-        int code = 3;            // the write's result; 3 when the journal stopped it
+        bool ok = false;         // the meter confirmed the write; false when it failed
+                                 // or the journal stopped it
         bool attempted = false;  // the write ran
         QString journalMessage;  // set when the journal failed (before or after the write)
         int64_t entryId = 0;     // the entry stored, 0 when none
     };
     // Program and user come from the settings; `entry` holds the rest.
-    Result Run(JournalEntry entry, const std::function<int()>& write);
+    Result Run(JournalEntry entry, const std::function<bool()>& write);
 
     const JournalSettings& Settings() const { return m_settings; }
 
@@ -64,7 +65,7 @@ private:
 // The writes of the program through the journal. `journal` may be nullptr: the
 // write is then done without an entry (--no-journal). A value the driver would
 // skip as unchanged (equal to what it last read) sends nothing and gets no
-// entry. Each returns the Result of MeterJournal::Run (a skipped write: code 0,
+// entry. Each returns the Result of MeterJournal::Run (a skipped write: ok and
 // attempted true, no entry).
 
 // `before`: the slot's content as the program read it, nullptr when unread.

@@ -63,16 +63,16 @@ DriverTiming Ckv60xDriver::Timing() const {
 
 // ---------------------------------------------------------------- connection
 
-void Ckv60xDriver::SetStatus(int status) {
+void Ckv60xDriver::SetLinkDown() {
     Lock data(m_dataLock);
-    m_status = status;
+    m_linkUp = false;
 }
 
 void Ckv60xDriver::ForgetLink(bool disconnecting) {
     // Nothing shown or logged after a change of port may be older than the new
     // link: no link until a complete cycle, and no reading to fall back on.
     Lock data(m_dataLock);
-    m_status = kMeterFailed;
+    m_linkUp = false;
     m_state.temperature.valid = false;
     if (disconnecting) {
         m_state.condition.valid = false;
@@ -87,7 +87,7 @@ void Ckv60xDriver::SetReopenHook(std::function<void(const CSerialPort&)> hook) {
     m_reopenHook = std::move(hook);
 }
 
-int Ckv60xDriver::Connect(int portNumber) {
+bool Ckv60xDriver::Connect(int portNumber) {
     StopPolling();
     ForgetLink(false);
     {
@@ -100,16 +100,16 @@ int Ckv60xDriver::Connect(int portNumber) {
         m_lastOpenError.clear();
         m_lastOpenPermissionDenied = false;
         auto port = std::make_unique<CSerialPort>();
-        if (!port->Open(this, portNumber, 9600, 'O', 8, 1, EV_RXCHAR, 512)) {
+        if (!port->Open(this, portNumber, 9600, 'O', 8, 1)) {
             m_lastOpenError = port->LastError();
             m_lastOpenPermissionDenied = port->PermissionDenied();
             m_port = std::move(port);  // stays until Disconnect, unused
-            return 0;
+            return false;
         }
         if (!port->StartThread()) {
             m_lastOpenError = QStringLiteral("cannot start the port thread");
             m_port = std::move(port);
-            return 0;
+            return false;
         }
         m_port = std::move(port);
         m_havePort = true;
@@ -118,9 +118,9 @@ int Ckv60xDriver::Connect(int portNumber) {
     try {
         m_pollThread = std::thread(&Ckv60xDriver::PollingThread, this);
     } catch (...) {
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
 }
 
 void Ckv60xDriver::Disconnect() {
@@ -183,7 +183,7 @@ bool Ckv60xDriver::ReopenLostPort() {
         m_lineCount = 0;
     }
     auto port = std::make_unique<CSerialPort>();
-    if (!port->Open(this, m_portNumber, 9600, 'O', 8, 1, EV_RXCHAR, 512)) return false;
+    if (!port->Open(this, m_portNumber, 9600, 'O', 8, 1)) return false;
     // Cleared before the new port's thread runs: a device that drops again at
     // once reports it through OnPortFailed, and that report must stand.
     m_portLost = false;
@@ -228,7 +228,7 @@ void Ckv60xDriver::PollingThread() {
         while (!m_stop) {
             const DriverTiming t = Timing();
             if (m_portLost) {
-                SetStatus(kMeterFailed);
+                SetLinkDown();
                 if (!ReopenLostPort()) {
                     sleepFor(t.reopenIntervalMs);
                     continue;
@@ -239,72 +239,69 @@ void Ckv60xDriver::PollingThread() {
                 Lock data(m_dataLock);
                 lastLine = m_lastLineMs;
             }
-            if (!m_serviceDataOn && m_status == kMeterOk && SteadyMs() - lastLine <= t.idleMs) {
+            if (!m_serviceDataOn && m_linkUp && SteadyMs() - lastLine <= t.idleMs) {
                 sleepFor(t.cycleSleepMs);
                 continue;
             }
-            int (Ckv60xDriver::*const reads[])() = {
+            bool (Ckv60xDriver::*const reads[])() = {
                 &Ckv60xDriver::ReadIdentity,     &Ckv60xDriver::ReadCondition,
                 &Ckv60xDriver::ReadSerialNumber, &Ckv60xDriver::ReadStartupDate,
                 &Ckv60xDriver::ReadTemperature,  &Ckv60xDriver::ReadCharacteristicCount};
-            int failed = kMeterOk;
+            bool answered = true;
             for (auto read : reads) {
                 if (m_stop) break;
-                failed = (this->*read)();
-                if (failed != kMeterOk) break;
+                answered = (this->*read)();
+                if (!answered) break;
             }
             if (m_stop) break;
-            if (failed != kMeterOk) {
-                SetStatus(failed);
+            if (!answered) {
+                SetLinkDown();
                 continue;
             }
-            if (m_serviceDataOn) {
-                const int r = ReadServiceData();
-                if (r != kMeterOk) {
-                    SetStatus(r);
-                    continue;
-                }
+            if (m_serviceDataOn && !ReadServiceData()) {
+                SetLinkDown();
+                continue;
             }
             {
                 Lock data(m_dataLock);
                 if (!m_serviceDataOn) m_state.serviceData.valid = false;
-                m_status = kMeterOk;
+                m_linkUp = true;
                 ++m_cycles;
             }
             sleepFor(t.cycleSleepMs);
         }
     } catch (...) {
-        // An exception inside a pass ends the thread; the status stays as it was.
+        // An exception inside a pass ends the thread; the link state stays as it was.
     }
 }
 
 // ---------------------------------------------------------------- exchange
 
-int Ckv60xDriver::Exchange(const char* line, int length, ReplyKind awaited, bool retry) {
-    if (!m_havePort) return kMeterFailed;
+bool Ckv60xDriver::Exchange(const char* line, int length, ReplyKind awaited, bool retry) {
+    if (!m_havePort) return false;
     const bool polling = std::this_thread::get_id() == m_pollThreadId.load();
     if (polling) YieldToForeground();
     WaitingTurn turn(polling ? nullptr : &m_foregroundWaiting);
     { Lock cw(m_charWriteLock); }  // no exchange starts during another thread's write
     Lock ex(m_exchangeLock);
     turn.Done();
-    if (!m_port || !m_havePort || m_portLost) return kMeterFailed;
+    if (!m_port || !m_havePort || m_portLost) return false;
     const DriverTiming t = Timing();
     const int attempts = retry ? (t.attempts > 0 ? t.attempts : 1) : 1;
     auto aborted = [this] { return m_abortWaits.load() || m_portLost.load() || m_stop.load(); };
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        if (aborted()) return kMeterFailed;
+        if (aborted()) return false;
         ManualResetEvent* event =
             awaited == ReplyKind::None ? nullptr : &m_events[static_cast<int>(awaited)];
         if (event) event->Reset();
         m_port->Write(line, length);
-        if (!event) return kMeterOk;
-        if (event->Wait(t.replyTimeoutMs, aborted)) return kMeterOk;
+        if (!event) return true;
+        if (event->Wait(t.replyTimeoutMs, aborted)) return true;
     }
-    return kMeterFailed;
+    return false;
 }
 
-int Ckv60xDriver::Command(const char* text, ReplyKind awaited, bool retry) {
+bool Ckv60xDriver::Command(const char* text, ReplyKind awaited, bool retry) {
     char buffer[512];
     int length = static_cast<int>(std::strlen(text));
     if (length > 0 && length + 2 <= static_cast<int>(sizeof buffer)) {
@@ -318,7 +315,7 @@ int Ckv60xDriver::Command(const char* text, ReplyKind awaited, bool retry) {
 }
 
 void Ckv60xDriver::OnByteReceived(uint8_t byte) {
-    DecodeResult result{kMeterFailed, ReplyKind::None};
+    DecodeResult result{false, ReplyKind::None};
     {
         Lock data(m_dataLock);
         if (m_lineCount >= static_cast<int>(sizeof m_line))
@@ -328,7 +325,7 @@ void Ckv60xDriver::OnByteReceived(uint8_t byte) {
             char work[sizeof m_line] = {};
             std::memcpy(work, m_line, static_cast<size_t>(m_lineCount));
             result = DecodeReply(work, static_cast<size_t>(m_lineCount), m_state, WallSeconds());
-            if (result.code == kMeterOk) {
+            if (result.accepted) {
                 m_lastLineMs = SteadyMs();
                 m_lastLineWall = WallSeconds();
             }
@@ -336,7 +333,7 @@ void Ckv60xDriver::OnByteReceived(uint8_t byte) {
         }
     }
     // The values are stored; now release whoever waits for this kind.
-    if (result.code == kMeterOk && result.kind != ReplyKind::None) {
+    if (result.accepted && result.kind != ReplyKind::None) {
         m_events[static_cast<int>(result.kind)].Set();
     }
 }
@@ -356,27 +353,27 @@ void Ckv60xDriver::ApplyRtsRule() {
     if (m_port && m_port->GetRtsControl() != 0) m_port->SetRtsControl(0);
 }
 
-int Ckv60xDriver::ReadIdentity() {
-    const int r = Command("VR", ReplyKind::Identity);
-    if (r == kMeterOk) ApplyRtsRule();
-    return r;
+bool Ckv60xDriver::ReadIdentity() {
+    if (!Command("VR", ReplyKind::Identity)) return false;
+    ApplyRtsRule();
+    return true;
 }
-int Ckv60xDriver::ReadCondition() {
+bool Ckv60xDriver::ReadCondition() {
     return Command("ST", ReplyKind::Condition);
 }
-int Ckv60xDriver::ReadSerialNumber() {
+bool Ckv60xDriver::ReadSerialNumber() {
     return Command("SR", ReplyKind::SerialNumber);
 }
-int Ckv60xDriver::ReadStartupDate() {
+bool Ckv60xDriver::ReadStartupDate() {
     return Command("DR", ReplyKind::StartupDate);
 }
-int Ckv60xDriver::ReadTemperature() {
+bool Ckv60xDriver::ReadTemperature() {
     return Command("TR", ReplyKind::Temperature);
 }
-int Ckv60xDriver::ReadCharacteristicCount() {
+bool Ckv60xDriver::ReadCharacteristicCount() {
     return Command("CN", ReplyKind::Count);
 }
-int Ckv60xDriver::ReadServiceData() {
+bool Ckv60xDriver::ReadServiceData() {
     return Command("SD", ReplyKind::ServiceData);
 }
 
@@ -385,7 +382,7 @@ int Ckv60xDriver::ReadServiceData() {
 MeterSnapshot Ckv60xDriver::Snapshot() const {
     Lock data(m_dataLock);
     MeterSnapshot s;
-    s.status = m_status.load();
+    s.link = m_linkUp.load();
     s.cycles = m_cycles.load();
     s.identity = m_state.identity;
     s.serialNumber = m_state.serialNumber;
@@ -397,11 +394,11 @@ MeterSnapshot Ckv60xDriver::Snapshot() const {
     return s;
 }
 
-#define KV60X_GETTER(Name, Type, member)      \
-    int Ckv60xDriver::Name(Type& out) const { \
-        Lock data(m_dataLock);                \
-        out = m_state.member;                 \
-        return m_status.load();               \
+#define KV60X_GETTER(Name, Type, member)       \
+    bool Ckv60xDriver::Name(Type& out) const { \
+        Lock data(m_dataLock);                 \
+        out = m_state.member;                  \
+        return m_linkUp.load();                \
     }
 
 KV60X_GETTER(GetCondition, MeterCondition, condition)
@@ -417,7 +414,7 @@ KV60X_GETTER(GetElectrodeCoefficient, ElectrodeCoefficient, coefficient)
 
 // ---------------------------------------------------------------- characteristics
 
-int Ckv60xDriver::ReadCharacteristic(int slot, CharRecData& out, CharReadReport* report) {
+bool Ckv60xDriver::ReadCharacteristic(int slot, CharRecData& out, CharReadReport* report) {
     char cmd[8];
     const unsigned asked = static_cast<unsigned>(slot) & 0xFFu;
     std::snprintf(cmd, sizeof cmd, "CR%02X", asked);
@@ -432,7 +429,7 @@ int Ckv60xDriver::ReadCharacteristic(int slot, CharRecData& out, CharReadReport*
     const int attempts = std::max(1, Timing().attempts);
     for (int attempt = 0; attempt < attempts; ++attempt) {
         ++r.attempts;
-        if (Command(cmd, ReplyKind::CharRead, false) != kMeterOk) {
+        if (!Command(cmd, ReplyKind::CharRead, false)) {
             r.fault = CharReadReport::Fault::NoAnswer;
             if (!m_havePort || m_portLost || m_abortWaits || m_stop) break;
             continue;
@@ -453,14 +450,14 @@ int Ckv60xDriver::ReadCharacteristic(int slot, CharRecData& out, CharReadReport*
         }
     }
     if (report) *report = r;
-    return r.fault == CharReadReport::Fault::None ? kMeterOk : kMeterFailed;
+    return r.fault == CharReadReport::Fault::None;
 }
 
-int Ckv60xDriver::WriteCharacteristic(const CharRecData& rec) {
+bool Ckv60xDriver::WriteCharacteristic(const CharRecData& rec) {
     CharacteristicCount count;
     GetCharacteristicCount(count);
-    if (!count.valid || rec.REC_NUMBER >= count.count) return kMeterFailed;
-    if (!rec.valid) return kMeterOk;
+    if (!count.valid || rec.REC_NUMBER >= count.count) return false;
+    if (!rec.valid) return true;
 
     // Held across both lines and the pause: no other exchange, the polling
     // included, may come between them.
@@ -469,7 +466,7 @@ int Ckv60xDriver::WriteCharacteristic(const CharRecData& rec) {
     turn.Done();
     char header[8];
     std::snprintf(header, sizeof header, "CW%02X", static_cast<unsigned>(rec.REC_NUMBER));
-    if (Command(header, ReplyKind::CharHeaderAccepted, false) != kMeterOk) return kMeterFailed;
+    if (!Command(header, ReplyKind::CharHeaderAccepted, false)) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(Timing().charWritePauseMs));
     const std::string line = BuildCharDataLine(rec);
     return Exchange(line.data(), static_cast<int>(line.size()), ReplyKind::CharDataWritten, false);
@@ -477,56 +474,60 @@ int Ckv60xDriver::WriteCharacteristic(const CharRecData& rec) {
 
 // ---------------------------------------------------------------- service commands
 
-int Ckv60xDriver::WriteStartupDate(uint16_t year, uint8_t month) {
+bool Ckv60xDriver::WriteStartupDate(uint16_t year, uint8_t month) {
     {
         Lock data(m_dataLock);
         const StartupDate& d = m_state.startupDate;
-        if (d.valid && d.year == static_cast<int16_t>(year) && d.month == month) return kMeterOk;
+        if (d.valid && d.year == static_cast<int16_t>(year) && d.month == month) return true;
     }
     char cmd[32];
     std::snprintf(cmd, sizeof cmd, "DW%02d%02d", static_cast<int>(year) - 2000,
                   static_cast<int>(month));
-    if (Command(cmd, ReplyKind::StartupDateWritten) != kMeterOk) return kMeterFailed;
+    if (!Command(cmd, ReplyKind::StartupDateWritten)) return false;
     return ReadStartupDate();
 }
 
-int Ckv60xDriver::WriteSerialNumber(int serialNumber) {
+bool Ckv60xDriver::WriteSerialNumber(int serialNumber) {
     {
         Lock data(m_dataLock);
         const SerialNumberData& s = m_state.serialNumber;
-        if (s.valid && s.serialNumber == serialNumber) return kMeterOk;
+        if (s.valid && s.serialNumber == serialNumber) return true;
     }
     char cmd[32];
     std::snprintf(cmd, sizeof cmd, "SW%04d", serialNumber);
-    if (Command(cmd, ReplyKind::SerialNumberWritten) != kMeterOk) return kMeterFailed;
+    if (!Command(cmd, ReplyKind::SerialNumberWritten)) return false;
     return ReadSerialNumber();
 }
 
-int Ckv60xDriver::WriteVersionLetter(char letter) {
+bool Ckv60xDriver::WriteVersionLetter(char letter) {
     {
         Lock data(m_dataLock);
         const MeterIdentity& id = m_state.identity;
-        if (id.valid && id.versionLetter == letter) return kMeterOk;
+        if (id.valid && id.versionLetter == letter) return true;
     }
     // A NUL letter would end the command text early; the meter gets a space instead.
     const char cmd[4] = {'V', 'W', letter ? letter : ' ', 0};
-    if (Command(cmd, ReplyKind::VersionLetterWritten) != kMeterOk) return kMeterFailed;
+    if (!Command(cmd, ReplyKind::VersionLetterWritten)) return false;
     return ReadIdentity();
 }
 
-int Ckv60xDriver::WriteElectrodeCoefficient(double coefficient) {
+bool Ckv60xDriver::WriteElectrodeCoefficient(double coefficient) {
     {
         Lock data(m_dataLock);
-        const ElectrodeCoefficient& k = m_state.coefficient;
-        if (k.valid && k.coefficient == coefficient) return kMeterOk;
+        ElectrodeCoefficient& k = m_state.coefficient;
+        if (k.valid && k.coefficient == coefficient) return true;
+        // Polling never reads the coefficient: from here on the meter may hold
+        // the new value, so the one read before no longer counts as the meter's
+        // (a later write of it is sent, not skipped as unchanged).
+        k.valid = false;
     }
     const std::string cmd = "KW" + EncodeMeterFloat(coefficient);
     return Command(cmd.c_str(), ReplyKind::CoefficientWritten);
 }
 
-int Ckv60xDriver::ReadElectrodeCoefficient(ElectrodeCoefficient& out) {
-    if (Command("KR", ReplyKind::Coefficient) != kMeterOk) return kMeterFailed;
+bool Ckv60xDriver::ReadElectrodeCoefficient(ElectrodeCoefficient& out) {
+    if (!Command("KR", ReplyKind::Coefficient)) return false;
     Lock data(m_dataLock);
     out = m_state.coefficient;
-    return kMeterOk;
+    return true;
 }

@@ -47,12 +47,12 @@ public:
     void SetTiming(const DriverTiming& timing);
     DriverTiming Timing() const;
 
-    // Opens COM portNumber and starts polling; 1 or 0. After 0, call Disconnect.
-    // Whatever happens, the polling status is "no link" (3) and the temperature
+    // Opens COM portNumber and starts polling; false when that failed (then call
+    // Disconnect). Whatever happens, the link is down and the temperature
     // reading invalid until the new link has completed a polling cycle.
-    int Connect(int portNumber);
+    bool Connect(int portNumber);
     // Stops polling, releases the port, forgets condition, identity and the
-    // temperature reading; the polling status becomes "no link" (3).
+    // temperature reading; the link is down.
     void Disconnect();
     // Also poll the service data, in every pass.
     void SetServiceDataOn(bool on);
@@ -66,29 +66,29 @@ public:
     // The port's current RTS control mode (-1 without a port).
     int PortRtsControl() const;
 
-    // Polled reads; each one exchange with retries, 0 or 3.
-    int ReadIdentity();
-    int ReadCondition();
-    int ReadSerialNumber();
-    int ReadStartupDate();
-    int ReadTemperature();
-    int ReadCharacteristicCount();
-    int ReadServiceData();
+    // Polled reads; each one exchange with retries, true when answered.
+    bool ReadIdentity();
+    bool ReadCondition();
+    bool ReadSerialNumber();
+    bool ReadStartupDate();
+    bool ReadTemperature();
+    bool ReadCharacteristicCount();
+    bool ReadServiceData();
 
-    // The polling status and every polled record from one moment.
+    // Whether the link is up, and every polled record, from one moment.
     MeterSnapshot Snapshot() const;
 
-    // Getters: copy the record under the data lock and return the polling status.
-    int GetCondition(MeterCondition& out) const;
-    int GetIdentity(MeterIdentity& out) const;
-    int GetSerialNumber(SerialNumberData& out) const;
-    int GetStartupDate(StartupDate& out) const;
-    int GetTemperature(TemperatureReading& out) const;
-    int GetServiceData(ServiceData& out) const;
-    int GetCharacteristicCount(CharacteristicCount& out) const;
-    int GetElectrodeCoefficient(ElectrodeCoefficient& out) const;
-    // 0 after a complete polling cycle, otherwise 3.
-    int GetStatus() const { return m_status.load(); }
+    // Getters: copy the record under the data lock and return LinkUp().
+    bool GetCondition(MeterCondition& out) const;
+    bool GetIdentity(MeterIdentity& out) const;
+    bool GetSerialNumber(SerialNumberData& out) const;
+    bool GetStartupDate(StartupDate& out) const;
+    bool GetTemperature(TemperatureReading& out) const;
+    bool GetServiceData(ServiceData& out) const;
+    bool GetCharacteristicCount(CharacteristicCount& out) const;
+    bool GetElectrodeCoefficient(ElectrodeCoefficient& out) const;
+    // True after a complete polling cycle, until a pass fails or the port changes.
+    bool LinkUp() const { return m_linkUp.load(); }
     // Seconds since 1970 of the last accepted answer line (0 after Disconnect).
     int64_t GetLastLineTime() const;
     // Number of complete polling cycles since construction.
@@ -99,21 +99,26 @@ public:
     // any other answer, like no answer, is a failed attempt and "CR" is sent
     // again, up to `attempts` sendings. `out` changes only on success; `report`
     // (optional) says how the read went and holds the bytes of the last answer.
-    int ReadCharacteristic(int slot, CharRecData& out, CharReadReport* report = nullptr);
-    int WriteCharacteristic(const CharRecData& rec);
+    bool ReadCharacteristic(int slot, CharRecData& out, CharReadReport* report = nullptr);
+    // True when the meter confirmed the record, or at once for a record marked
+    // not valid (never sent).
+    bool WriteCharacteristic(const CharRecData& rec);
 
-    // Service commands; an unchanged value is not sent.
-    int WriteStartupDate(uint16_t year, uint8_t month);
-    int WriteSerialNumber(int serialNumber);
-    int WriteVersionLetter(char letter);
-    int WriteElectrodeCoefficient(double coefficient);
-    int ReadElectrodeCoefficient(ElectrodeCoefficient& out);
+    // Service commands; an unchanged value is not sent (and counts as success).
+    // The coefficient is compared with the last one read (ReadElectrodeCoefficient),
+    // which a write makes not valid until the next read.
+    bool WriteStartupDate(uint16_t year, uint8_t month);
+    bool WriteSerialNumber(int serialNumber);
+    bool WriteVersionLetter(char letter);
+    bool WriteElectrodeCoefficient(double coefficient);
+    bool ReadElectrodeCoefficient(ElectrodeCoefficient& out);
 
     // One command/answer exchange: line (CR LF included), the answer kind to
     // await (None: do not wait), retry (up to `attempts` sendings) or one sending.
-    int Exchange(const char* line, int length, ReplyKind awaited, bool retry);
+    // True when the awaited answer came (or, for None, the line was handed to the port).
+    bool Exchange(const char* line, int length, ReplyKind awaited, bool retry);
     // Formats a command ("VR", "CR%02X", ...) with CR LF and exchanges it.
-    int Command(const char* text, ReplyKind awaited, bool retry = true);
+    bool Command(const char* text, ReplyKind awaited, bool retry = true);
 
     void OnByteReceived(uint8_t byte) override;
     void OnPortFailed() override;
@@ -128,9 +133,9 @@ private:
     void StopPolling();
     void InterruptWaits();
     bool ReopenLostPort();
-    // Status and link-change bookkeeping, under the data lock so that a
-    // snapshot sees the status together with the records it belongs to.
-    void SetStatus(int status);
+    // Link-state bookkeeping, under the data lock so that a snapshot sees the
+    // link state together with the records it belongs to.
+    void SetLinkDown();
     void ForgetLink(bool disconnecting);
     void ApplyRtsRule();
     // Called by the polling thread before it takes the exchange lock: waits
@@ -140,7 +145,7 @@ private:
 
     mutable std::recursive_mutex m_charWriteLock;  // held across a characteristic write
     mutable std::recursive_mutex m_exchangeLock;   // one exchange at a time; guards m_port
-    // guards m_state, the line buffer, m_lastLineMs; held while m_status and
+    // guards m_state, the line buffer, m_lastLineMs; held while m_linkUp and
     // m_cycles change
     mutable std::recursive_mutex m_dataLock;
 
@@ -164,7 +169,7 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_abortWaits{false};  // set while disconnecting: waits end at once
     std::atomic<bool> m_portLost{false};
-    std::atomic<int> m_status{kMeterFailed};
+    std::atomic<bool> m_linkUp{false};
     std::atomic<bool> m_serviceDataOn{false};
     std::atomic<uint64_t> m_cycles{0};
 

@@ -2,10 +2,6 @@
 
 #include <cstdint>
 
-// Result codes of every meter operation.
-constexpr int kMeterOk = 0;
-constexpr int kMeterFailed = 3;
-
 // The driver's decoded meter state. Each record ends in a `valid` flag set when
 // an answer of its kind has been decoded; callers always receive copies.
 
@@ -57,13 +53,13 @@ struct ElectrodeCoefficient {
 };
 
 // What the driver knows about the meter at one moment, taken under one lock:
-// the polling status together with the records it speaks for. Everything that
-// shows or logs the meter's state (display, status line, registration, panel
-// information, kv60x-cli) takes one of these instead of several getters, so a
-// status of 0 never comes with records from before a port change.
+// whether the link is up together with the records it speaks for. Everything
+// that shows or logs the meter's state (display, status line, registration,
+// panel information, kv60x-cli) takes one of these instead of several getters,
+// so a link that is up never comes with records from before a port change.
 struct MeterSnapshot {
-    int status = kMeterFailed;  // polling status: 0 after a complete cycle, else 3
-    uint64_t cycles = 0;        // complete polling cycles since the driver was made
+    bool link = false;    // the link is up: a complete polling cycle, none failed since
+    uint64_t cycles = 0;  // complete polling cycles since the driver was made
     MeterIdentity identity;
     SerialNumberData serialNumber;
     StartupDate startupDate;
@@ -72,5 +68,5 @@ struct MeterSnapshot {
     ServiceData serviceData;
     CharacteristicCount count;
 
-    bool linkUp() const { return status == kMeterOk; }
+    bool linkUp() const { return link; }
 };

@@ -38,10 +38,10 @@ struct Line {
     }
 };
 
-constexpr DecodeResult kRejected{kMeterFailed, ReplyKind::None};
+constexpr DecodeResult kRejected{false, ReplyKind::None};
 
 DecodeResult Accept(ReplyKind kind) {
-    return {kMeterOk, kind};
+    return {true, kind};
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ struct MeterState {
 };
 
 struct DecodeResult {
-    int code = kMeterOk;               // 0 accepted, 3 rejected
+    bool accepted = true;              // false: the line was rejected
     ReplyKind kind = ReplyKind::None;  // the event to signal (None: nothing to signal)
 };
 

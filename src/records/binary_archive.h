@@ -22,7 +22,6 @@ public:
     BinaryArchive& operator=(const BinaryArchive&) = delete;
 
     bool IsStoring() const { return m_mode == Mode::Store; }
-    bool IsLoading() const { return m_mode == Mode::Load; }
     bool ok() const { return m_ok; }
 
     void WriteBytes(const void* data, size_t size);

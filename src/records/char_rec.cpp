@@ -64,7 +64,7 @@ CharRecData CTableCharRec::Get(int index) const {
 }
 
 void CTableCharRec::Serialize(BinaryArchive& ar) {
-    m_error = 0;
+    m_error = false;
     if (ar.IsStoring()) {
         const int n = m_count < 0 ? 0 : (m_count > kSlots ? kSlots : m_count);
         ar.WriteInt32(m_version);
@@ -78,7 +78,7 @@ void CTableCharRec::Serialize(BinaryArchive& ar) {
     }
     m_version = ar.ReadInt32();
     if (m_version != 1) {
-        m_error = 1;
+        m_error = true;
         return;
     }
     const int32_t announced = ar.ReadInt32();

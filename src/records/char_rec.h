@@ -13,7 +13,7 @@ public:
     static constexpr int kFileSize = 363;
 
     CCharRec() = default;
-    virtual ~CCharRec() = default;
+    ~CCharRec() = default;
 
     void SetData(const CharRecData& data) { m_data = data; }
     CharRecData GetData() const { return m_data; }
@@ -22,7 +22,7 @@ public:
     // Storing writes VERSION and every field. Loading reads VERSION and, only
     // when it is 1, every field (valid included, as stored); any other version
     // leaves the fields as they were except valid, which becomes 0.
-    virtual void Serialize(BinaryArchive& ar);
+    void Serialize(BinaryArchive& ar);
 
     // The 359 bytes of one block, shared with the record set file.
     static void StoreBlock(BinaryArchive& ar, const CharRecData& d);
@@ -42,7 +42,7 @@ public:
     static constexpr int kHeaderSize = 8;
 
     CTableCharRec() = default;
-    virtual ~CTableCharRec() = default;
+    ~CTableCharRec() = default;
 
     // Ignored unless 0 <= index < 150; the count grows to index + 1.
     void Put(const CharRecData& data, int index);
@@ -50,16 +50,16 @@ public:
     CharRecData Get(int index) const;
     int Count() const { return m_count; }
     int Version() const { return m_version; }
-    // 1 after a load that met a version other than 1.
-    int Error() const { return m_error; }
+    // True after a load that met a version other than 1.
+    bool Error() const { return m_error; }
 
     // Loading first clears ENABLE and valid in all slots, then reads the version
     // (not 1: error flag, stop) and the count, and that many blocks (at most 150,
     // none for a negative count); the count becomes the number of blocks read.
-    virtual void Serialize(BinaryArchive& ar);
+    void Serialize(BinaryArchive& ar);
 
 private:
-    int32_t m_error = 0;
+    bool m_error = false;
     int32_t m_version = 1;
     int32_t m_count = 0;
     CharRecData m_slots[kSlots];

@@ -60,7 +60,7 @@ bool LoadCharRecSetFrom(QIODevice* device, CTableCharRec* out) {
     auto set = std::make_unique<CTableCharRec>();
     BinaryArchive ar(device, BinaryArchive::Mode::Load);
     set->Serialize(ar);
-    if (!ar.Close() || set->Error() != 0) return false;
+    if (!ar.Close() || set->Error()) return false;
     *out = *set;
     return true;
 }

@@ -84,7 +84,7 @@ std::vector<PortEntry> ListPortEntries() {
     return NumberDevices(SystemDevices(), RegisteredCopy());
 }
 
-int ListPorts(QString& text) {
+bool ListPorts(QString& text) {
     text.clear();
     for (const PortEntry& e : ListPortEntries()) {
         QString desc = e.description;
@@ -98,7 +98,7 @@ int ListPorts(QString& text) {
             text += QStringLiteral("COM%1:%2\n").arg(e.number).arg(desc);
         }
     }
-    return 1;
+    return true;
 }
 
 QStringList PortListEntries(const QString& listText) {

@@ -40,8 +40,9 @@ std::vector<PortEntry> ListPortEntries();
 
 // The port list text: one line per port, "COM%u:%s\n" with the description
 // ("description – device", or the device alone) or "COM%u\n"; a trailing
-// " (COMn)" of the description is cut. Returns 1 (0 only when out of memory).
-int ListPorts(QString& text);
+// " (COMn)" of the description is cut. Returns true (a failure to list is an
+// empty list).
+bool ListPorts(QString& text);
 
 // The entries shown in the port selection: "COMn (description)" or "COMn".
 QStringList PortListEntries(const QString& listText);

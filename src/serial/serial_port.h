@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <atomic>
-#include <cstdint>
 #include <mutex>
 #include <thread>
 
@@ -21,8 +20,6 @@ struct SerialLineSettings {
     int rtsControl = 0;  // 0 off, 1 on, 2 handshake, 3 toggle
 };
 
-// Event mask value for "a character was received".
-constexpr uint32_t EV_RXCHAR = 0x0001;
 // Largest message Write accepts.
 constexpr int kSerialMaxMessage = 1023;
 
@@ -34,25 +31,23 @@ constexpr int kSerialMaxMessage = 1023;
 class CSerialPort {
 public:
     CSerialPort();
-    virtual ~CSerialPort();  // Close()
+    ~CSerialPort();  // Close()
 
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
 
     // Opens COM portNumber exclusively with the given line settings, DTR and RTS
-    // on, both directions purged. Returns 1 or 0; on 0, LastError() says why.
-    int Open(CGenericDriver* owner, int portNumber, int baudRate, char parity, int dataBits,
-             int stopBits, uint32_t eventMask, int writeBufferSize);
-    // Starts the I/O thread; 1 or 0.
-    int StartThread();
+    // on, both directions purged. False when that failed; LastError() says why.
+    bool Open(CGenericDriver* owner, int portNumber, int baudRate, char parity, int dataBits,
+              int stopBits);
+    // Starts the I/O thread; false when it could not be started.
+    bool StartThread();
     // Queues one message for the I/O thread and returns at once. A message longer
     // than 1023 bytes is dropped.
     void Write(const char* data, int length);
     // RTS control mode 0..3 (off, on, handshake, toggle).
     void SetRtsControl(int mode);
 
-    uint32_t GetEventMask() const { return m_eventMask; }
-    int GetWriteBufferSize() const { return m_writeBufferSize; }
     int GetRtsControl() const { return m_rtsControl.load(); }
     SerialLineSettings GetLineSettings() const;
     int PortNumber() const { return m_portNumber; }
@@ -81,8 +76,6 @@ private:
     char m_parity = 'O';
     int m_dataBits = 8;
     int m_stopBits = 1;
-    uint32_t m_eventMask = 0;
-    int m_writeBufferSize = 0;
 
     mutable std::recursive_mutex m_portLock;  // guards m_fd and every operation on the device
     int m_fd = -1;

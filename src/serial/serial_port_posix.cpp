@@ -83,8 +83,8 @@ QString CSerialPort::LastError() const {
     return m_lastError;
 }
 
-int CSerialPort::Open(CGenericDriver* owner, int portNumber, int baudRate, char parity,
-                      int dataBits, int stopBits, uint32_t eventMask, int writeBufferSize) {
+bool CSerialPort::Open(CGenericDriver* owner, int portNumber, int baudRate, char parity,
+                       int dataBits, int stopBits) {
     StopThread();
 
     std::lock_guard<std::recursive_mutex> lock(m_portLock);
@@ -94,8 +94,6 @@ int CSerialPort::Open(CGenericDriver* owner, int portNumber, int baudRate, char 
     m_parity = parity;
     m_dataBits = dataBits;
     m_stopBits = stopBits;
-    m_eventMask = eventMask;
-    m_writeBufferSize = writeBufferSize;
     m_lost = false;
     m_lostReported = false;
     m_permissionDenied = false;
@@ -115,7 +113,7 @@ int CSerialPort::Open(CGenericDriver* owner, int portNumber, int baudRate, char 
     m_devicePath = DeviceForPort(portNumber);
     if (m_devicePath.isEmpty()) {
         m_lastError = QStringLiteral("no device for COM%1").arg(portNumber);
-        return 0;
+        return false;
     }
     const QByteArray path = m_devicePath.toLocal8Bit();
     const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -123,12 +121,12 @@ int CSerialPort::Open(CGenericDriver* owner, int portNumber, int baudRate, char 
         const int err = errno;
         m_permissionDenied = (err == EACCES || err == EPERM);
         m_lastError = QString::fromLocal8Bit(std::strerror(err));
-        return 0;
+        return false;
     }
     if (!::isatty(fd)) {
         ::close(fd);
         m_lastError = QStringLiteral("not a serial device");
-        return 0;
+        return false;
     }
     // Exclusive use: flock keeps out every other opener that locks (this program,
     // other instances), TIOCEXCL every non-privileged opener.
@@ -137,7 +135,7 @@ int CSerialPort::Open(CGenericDriver* owner, int portNumber, int baudRate, char 
         ::close(fd);
         m_lastError = err == EWOULDBLOCK ? QStringLiteral("device is busy")
                                          : QString::fromLocal8Bit(std::strerror(err));
-        return 0;
+        return false;
     }
     ::ioctl(fd, TIOCEXCL);
     m_fd = fd;
@@ -147,12 +145,12 @@ int CSerialPort::Open(CGenericDriver* owner, int portNumber, int baudRate, char 
         ::close(m_fd);
         m_fd = -1;
         m_lastError = QStringLiteral("cannot create the I/O thread's pipe");
-        return 0;
+        return false;
     }
 
     ApplyLineSettings();  // a failure here is not reported, as with a real port
     ::tcflush(m_fd, TCIOFLUSH);
-    return 1;
+    return true;
 }
 
 void ComposeTermios(termios& tio, int baudRate, char parity, int dataBits, int stopBits) {
@@ -232,11 +230,11 @@ SerialLineSettings CSerialPort::GetLineSettings() const {
     return s;
 }
 
-int CSerialPort::StartThread() {
+bool CSerialPort::StartThread() {
     StopThread();
     {
         std::lock_guard<std::recursive_mutex> lock(m_portLock);
-        if (m_fd < 0) return 0;
+        if (m_fd < 0) return false;
     }
     {
         std::lock_guard<std::mutex> out(m_outLock);
@@ -245,9 +243,9 @@ int CSerialPort::StartThread() {
     try {
         m_thread = std::thread(&CSerialPort::ThreadMain, this);
     } catch (...) {
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
 }
 
 void CSerialPort::Wake() {

@@ -77,7 +77,7 @@ void DeviceOperation::RunWorker(std::vector<Step> steps) {
                 stopped = true;
                 break;
             }
-            if (step.work() != 0) {
+            if (!step.work()) {
                 ok = false;
                 failure = step.describeFailure ? step.describeFailure() : step.failureText;
                 break;
@@ -130,8 +130,8 @@ void DeviceOperation::HandleResult() {
     SetControlsEnabled(true);
     m_busy = false;
     // The completion message: a successful write closes the dialog with OK,
-    // unless it was closed meanwhile. done(), not accept(): dialogs override
-    // accept() to start their write.
+    // unless it was closed meanwhile. done(), not accept(): a dialog that
+    // overrides accept() must not start its write again.
     if (m_acceptOnSuccess && m_dialog && !m_dialogClosed) m_dialog->done(QDialog::Accepted);
     emit finished(true);
 }

@@ -26,19 +26,23 @@ class QDialog;
 // When the dialog closes while busy, the helper waits for the worker with the
 // event loop running (user input excluded), so every window keeps painting.
 //
-// Typical use in a dialog:
-//   m_op.SetLockedControls({m_edit, m_okButton, m_cancelButton});
-//   void accept() override {
-//       if (m_op.IsBusy()) return;
+// Typical use in a dialog, whose OK button is connected to its own OnOk slot
+// (not to an accept() override: a successful write ends the dialog with OK):
+//   m_op = new DeviceOperation(this);
+//   m_op->SetLockedControls({m_edit, m_okButton, m_cancelButton});
+//   connect(buttons, &QDialogButtonBox::accepted, this, &CMyDlg::OnOk);
+//
+//   void CMyDlg::OnOk() {
+//       if (m_op->IsBusy()) return;
 //       ...check inputs...
-//       m_op.StartWrite([d = m_driver, v] { return d->WriteElectrodeCoefficient(v); },
-//                       QStringLiteral("Nie można zapisać ustawień"));
+//       m_op->StartWrite([d = m_driver, v] { return d->WriteElectrodeCoefficient(v); },
+//                        QStringLiteral("Nie można zapisać ustawień"));
 //   }
 class DeviceOperation : public QObject {
     Q_OBJECT
 public:
-    // One driver call: returns the meter result code, 0 for success.
-    using Work = std::function<int()>;
+    // One driver call: true for success.
+    using Work = std::function<bool()>;
 
     // One step of an operation and the text shown when it fails. When set,
     // describeFailure runs on the worker after the step failed and gives the text

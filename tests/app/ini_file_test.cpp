@@ -26,7 +26,7 @@ protected:
 TEST_F(IniFileTest, FirstExitFromNothingWritesTheThreeSectionsInOrder) {
     {
         CIniEx ini;
-        ASSERT_EQ(ini.Open(Path(), true, true, true), 1);
+        ASSERT_TRUE(ini.Open(Path(), true, true, true));
         EXPECT_TRUE(QFileInfo::exists(Path()));  // created empty at once
         StoreAppSettings(ini, LoadAppSettings(ini));
     }
@@ -44,7 +44,7 @@ TEST_F(IniFileTest, LineAboveTheFirstHeaderStaysOnTopAndTheSectionValueCounts) {
     ASSERT_TRUE(WriteFileBytes(SPath(), "FILE_LOG=1\n[LOG]\nFILE_LOG=0\nHAND WRITTEN\n"));
     {
         CIniEx ini;
-        ASSERT_EQ(ini.Open(Path(), true, true, true), 1);
+        ASSERT_TRUE(ini.Open(Path(), true, true, true));
         AppSettings s = LoadAppSettings(ini);
         EXPECT_EQ(s.fileLog, 0);
         s.portNr = 3;
@@ -64,7 +64,7 @@ TEST_F(IniFileTest, CaseOnlyChangeLeavesTheFileUntouched) {
     QThread::msleep(20);
     {
         CIniEx ini;
-        ASSERT_EQ(ini.Open(Path(), true, true, true), 1);
+        ASSERT_TRUE(ini.Open(Path(), true, true, true));
         ini.SetValue("LOG", "FILE_NAME", "/HOME/jan/LOG.CSV");
         EXPECT_TRUE(ini.Write());
     }
@@ -78,7 +78,7 @@ TEST_F(IniFileTest, ReadOnlyFileIsNotOpenedAndNeverWritten) {
     ASSERT_TRUE(QFile::setPermissions(Path(), QFileDevice::ReadOwner | QFileDevice::ReadGroup));
     {
         CIniEx ini;
-        EXPECT_EQ(ini.Open(Path(), true, true, true), 0);
+        EXPECT_FALSE(ini.Open(Path(), true, true, true));
         EXPECT_EQ(ini.GetValueInt("GENERAL", "PORT_NR", 0), 0);  // nothing loaded
         ini.SetValueInt("GENERAL", "PORT_NR", 9);                // works in memory only
         EXPECT_EQ(ini.GetValueInt("GENERAL", "PORT_NR", 0), 9);
@@ -89,10 +89,10 @@ TEST_F(IniFileTest, ReadOnlyFileIsNotOpenedAndNeverWritten) {
 
 TEST_F(IniFileTest, MissingFileWithoutCreateOrInAMissingFolderIsNotOpened) {
     CIniEx ini;
-    EXPECT_EQ(ini.Open(Path(), true, false, true), 0);
+    EXPECT_FALSE(ini.Open(Path(), true, false, true));
     EXPECT_FALSE(QFileInfo::exists(Path()));
-    EXPECT_EQ(ini.Open(dir_.filePath("no/such/kv60x.ini"), true, true, true), 0);
-    EXPECT_EQ(ini.Open(dir_.path(), true, true, true), 0);  // a folder
+    EXPECT_FALSE(ini.Open(dir_.filePath("no/such/kv60x.ini"), true, true, true));
+    EXPECT_FALSE(ini.Open(dir_.path(), true, true, true));  // a folder
 }
 
 TEST_F(IniFileTest, InterruptedRewriteLeavesTheOldFileAndNoTemporaryFile) {
@@ -102,7 +102,7 @@ TEST_F(IniFileTest, InterruptedRewriteLeavesTheOldFileAndNoTemporaryFile) {
     ASSERT_TRUE(WriteFileBytes(dir_.filePath("kv60x.ini.Ab1234").toStdString(), "[GENE"));
     {
         CIniEx ini;
-        ASSERT_EQ(ini.Open(Path(), true, true, true), 1);
+        ASSERT_TRUE(ini.Open(Path(), true, true, true));
         ini.SetValueInt("GENERAL", "PORT_NR", 5);
         ini.SetCommitHookForTest([] { return false; });  // "crash" before the rename
         EXPECT_FALSE(ini.Write());
@@ -118,9 +118,9 @@ TEST_F(IniFileTest, ReopeningWritesTheFirstFileBackAndForgetsIt) {
     const QString other = dir_.filePath("other.ini");
     ASSERT_TRUE(WriteFileBytes(other.toStdString(), "[B]\nk=2\n"));
     CIniEx ini;
-    ASSERT_EQ(ini.Open(Path(), false, true, true), 1);
+    ASSERT_TRUE(ini.Open(Path(), false, true, true));
     ini.SetValue("A", "k", "1");
-    ASSERT_EQ(ini.Open(other, false, true, true), 1);
+    ASSERT_TRUE(ini.Open(other, false, true, true));
     EXPECT_EQ(ReadFileBytes(SPath()), "[A]\r\nk=1\r\n");
     EXPECT_EQ(ini.GetValue("A", "k", "none"), "none");
     EXPECT_EQ(ini.GetValue("B", "k"), "2");
@@ -131,7 +131,7 @@ TEST_F(IniFileTest, ReopeningWritesTheFirstFileBackAndForgetsIt) {
 TEST_F(IniFileTest, WithoutWriteBackTheDestructorWritesNothing) {
     {
         CIniEx ini;
-        ASSERT_EQ(ini.Open(Path(), false, true, true), 1);
+        ASSERT_TRUE(ini.Open(Path(), false, true, true));
         ini.SetValue("A", "k", "1");
     }
     EXPECT_EQ(ReadFileBytes(SPath()), "");

@@ -111,7 +111,7 @@ TEST(MainWindowApp, FirstStartCreatesTheConfigurationAndAsksForAPortAfterShowing
     EXPECT_EQ(frame, QRect(80, 50, 640, 500));
 
     CIniEx check;
-    ASSERT_EQ(check.Open(ini, false, false, true), 1);
+    ASSERT_TRUE(check.Open(ini, false, false, true));
     EXPECT_EQ(check.GetSections(), (QStringList{QStringLiteral("INPUT_VALUE"),
                                                 QStringLiteral("GENERAL"), QStringLiteral("LOG")}));
     EXPECT_EQ(check.GetKeys(QStringLiteral("GENERAL")),
@@ -135,7 +135,7 @@ TEST(MainWindowApp, WindowOffTheScreenIsPulledBackAtExit) {
         // defaults), its right edge far beyond it.
         const int width = QGuiApplication::primaryScreen()->geometry().width();
         CIniEx seed;
-        ASSERT_EQ(seed.Open(ini, true, true, true), 1);
+        ASSERT_TRUE(seed.Open(ini, true, true, true));
         seed.SetValueInt("GENERAL", "PORT_NR", meter.port());
         seed.SetValueInt("GENERAL", "WINDOW_LEFT", width - 100);
         seed.SetValueInt("GENERAL", "WINDOW_RIGHT", width + 540);
@@ -155,7 +155,7 @@ TEST(MainWindowApp, WindowOffTheScreenIsPulledBackAtExit) {
     app.Run();
     ASSERT_GT(screenWidth, 0);
     CIniEx check;
-    ASSERT_EQ(check.Open(ini, false, false, true), 1);
+    ASSERT_TRUE(check.Open(ini, false, false, true));
     EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_RIGHT", -1), screenWidth);
     EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_LEFT", -1), screenWidth - 640);
     EXPECT_EQ(check.GetValueInt("GENERAL", "PORT_NR", -1), meter.port());
@@ -169,7 +169,7 @@ TEST(MainWindowApp, StoredNumbersThatMeanNothingGiveWayToTheDefaults) {
     {
         // A window on a monitor that has gone, a font height Qt cannot take.
         CIniEx seed;
-        ASSERT_EQ(seed.Open(ini, true, true, true), 1);
+        ASSERT_TRUE(seed.Open(ini, true, true, true));
         seed.SetValueInt("GENERAL", "PORT_NR", meter.port());
         seed.SetValueInt("GENERAL", "WINDOW_LEFT", 30000);
         seed.SetValueInt("GENERAL", "WINDOW_RIGHT", 30640);
@@ -190,7 +190,7 @@ TEST(MainWindowApp, StoredNumbersThatMeanNothingGiveWayToTheDefaults) {
     app.Run();
     EXPECT_EQ(pixelSize, AppSettings::kFontHeightMax);
     CIniEx check;
-    ASSERT_EQ(check.Open(ini, false, false, true), 1);
+    ASSERT_TRUE(check.Open(ini, false, false, true));
     EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_LEFT", -1), 80);
     EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_TOP", -1), 50);
     EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_RIGHT", -1), 720);
@@ -245,7 +245,7 @@ TEST(MainWindowApp, TerminationSignalClosesTheWindowAndSavesEvenWithADialogOpen)
     EXPECT_EQ(app.Run(), 0);
     EXPECT_TRUE(dialogWasOpen);
     CIniEx check;
-    ASSERT_EQ(check.Open(ini, false, false, true), 1);
+    ASSERT_TRUE(check.Open(ini, false, false, true));
     EXPECT_EQ(check.GetKeys(QStringLiteral("LOG")).size(), 6);
 }
 
@@ -304,7 +304,7 @@ TEST(MainWindowApp, TerminationWhileTheStartupPortAlertIsOpenEndsWithTheSettings
     const QString ini = dir.filePath(QStringLiteral("kv60x.ini"));
     {
         CIniEx seed;
-        ASSERT_EQ(seed.Open(ini, true, true, true), 1);
+        ASSERT_TRUE(seed.Open(ini, true, true, true));
         seed.SetValueInt("GENERAL", "PORT_NR", 199);  // nothing behind COM199
         seed.SetValueInt("LOG", "FILE_INTERVAL", 77);
     }
@@ -338,7 +338,7 @@ TEST(MainWindowApp, TerminationWhileTheStartupPortAlertIsOpenEndsWithTheSettings
     EXPECT_EQ(raised, 1);
     EXPECT_EQ(alert, QStringLiteral("Nie można otworzyć portu COM199"));
     CIniEx check;
-    ASSERT_EQ(check.Open(ini, false, false, true), 1);
+    ASSERT_TRUE(check.Open(ini, false, false, true));
     EXPECT_EQ(check.GetKeys(QStringLiteral("GENERAL")).size(), 6);
     EXPECT_EQ(check.GetKeys(QStringLiteral("LOG")).size(), 6);
     EXPECT_EQ(check.GetValueInt("GENERAL", "PORT_NR", -1), 199);

@@ -31,7 +31,7 @@ QByteArray Local(const char* utf8) {
 
 MeterSnapshot Meter(double t, bool link = true, bool valid = true, bool error = false) {
     MeterSnapshot m;
-    m.status = link ? kMeterOk : kMeterFailed;
+    m.link = link;
     m.temperature.temperature = t;
     m.temperature.valid = valid;
     m.temperature.temperatureError = error;

@@ -65,12 +65,12 @@ protected:
         driver = std::make_unique<Ckv60xDriver>();
         driver->SetTiming(testsupport::FastTiming());
         if (!connect) return;
-        ASSERT_EQ(driver->Connect(meter->port()), 1);
+        ASSERT_TRUE(driver->Connect(meter->port()));
         ASSERT_TRUE(testsupport::WaitFor(
             [&] {
                 CharacteristicCount c;
                 driver->GetCharacteristicCount(c);
-                return c.valid && driver->GetStatus() == 0;
+                return c.valid && driver->LinkUp();
             },
             5000));
         sim().ClearReceived();

@@ -38,8 +38,8 @@ protected:
         Ckv60xDriver d;
         d.SetTiming(testsupport::FastTiming());
         std::vector<int64_t> ids;
-        EXPECT_EQ(d.Connect(meter->port()), 1);
-        EXPECT_TRUE(testsupport::WaitFor([&] { return d.GetStatus() == 0; }, 5000));
+        EXPECT_TRUE(d.Connect(meter->port()));
+        EXPECT_TRUE(testsupport::WaitFor([&] { return d.LinkUp(); }, 5000));
         JournalSettings s;
         s.path = journal;
         s.program = QStringLiteral("kv60x");
@@ -55,7 +55,7 @@ protected:
     std::vector<int64_t> SlotThenSerial() {
         return MakeChanges([](Ckv60xDriver& d, MeterJournal& j, std::vector<int64_t>& ids) {
             CharRecData before;
-            ASSERT_EQ(d.ReadCharacteristic(2, before), kMeterOk);
+            ASSERT_TRUE(d.ReadCharacteristic(2, before));
             CharRecData rec = before;
             SetFixedField(rec.NAME, CharRecData::kNameLen, QStringLiteral("Zmieniona"));
             ids.push_back(JournaledCharacteristicWrite(&j, d, &before, rec).entryId);
@@ -147,7 +147,7 @@ TEST_F(CliJournal, RestoreWritesTheSlotBackOnlyToTheSameMeter) {
     const CharImage original = sim().SlotImage(2);
     const auto ids = MakeChanges([](Ckv60xDriver& d, MeterJournal& j, std::vector<int64_t>& ids) {
         CharRecData before;
-        ASSERT_EQ(d.ReadCharacteristic(2, before), kMeterOk);
+        ASSERT_TRUE(d.ReadCharacteristic(2, before));
         CharRecData rec = before;
         rec.RH[0] += 1.0;
         ids.push_back(JournaledCharacteristicWrite(&j, d, &before, rec).entryId);
@@ -299,7 +299,7 @@ TEST_F(CliJournal, ProtectedCurvesAndServiceValuesNeedService) {
     sim().SetSlotRecord(1, locked);
     const auto ids = MakeChanges([](Ckv60xDriver& d, MeterJournal& j, std::vector<int64_t>& ids) {
         CharRecData before;
-        ASSERT_EQ(d.ReadCharacteristic(1, before), kMeterOk);
+        ASSERT_TRUE(d.ReadCharacteristic(1, before));
         CharRecData rec = before;
         rec.RH[0] += 0.5;
         ids.push_back(JournaledCharacteristicWrite(&j, d, &before, rec).entryId);

@@ -41,13 +41,13 @@ TEST(JournalCrash, KilledBetweenPendingAndTheAnswerLeavesAPendingEntry) {
         // A change to undo, made through a driver that lets the port go after.
         Ckv60xDriver d;
         d.SetTiming(testsupport::FastTiming());
-        ASSERT_EQ(d.Connect(meter.port()), 1);
-        ASSERT_TRUE(testsupport::WaitFor([&] { return d.GetStatus() == 0; }, 5000));
+        ASSERT_TRUE(d.Connect(meter.port()));
+        ASSERT_TRUE(testsupport::WaitFor([&] { return d.LinkUp(); }, 5000));
         QString message;
         auto j = MeterJournal::Open(settings, &message);
         ASSERT_TRUE(j) << message.toStdString();
         CharRecData before;
-        ASSERT_EQ(d.ReadCharacteristic(1, before), kMeterOk);
+        ASSERT_TRUE(d.ReadCharacteristic(1, before));
         CharRecData rec = before;
         SetFixedField(rec.NAME, CharRecData::kNameLen, QStringLiteral("Inna"));
         changed = JournaledCharacteristicWrite(j.get(), d, &before, rec).entryId;
@@ -90,6 +90,6 @@ TEST(JournalCrash, KilledBetweenPendingAndTheAnswerLeavesAPendingEntry) {
     JournalEntry next;
     next.target = JournalTarget::SerialNumber;
     next.after = "1";
-    EXPECT_EQ(j->Run(next, [] { return kMeterOk; }).code, kMeterOk);
+    EXPECT_TRUE(j->Run(next, [] { return true; }).ok);
     EXPECT_EQ(NewestEntry(settings.path)->outcome, JournalOutcome::Confirmed);
 }

@@ -58,12 +58,12 @@ protected:
         settings.user = QStringLiteral("anna");
         settings.busyTimeoutMs = 100;
         driver.SetTiming(testsupport::FastTiming());
-        ASSERT_EQ(driver.Connect(meter->port()), 1);
+        ASSERT_TRUE(driver.Connect(meter->port()));
         ASSERT_TRUE(testsupport::WaitFor(
             [&] {
                 CharacteristicCount c;
                 driver.GetCharacteristicCount(c);
-                return c.valid && driver.GetStatus() == 0;
+                return c.valid && driver.LinkUp();
             },
             5000));
     }

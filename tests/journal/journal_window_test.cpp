@@ -42,8 +42,8 @@ protected:
         settings.program = QStringLiteral("kv60x");
         settings.user = QStringLiteral("anna");
         driver.SetTiming(testsupport::FastTiming());
-        ASSERT_EQ(driver.Connect(meter->port()), 1);
-        ASSERT_TRUE(testsupport::WaitFor([&] { return driver.GetStatus() == 0; }, 5000));
+        ASSERT_TRUE(driver.Connect(meter->port()));
+        ASSERT_TRUE(testsupport::WaitFor([&] { return driver.LinkUp(); }, 5000));
     }
     MeterSimulator& sim() { return meter->sim(); }
     // Slot `slot` renamed through the journal; the entry's id.
@@ -52,7 +52,7 @@ protected:
         auto j = MeterJournal::Open(settings, &message);
         EXPECT_TRUE(j) << message.toStdString();
         CharRecData before;
-        EXPECT_EQ(driver.ReadCharacteristic(slot, before), kMeterOk);
+        EXPECT_TRUE(driver.ReadCharacteristic(slot, before));
         CharRecData rec = before;
         SetFixedField(rec.NAME, CharRecData::kNameLen, name);
         return JournaledCharacteristicWrite(j.get(), driver, &before, rec).entryId;

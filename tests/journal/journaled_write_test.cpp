@@ -68,7 +68,7 @@ protected:
     }
     CharRecData ReadSlot(int slot) {
         CharRecData rec;
-        EXPECT_EQ(driver->ReadCharacteristic(slot, rec), kMeterOk);
+        EXPECT_TRUE(driver->ReadCharacteristic(slot, rec));
         return rec;
     }
 
@@ -83,12 +83,12 @@ TEST_F(JournaledWrite, UnchangedValuesAndUnreadBlocksSendNothingAndLeaveNoEntry)
     auto journal = OpenJournal();
     ASSERT_TRUE(journal);
     sim().ClearReceived();
-    EXPECT_EQ(JournaledSerialNumber(journal.get(), *driver, 17).code, kMeterOk);
-    EXPECT_EQ(JournaledStartupDate(journal.get(), *driver, 2009, 8).code, kMeterOk);
-    EXPECT_EQ(JournaledVersionLetter(journal.get(), *driver, 'A').code, kMeterOk);
+    EXPECT_TRUE(JournaledSerialNumber(journal.get(), *driver, 17).ok);
+    EXPECT_TRUE(JournaledStartupDate(journal.get(), *driver, 2009, 8).ok);
+    EXPECT_TRUE(JournaledVersionLetter(journal.get(), *driver, 'A').ok);
     CharRecData unread = MakeEmptySlot(2);
     unread.valid = 0;
-    EXPECT_EQ(JournaledCharacteristicWrite(journal.get(), *driver, nullptr, unread).code, kMeterOk);
+    EXPECT_TRUE(JournaledCharacteristicWrite(journal.get(), *driver, nullptr, unread).ok);
     EXPECT_TRUE(Entries().empty());
     for (const char* command : {"SW", "DW", "VW", "CW"})
         EXPECT_EQ(sim().CountReceived(command), 0u);
@@ -103,13 +103,13 @@ TEST_F(JournaledWrite, AFailedWriteLeavesAFailedEntryAndAnUnreadSlotNoBeforeValu
     sim().SetFaults(refuse);
     const CharRecData rec = Material(5, "Owies", 10.0f);
     const auto r = JournaledCharacteristicWrite(journal.get(), *driver, nullptr, rec);
-    EXPECT_EQ(r.code, kMeterFailed);
+    EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.attempted);
     EXPECT_TRUE(r.journalMessage.isEmpty());
     SimFaults silent;
     silent.silentCommands = {"SW"};
     sim().SetFaults(silent);
-    EXPECT_EQ(JournaledSerialNumber(journal.get(), *driver, 40).code, kMeterFailed);
+    EXPECT_FALSE(JournaledSerialNumber(journal.get(), *driver, 40).ok);
 
     const auto entries = Entries();
     ASSERT_EQ(entries.size(), 2u);
@@ -131,7 +131,7 @@ TEST_F(JournaledWrite, TheEntryIsPendingWhileTheMeterIsWritten) {
     const auto r = journal->Run(draft, [&] {
         const auto now = Entries();  // another connection, as another program would
         if (!now.empty()) seen = now.front();
-        return kMeterOk;
+        return true;
     });
     EXPECT_EQ(seen.id, r.entryId);
     EXPECT_EQ(seen.outcome, JournalOutcome::Pending);
@@ -155,7 +155,7 @@ TEST_F(JournaledWrite, AJournalThatCannotBeWrittenStopsTheWriteAndKeepsItsFile) 
         ASSERT_TRUE(other.Exec("BEGIN EXCLUSIVE"));
         ASSERT_TRUE(other.Exec("DELETE FROM entries"));
         const auto r = JournaledCharacteristicWrite(journal.get(), *driver, &before, rec);
-        EXPECT_EQ(r.code, kMeterFailed);
+        EXPECT_FALSE(r.ok);
         EXPECT_FALSE(r.attempted);
         EXPECT_TRUE(r.journalMessage.contains(settings.path)) << r.journalMessage.toStdString();
         EXPECT_TRUE(r.journalMessage.contains("Nic nie zapisano do miernika"));
@@ -186,7 +186,7 @@ TEST_F(JournaledWrite, RestoreBringsTheSlotBackByteForByteAndIsJournaled) {
     const CharRecData before = ReadSlot(6);
     const auto w =
         JournaledCharacteristicWrite(journal.get(), *driver, &before, Material(6, "Soja", 14.0f));
-    ASSERT_EQ(w.code, kMeterOk);
+    ASSERT_TRUE(w.ok);
     ASSERT_NE(sim().SlotImage(6), original);
 
     QString error;
@@ -195,7 +195,7 @@ TEST_F(JournaledWrite, RestoreBringsTheSlotBackByteForByteAndIsJournaled) {
     QString why;
     ASSERT_EQ(CheckRestore(entry, *driver, false, &why), RestoreRefusal::None) << why.toStdString();
     const RestoreResult r = RestoreEntry(journal.get(), *driver, entry);
-    ASSERT_EQ(r.code, kMeterOk) << r.message.toStdString();
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
     EXPECT_EQ(sim().SlotImage(6), original);
 
     const JournalEntry restore = *db->Get(r.entryId, &error);
@@ -207,12 +207,50 @@ TEST_F(JournaledWrite, RestoreBringsTheSlotBackByteForByteAndIsJournaled) {
     EXPECT_EQ(restore.outcome, JournalOutcome::Confirmed);
 }
 
+TEST_F(JournaledWrite, ACoefficientIsRestoredOnlyWhenTheMeterSaysWhatItHoldsNow) {
+    ConnectAndWait();
+    auto journal = OpenJournal();
+    ASSERT_TRUE(journal);
+    ElectrodeCoefficient k;
+    ASSERT_TRUE(driver->ReadElectrodeCoefficient(k));
+    ASSERT_DOUBLE_EQ(k.coefficient, 1.0);
+    // Changed at the meter since the program read it; the entry restores 1.0.
+    sim().ModifyState([](SimMeterState& s) { s.electrodeCoefficient = 2.0; });
+    JournalEntry entry;
+    entry.id = 7;
+    entry.target = JournalTarget::ElectrodeCoefficient;
+    entry.before = CoefficientValue(1.0);
+    entry.after = CoefficientValue(2.0);
+
+    // The meter does not answer "KR": the program cannot tell what it holds,
+    // so nothing is written (the old 1.0 would have been skipped as unchanged).
+    SimFaults noRead;
+    noRead.silentCommands = {"KR"};
+    sim().SetFaults(noRead);
+    RestoreResult r = RestoreEntry(journal.get(), *driver, entry);
+    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.journalBlocked);
+    EXPECT_EQ(r.message, QStringLiteral("Nie można odczytać ustawień"));
+    EXPECT_EQ(sim().CountReceived("KW"), 0u);
+    EXPECT_DOUBLE_EQ(sim().State().electrodeCoefficient, 2.0);
+    EXPECT_TRUE(Entries().empty());
+
+    sim().ClearFaults();
+    r = RestoreEntry(journal.get(), *driver, entry);
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
+    EXPECT_DOUBLE_EQ(sim().State().electrodeCoefficient, 1.0);
+    const auto entries = Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].restoredFrom, 7);
+    EXPECT_EQ(entries[0].before, CoefficientValue(2.0));
+}
+
 TEST_F(JournaledWrite, RestoreGoesOnlyToTheSameMeterWithTheRightsItNeeds) {
     ConnectAndWait();
     auto journal = OpenJournal();
     ASSERT_TRUE(journal);
-    ASSERT_EQ(JournaledSerialNumber(journal.get(), *driver, 18).code, kMeterOk);
-    ASSERT_EQ(JournaledStartupDate(journal.get(), *driver, 2012, 1).code, kMeterOk);
+    ASSERT_TRUE(JournaledSerialNumber(journal.get(), *driver, 18).ok);
+    ASSERT_TRUE(JournaledStartupDate(journal.get(), *driver, 2012, 1).ok);
     const auto entries = Entries();
     const JournalEntry date = entries[0];    // written to the meter now numbered 18
     const JournalEntry serial = entries[1];  // 17 -> 18
@@ -223,7 +261,7 @@ TEST_F(JournaledWrite, RestoreGoesOnlyToTheSameMeterWithTheRightsItNeeds) {
     // The meter that was given the new number is the same meter.
     EXPECT_EQ(CheckRestore(serial, *driver, true, &why), RestoreRefusal::None) << why.toStdString();
     const RestoreResult r = RestoreEntry(journal.get(), *driver, serial);
-    ASSERT_EQ(r.code, kMeterOk) << r.message.toStdString();
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
     EXPECT_EQ(sim().State().serialNumber, 17);
 
     // Another meter on the same port.

@@ -54,7 +54,7 @@ protected:
 
 TEST_F(TransferTest, WriteThenReadRoundTripsThroughTheMeter) {
     const CharRecData rec = SampleRecord(3);
-    ASSERT_EQ(driver->WriteCharacteristic(rec), 0);
+    ASSERT_TRUE(driver->WriteCharacteristic(rec));
     EXPECT_TRUE(sim().SlotImage(3) == EncodeCharImage(rec));
     const auto lines = sim().ReceivedLines();
     auto header = std::find(lines.begin(), lines.end(), "CW03");
@@ -63,7 +63,7 @@ TEST_F(TransferTest, WriteThenReadRoundTripsThroughTheMeter) {
     EXPECT_EQ(*(header + 1) + "\r\n", BuildCharDataLine(rec));
 
     CharRecData back;
-    ASSERT_EQ(driver->ReadCharacteristic(3, back), 0);
+    ASSERT_TRUE(driver->ReadCharacteristic(3, back));
     EXPECT_TRUE(back == rec);
     EXPECT_EQ(sim().CountReceived("CR03"), 1u);
 }
@@ -71,7 +71,7 @@ TEST_F(TransferTest, WriteThenReadRoundTripsThroughTheMeter) {
 TEST_F(TransferTest, ErasedSlotReadsAsAnEmptyRecord) {
     CharRecData back;
     const int32_t before = static_cast<int32_t>(std::time(nullptr));
-    ASSERT_EQ(driver->ReadCharacteristic(4, back), 0);
+    ASSERT_TRUE(driver->ReadCharacteristic(4, back));
     EXPECT_EQ(back.valid, 1);
     EXPECT_EQ(back.ENABLE, 0);
     EXPECT_EQ(back.ACTIVE, 2);
@@ -90,7 +90,7 @@ TEST_F(TransferTest, BadChecksumIsAskedAgainThenRefusedNeverAnEmptyRecord) {
     sim().SetFaults(f);
     CharRecData back;
     CharReadReport report;
-    ASSERT_EQ(driver->ReadCharacteristic(1, back, &report), 0);
+    ASSERT_TRUE(driver->ReadCharacteristic(1, back, &report));
     EXPECT_TRUE(back == SampleRecord(1));
     EXPECT_EQ(sim().CountReceived("CR01"), 2u);
     EXPECT_EQ(report.fault, CharReadReport::Fault::None);
@@ -103,7 +103,7 @@ TEST_F(TransferTest, BadChecksumIsAskedAgainThenRefusedNeverAnEmptyRecord) {
     sim().SetFaults(f);
     sim().ClearReceived();
     CharRecData untouched = SampleRecord(4);
-    ASSERT_EQ(driver->ReadCharacteristic(1, untouched, &report), 3);
+    ASSERT_FALSE(driver->ReadCharacteristic(1, untouched, &report));
     EXPECT_TRUE(untouched == SampleRecord(4));
     EXPECT_EQ(sim().CountReceived("CR01"), 4u);
     EXPECT_EQ(report.fault, CharReadReport::Fault::BadChecksum);
@@ -117,7 +117,7 @@ TEST_F(TransferTest, BadChecksumIsAskedAgainThenRefusedNeverAnEmptyRecord) {
                                 report.receivedChecksum, report.expectedChecksum));
 
     // Other slots are not affected.
-    ASSERT_EQ(driver->ReadCharacteristic(3, back), 0);
+    ASSERT_TRUE(driver->ReadCharacteristic(3, back));
 }
 
 TEST_F(TransferTest, AnswerForAnotherSlotIsAFailedAttempt) {
@@ -128,7 +128,7 @@ TEST_F(TransferTest, AnswerForAnotherSlotIsAFailedAttempt) {
     sim().SetFaults(f);
     CharRecData back;
     CharReadReport report;
-    ASSERT_EQ(driver->ReadCharacteristic(2, back, &report), 0);
+    ASSERT_TRUE(driver->ReadCharacteristic(2, back, &report));
     EXPECT_TRUE(back == SampleRecord(2));
     EXPECT_EQ(back.REC_NUMBER, 2);
     EXPECT_EQ(sim().CountReceived("CR02"), 3u);
@@ -137,7 +137,7 @@ TEST_F(TransferTest, AnswerForAnotherSlotIsAFailedAttempt) {
     f.wrongSlotAnswers = 100;
     sim().SetFaults(f);
     CharRecData untouched;
-    ASSERT_EQ(driver->ReadCharacteristic(2, untouched, &report), 3);
+    ASSERT_FALSE(driver->ReadCharacteristic(2, untouched, &report));
     EXPECT_EQ(untouched.valid, 0);
     EXPECT_EQ(report.fault, CharReadReport::Fault::WrongSlot);
     EXPECT_EQ(report.answeredSlot, 3);
@@ -152,23 +152,23 @@ TEST_F(TransferTest, SilentMeterFailsTheReadWithTheUsualMessage) {
     sim().SetFaults(f);
     CharRecData back;
     CharReadReport report;
-    EXPECT_EQ(driver->ReadCharacteristic(2, back, &report), 3);
+    EXPECT_FALSE(driver->ReadCharacteristic(2, back, &report));
     EXPECT_EQ(sim().CountReceived("CR02"), 4u);
     EXPECT_EQ(report.fault, CharReadReport::Fault::NoAnswer);
     EXPECT_EQ(report.answeredSlot, -1);
     EXPECT_EQ(CharReadFailureText(report), QStringLiteral("Nie można odczytać ustawień"));
     // Without a port nothing is sent and the read fails at once.
     Ckv60xDriver idle;
-    EXPECT_EQ(idle.ReadCharacteristic(0, back, &report), 3);
+    EXPECT_FALSE(idle.ReadCharacteristic(0, back, &report));
     EXPECT_EQ(report.attempts, 1);
 }
 
 TEST_F(TransferTest, OutOfRangeOrInvalidBlocksSendNothing) {
     CharRecData rec = SampleRecord(5);  // the meter reported 5 slots: 0..4
-    EXPECT_EQ(driver->WriteCharacteristic(rec), 3);
+    EXPECT_FALSE(driver->WriteCharacteristic(rec));
     rec = SampleRecord(2);
     rec.valid = 0;
-    EXPECT_EQ(driver->WriteCharacteristic(rec), 0);
+    EXPECT_TRUE(driver->WriteCharacteristic(rec));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(sim().CountReceived("CW"), 0u);
     EXPECT_TRUE(sim().SlotRecord(2).valid == 0);
@@ -178,14 +178,14 @@ TEST_F(TransferTest, RefusedHeaderOrDataFailsAfterOneSending) {
     SimFaults f;
     f.refuseCharHeader = true;
     sim().SetFaults(f);
-    EXPECT_EQ(driver->WriteCharacteristic(SampleRecord(1)), 3);
+    EXPECT_FALSE(driver->WriteCharacteristic(SampleRecord(1)));
     EXPECT_EQ(sim().CountReceived("CW01"), 1u);
     EXPECT_EQ(sim().ReceivedLines().back(), "CW01");  // the data line was not sent
 
     f = SimFaults();
     f.refuseCharData = true;
     sim().SetFaults(f);
-    EXPECT_EQ(driver->WriteCharacteristic(SampleRecord(1)), 3);
+    EXPECT_FALSE(driver->WriteCharacteristic(SampleRecord(1)));
     EXPECT_EQ(sim().CountReceived("CW01"), 2u);
     EXPECT_EQ(sim().SlotRecord(1).valid, 0);
 }
@@ -193,7 +193,7 @@ TEST_F(TransferTest, RefusedHeaderOrDataFailsAfterOneSending) {
 TEST_F(TransferTest, NoPollingExchangeSlipsBetweenHeaderAndData) {
     driver->SetServiceDataOn(true);  // poll continuously
     for (int i = 0; i < 8; ++i) {
-        ASSERT_EQ(driver->WriteCharacteristic(SampleRecord(i % 5)), 0);
+        ASSERT_TRUE(driver->WriteCharacteristic(SampleRecord(i % 5)));
         std::this_thread::sleep_for(std::chrono::milliseconds(30));  // room for a polling pass
     }
     const auto lines = sim().ReceivedLines();
@@ -213,9 +213,9 @@ TEST_F(TransferTest, StartupDateIsWrittenThenReadBack) {
         s.startupYear = 2008;
         s.startupMonth = 1;
     });
-    ASSERT_EQ(driver->ReadStartupDate(), 0);
+    ASSERT_TRUE(driver->ReadStartupDate());
     sim().ClearReceived();
-    ASSERT_EQ(driver->WriteStartupDate(2009, 8), 0);
+    ASSERT_TRUE(driver->WriteStartupDate(2009, 8));
     EXPECT_EQ(sim().ReceivedLines(), (std::vector<std::string>{"DW0908", "DR"}));
     StartupDate d;
     driver->GetStartupDate(d);
@@ -223,23 +223,23 @@ TEST_F(TransferTest, StartupDateIsWrittenThenReadBack) {
     EXPECT_EQ(d.month, 8);
     // The same date again sends nothing.
     sim().ClearReceived();
-    EXPECT_EQ(driver->WriteStartupDate(2009, 8), 0);
+    EXPECT_TRUE(driver->WriteStartupDate(2009, 8));
     EXPECT_TRUE(sim().ReceivedLines().empty() || sim().CountReceived("DW") == 0);
 }
 
 TEST_F(TransferTest, SerialNumberAndLetter) {
-    EXPECT_EQ(driver->WriteSerialNumber(17), 0);  // unchanged: nothing sent
+    EXPECT_TRUE(driver->WriteSerialNumber(17));  // unchanged: nothing sent
     EXPECT_EQ(sim().CountReceived("SW"), 0u);
-    ASSERT_EQ(driver->WriteSerialNumber(12345), 0);
+    ASSERT_TRUE(driver->WriteSerialNumber(12345));
     EXPECT_EQ(sim().CountReceived("SW12345"), 1u);
     EXPECT_EQ(sim().State().serialNumber, 12345);
 
-    ASSERT_EQ(driver->WriteVersionLetter('B'), 0);
+    ASSERT_TRUE(driver->WriteVersionLetter('B'));
     EXPECT_EQ(sim().CountReceived("VWB"), 1u);
     MeterIdentity id;
     driver->GetIdentity(id);
     EXPECT_EQ(id.versionLetter, 'B');  // re-read at once
-    ASSERT_EQ(driver->WriteVersionLetter(' '), 0);
+    ASSERT_TRUE(driver->WriteVersionLetter(' '));
     EXPECT_EQ(sim().CountReceived("VW "), 1u);
 }
 
@@ -252,7 +252,7 @@ TEST_F(TransferTest, UnconfirmedLetterFailsWithoutReadingIdentity) {
     quiet.idleMs = 60000;  // keep the polling out of the count
     driver->SetTiming(quiet);
     sim().ClearReceived();
-    EXPECT_EQ(driver->WriteVersionLetter('Z'), 3);
+    EXPECT_FALSE(driver->WriteVersionLetter('Z'));
     EXPECT_EQ(sim().CountReceived("VWZ"), 4u);
     EXPECT_EQ(sim().CountReceived("VR"), 0u);
 }
@@ -260,15 +260,20 @@ TEST_F(TransferTest, UnconfirmedLetterFailsWithoutReadingIdentity) {
 TEST_F(TransferTest, ElectrodeCoefficient) {
     sim().ModifyState([](SimMeterState& s) { s.electrodeCoefficient = 2.5; });
     ElectrodeCoefficient k;
-    ASSERT_EQ(driver->ReadElectrodeCoefficient(k), 0);
+    ASSERT_TRUE(driver->ReadElectrodeCoefficient(k));
     EXPECT_TRUE(k.valid);
     EXPECT_DOUBLE_EQ(k.coefficient, 2.5);
-    EXPECT_EQ(driver->WriteElectrodeCoefficient(2.5), 0);  // unchanged
+    EXPECT_TRUE(driver->WriteElectrodeCoefficient(2.5));  // unchanged
     EXPECT_EQ(sim().CountReceived("KW"), 0u);
-    ASSERT_EQ(driver->WriteElectrodeCoefficient(1.0), 0);
+    ASSERT_TRUE(driver->WriteElectrodeCoefficient(1.0));
     EXPECT_EQ(sim().CountReceived("KW0000803F"), 1u);
     EXPECT_DOUBLE_EQ(sim().State().electrodeCoefficient, 1.0);
-    // The stored value changes only with the next read.
+    // The value read stays until the next read, but no longer counts as the
+    // meter's: writing it back is sent, not skipped as unchanged.
     driver->GetElectrodeCoefficient(k);
     EXPECT_DOUBLE_EQ(k.coefficient, 2.5);
+    EXPECT_FALSE(k.valid);
+    ASSERT_TRUE(driver->WriteElectrodeCoefficient(2.5));
+    EXPECT_EQ(sim().CountReceived("KW"), 2u);
+    EXPECT_DOUBLE_EQ(sim().State().electrodeCoefficient, 2.5);
 }

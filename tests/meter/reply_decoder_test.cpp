@@ -27,7 +27,7 @@ TEST(ReplyDecoder, ConditionDigit) {
     for (const Case& c : cases) {
         MeterState st;
         const DecodeResult r = Decode(c.line, st);
-        EXPECT_EQ(r.code, 0) << c.line;
+        EXPECT_TRUE(r.accepted) << c.line;
         EXPECT_EQ(r.kind, ReplyKind::Condition);
         EXPECT_TRUE(st.condition.valid);
         EXPECT_EQ(st.condition.startupMemoryError, c.memory) << c.line;
@@ -57,7 +57,7 @@ TEST(ReplyDecoder, IdentityAndNumbers) {
     EXPECT_EQ(st.identity.versionMajor, 1);
     EXPECT_EQ(st.identity.versionMinor, 3);
     // Minimum length: the minor digit lies past the end and reads as 0.
-    EXPECT_EQ(Decode("KV-606A 2\r\n", st).code, 0);
+    EXPECT_TRUE(Decode("KV-606A 2\r\n", st).accepted);
     EXPECT_EQ(st.identity.versionMajor, 2);
     EXPECT_EQ(st.identity.versionMinor, 0);
 
@@ -83,7 +83,7 @@ TEST(ReplyDecoder, ShortLinesAreRejectedAndChangeNothing) {
     for (const char* line : shortLines) {
         MeterState st;
         const DecodeResult r = Decode(line, st);
-        EXPECT_EQ(r.code, 3) << line;
+        EXPECT_FALSE(r.accepted) << line;
         EXPECT_EQ(r.kind, ReplyKind::None) << line;
         EXPECT_FALSE(st.condition.valid || st.temperature.valid || st.identity.valid ||
                      st.serialNumber.valid || st.startupDate.valid || st.serviceData.valid ||
@@ -94,9 +94,9 @@ TEST(ReplyDecoder, ShortLinesAreRejectedAndChangeNothing) {
 
 TEST(ReplyDecoder, RefusalsAreRejectedAtAnyLength) {
     MeterState st;
-    EXPECT_EQ(Decode("!C\r\n", st).code, 3);
-    EXPECT_EQ(Decode("!CW05\r\n", st).code, 3);
-    EXPECT_EQ(Decode("!CZ" + std::string(600, 'Z') + "\r\n", st).code, 3);
+    EXPECT_FALSE(Decode("!C\r\n", st).accepted);
+    EXPECT_FALSE(Decode("!CW05\r\n", st).accepted);
+    EXPECT_FALSE(Decode("!CZ" + std::string(600, 'Z') + "\r\n", st).accepted);
 }
 
 TEST(ReplyDecoder, ConfirmationsSignalTheirEvents) {
@@ -114,9 +114,9 @@ TEST(ReplyDecoder, ConfirmationsSignalTheirEvents) {
 TEST(ReplyDecoder, UnknownLinesAreAcceptedWithoutEffect) {
     MeterState st;
     const DecodeResult r = Decode("HELLO\r\n", st);
-    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.accepted);
     EXPECT_EQ(r.kind, ReplyKind::None);
-    EXPECT_EQ(Decode(std::string("\0\0\r\n", 4), st).code, 0);
+    EXPECT_TRUE(Decode(std::string("\0\0\r\n", 4), st).accepted);
 }
 
 TEST(ReplyDecoder, CharacteristicWithGoodAndBadChecksum) {
@@ -144,7 +144,7 @@ TEST(ReplyDecoder, CharacteristicWithGoodAndBadChecksum) {
 
     // An erased slot (all FF) fails the checksum: an empty record dated now.
     MeterState erased;
-    EXPECT_EQ(Decode("CR03" + std::string(512, 'F') + "\r\n", erased, 12345).code, 0);
+    EXPECT_TRUE(Decode("CR03" + std::string(512, 'F') + "\r\n", erased, 12345).accepted);
     EXPECT_EQ(erased.slot.REC_NUMBER, 3);
     EXPECT_EQ(erased.slot.ENABLE, 0);
     EXPECT_EQ(erased.slot.ACTIVE, 2);
@@ -160,7 +160,7 @@ TEST(ReplyDecoder, CharacteristicWithGoodAndBadChecksum) {
     MeterState damaged;
     damaged.slot = st.slot;
     const DecodeResult r = Decode("CR09" + spoiled + "\r\n", damaged, 12345);
-    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.accepted);
     EXPECT_EQ(r.kind, ReplyKind::CharRead);
     EXPECT_EQ(damaged.slotAnswered, 9);
     EXPECT_EQ(damaged.slot.REC_NUMBER, 9);

@@ -126,7 +126,7 @@ TEST(CTableCharRec, LoadClearsEnableAndValidOfEverySlotFirst) {
     set->Serialize(ar);
     EXPECT_TRUE(ar.Close());
     EXPECT_EQ(set->Count(), 0);
-    EXPECT_EQ(set->Error(), 0);
+    EXPECT_FALSE(set->Error());
     CharRecData expected = SampleRecord(2);
     expected.ENABLE = 0;
     expected.valid = 0;
@@ -138,7 +138,7 @@ TEST(CTableCharRec, LoadClearsEnableAndValidOfEverySlotFirst) {
     v2.open(QIODevice::ReadOnly);
     BinaryArchive ar2(&v2, BinaryArchive::Mode::Load);
     set->Serialize(ar2);
-    EXPECT_EQ(set->Error(), 1);
+    EXPECT_TRUE(set->Error());
 }
 
 TEST(CTableCharRec, PutAndGetIgnoreIndicesOutsideTheTable) {

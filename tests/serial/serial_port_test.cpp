@@ -50,7 +50,7 @@ TEST(SerialPort, OpensExclusivelyWithTheMeterLineSettings) {
     SimulatedMeter meter;
     RecordingOwner owner;
     CSerialPort port;
-    ASSERT_EQ(port.Open(&owner, meter.port(), 9600, 'O', 8, 1, EV_RXCHAR, 512), 1);
+    ASSERT_TRUE(port.Open(&owner, meter.port(), 9600, 'O', 8, 1));
     const SerialLineSettings s = port.GetLineSettings();
     EXPECT_EQ(s.baudRate, 9600);
     // A pseudo-terminal forces 8 bits without parity; the composed settings are
@@ -64,12 +64,12 @@ TEST(SerialPort, OpensExclusivelyWithTheMeterLineSettings) {
     EXPECT_EQ(s.rtsControl, 1);
 
     CSerialPort second;
-    EXPECT_EQ(second.Open(&owner, meter.port(), 9600, 'O', 8, 1, EV_RXCHAR, 512), 0);
+    EXPECT_FALSE(second.Open(&owner, meter.port(), 9600, 'O', 8, 1));
     EXPECT_FALSE(second.LastError().isEmpty());
 
     port.Close();
     // Released: the device can be opened again.
-    EXPECT_EQ(second.Open(&owner, meter.port(), 9600, 'O', 8, 1, EV_RXCHAR, 512), 1);
+    EXPECT_TRUE(second.Open(&owner, meter.port(), 9600, 'O', 8, 1));
 }
 
 TEST(SerialPort, ComposedLineSettingsAre9600Odd8N1WithoutFlowControl) {
@@ -96,7 +96,7 @@ TEST(SerialPort, MissingOrForbiddenDeviceFailsWithAReason) {
     RecordingOwner owner;
     CSerialPort port;
     RegisterPortDevice(248, "/nonexistent/ttyX");
-    EXPECT_EQ(port.Open(&owner, 248, 9600, 'O', 8, 1, EV_RXCHAR, 512), 0);
+    EXPECT_FALSE(port.Open(&owner, 248, 9600, 'O', 8, 1));
     EXPECT_FALSE(port.PermissionDenied());
     EXPECT_FALSE(port.LastError().isEmpty());
     RegisterPortDevice(248, QString());
@@ -107,8 +107,8 @@ TEST(SerialPort, MessagesUpTo1023BytesAreSentLongerOnesDropped) {
     SimulatedMeter meter;
     RecordingOwner owner;
     CSerialPort port;
-    ASSERT_EQ(port.Open(&owner, meter.port(), 9600, 'O', 8, 1, EV_RXCHAR, 512), 1);
-    ASSERT_EQ(port.StartThread(), 1);
+    ASSERT_TRUE(port.Open(&owner, meter.port(), 9600, 'O', 8, 1));
+    ASSERT_TRUE(port.StartThread());
     const std::string big(1024, 'Z');
     port.Write(big.data(), 1024);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -122,8 +122,8 @@ TEST(SerialPort, BytesArriveInOrderAndWritingPurgesAStaleReply) {
     RecordingOwner owner;
     owner.holdFirst = true;
     CSerialPort port;
-    ASSERT_EQ(port.Open(&owner, meter.port(), 9600, 'O', 8, 1, EV_RXCHAR, 512), 1);
-    ASSERT_EQ(port.StartThread(), 1);
+    ASSERT_TRUE(port.Open(&owner, meter.port(), 9600, 'O', 8, 1));
+    ASSERT_TRUE(port.StartThread());
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // past the thread's opening purge
     meter.sim().SendRaw("A");  // the port thread stops on this byte
     ASSERT_TRUE(WaitFor([&] { return owner.Bytes() == "A"; }, 2000));
@@ -140,8 +140,8 @@ TEST(SerialPort, VanishedDeviceIsReportedOnce) {
     SimulatedMeter meter;
     RecordingOwner owner;
     CSerialPort port;
-    ASSERT_EQ(port.Open(&owner, meter.port(), 9600, 'O', 8, 1, EV_RXCHAR, 512), 1);
-    ASSERT_EQ(port.StartThread(), 1);
+    ASSERT_TRUE(port.Open(&owner, meter.port(), 9600, 'O', 8, 1));
+    ASSERT_TRUE(port.StartThread());
     meter.sim().Unplug();
     EXPECT_TRUE(WaitFor([&] { return owner.failed.load(); }, 2000));
     EXPECT_TRUE(port.IsLost());

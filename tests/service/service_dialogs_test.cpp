@@ -71,9 +71,9 @@ protected:
             sim().SetFaults(f);
         }
         driver->SetTiming(FastTiming());
-        ASSERT_EQ(driver->Connect(meter->port()), 1);
+        ASSERT_TRUE(driver->Connect(meter->port()));
         if (!silent) {
-            ASSERT_TRUE(testsupport::WaitFor([&] { return driver->GetStatus() == 0; }, 5000));
+            ASSERT_TRUE(testsupport::WaitFor([&] { return driver->LinkUp(); }, 5000));
         }
         sim().ClearReceived();
     }
@@ -297,7 +297,7 @@ TEST_F(ServiceDialogs, SerialNumberWriteFailuresStopAtTheirStep) {
         ASSERT_TRUE(testsupport::WaitFor(
             [&] {
                 SerialNumberData s;
-                return driver->GetSerialNumber(s) == 0 && s.serialNumber == 17;
+                return driver->GetSerialNumber(s) && s.serialNumber == 17;
             },
             5000));
         SimFaults f;
@@ -402,7 +402,7 @@ TEST_F(ServiceDialogs, PanelInformationLines) {
     ASSERT_TRUE(testsupport::WaitFor(
         [&] {
             MeterCondition c;
-            return driver->GetCondition(c) == 0 && c.lowSupplyVoltage;
+            return driver->GetCondition(c) && c.lowSupplyVoltage;
         },
         5000));
     CPanelInfoDlg dlg(driver.get());

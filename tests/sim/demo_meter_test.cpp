@@ -57,7 +57,7 @@ TEST(DemoMeter, StartsAsComTwoHundredFiftyWithItsSamplesAndGoesAway) {
     {
         Ckv60xDriver driver;
         driver.SetTiming(testsupport::FastTiming());
-        ASSERT_EQ(driver.Connect(kDemoPort), 1) << driver.LastOpenError().toStdString();
+        ASSERT_TRUE(driver.Connect(kDemoPort)) << driver.LastOpenError().toStdString();
         CharacteristicCount count;
         ASSERT_TRUE(testsupport::WaitFor(
             [&] {

@@ -62,8 +62,8 @@ void DriverWithSim::TearDown() {
 }
 
 void DriverWithSim::ConnectAndWait() {
-    ASSERT_EQ(driver->Connect(meter->port()), 1) << driver->LastOpenError().toStdString();
-    ASSERT_TRUE(WaitFor([&] { return driver->GetStatus() == 0; }, 5000));
+    ASSERT_TRUE(driver->Connect(meter->port())) << driver->LastOpenError().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return driver->LinkUp(); }, 5000));
 }
 
 }  // namespace testsupport

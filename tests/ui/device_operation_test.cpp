@@ -45,7 +45,7 @@ TEST(DeviceOperation, SecondStartWhileBusyIsIgnoredAndSuccessClosesWithOk) {
     auto work = [&] {
         ++calls;
         while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        return 0;
+        return true;
     };
     EXPECT_TRUE(d.op.StartWrite(work, QStringLiteral("Nie można zapisać ustawień")));
     EXPECT_TRUE(d.op.IsBusy());
@@ -67,7 +67,8 @@ TEST(DeviceOperation, FailureShowsItsTextAndKeepsTheDialogOpen) {
     d.edit->setText(QStringLiteral("12.5"));
     bool finishedOk = true;
     QObject::connect(&d.op, &DeviceOperation::finished, [&](bool ok) { finishedOk = ok; });
-    ASSERT_TRUE(d.op.StartWrite([] { return 3; }, QStringLiteral("Nie można zapisać ustawień")));
+    ASSERT_TRUE(
+        d.op.StartWrite([] { return false; }, QStringLiteral("Nie można zapisać ustawień")));
     ASSERT_TRUE(testsupport::WaitUntil([&] { return !d.op.IsBusy(); }));
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można zapisać ustawień"));
@@ -83,9 +84,9 @@ TEST(DeviceOperation, StepsStopAtTheFirstFailureWithItsOwnText) {
     d.dialog.show();
     int third = 0;
     ASSERT_TRUE(
-        d.op.Start({{[] { return 0; }, QStringLiteral("Nie można ustawić numeru seryjnego")},
-                    {[] { return 3; }, QStringLiteral("Nie można zapisać typu panelu")},
-                    {[&] { return ++third, 0; }, QStringLiteral("x")}},
+        d.op.Start({{[] { return true; }, QStringLiteral("Nie można ustawić numeru seryjnego")},
+                    {[] { return false; }, QStringLiteral("Nie można zapisać typu panelu")},
+                    {[&] { return ++third, true; }, QStringLiteral("x")}},
                    nullptr, true));
     ASSERT_TRUE(testsupport::WaitUntil([&] { return !d.op.IsBusy(); }));
     ASSERT_EQ(prompts->messages.size(), 1u);
@@ -103,7 +104,7 @@ TEST(DeviceOperation, StopEndsBeforeTheNextStepWithoutMessageAndDescribedFailure
     auto slow = [&] {
         ++started;
         while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        return 0;
+        return true;
     };
     bool finishedOk = true;
     QObject::connect(&d.op, &DeviceOperation::finished, [&](bool ok) { finishedOk = ok; });
@@ -122,10 +123,10 @@ TEST(DeviceOperation, StopEndsBeforeTheNextStepWithoutMessageAndDescribedFailure
     EXPECT_TRUE(d.unlocked());
 
     // The next operation starts afresh; a step may describe its own failure.
-    ASSERT_TRUE(d.op.Start(
-        {{[] { return 0; }, QStringLiteral("a")},
-         {[] { return 3; }, QStringLiteral("b"), [] { return QStringLiteral("opisany błąd"); }}},
-        nullptr, false));
+    ASSERT_TRUE(d.op.Start({{[] { return true; }, QStringLiteral("a")},
+                            {[] { return false; }, QStringLiteral("b"),
+                             [] { return QStringLiteral("opisany błąd"); }}},
+                           nullptr, false));
     ASSERT_TRUE(testsupport::WaitUntil([&] { return !d.op.IsBusy(); }));
     EXPECT_FALSE(d.op.Stopped());
     ASSERT_EQ(prompts->messages.size(), 1u);
@@ -139,7 +140,7 @@ TEST(DeviceOperation, ReadFromTheSimulatedMeterFillsTheFieldOnTheUiThread) {
     SimulatedMeter meter(state);
     Ckv60xDriver driver;
     driver.SetTiming(FastTiming());
-    ASSERT_EQ(driver.Connect(meter.port()), 1);
+    ASSERT_TRUE(driver.Connect(meter.port()));
 
     TestDialog d;
     d.dialog.show();
@@ -167,7 +168,7 @@ TEST(DeviceOperation, ClosingWhileASilentMeterIsAskedWaitsWithEventsRunning) {
     DriverTiming t = FastTiming();
     t.replyTimeoutMs = 120;  // 4 sendings: about half a second
     driver.SetTiming(t);
-    ASSERT_EQ(driver.Connect(meter.port()), 1);
+    ASSERT_TRUE(driver.Connect(meter.port()));
     SimFaults silent;
     silent.silent = true;
     meter.sim().SetFaults(silent);

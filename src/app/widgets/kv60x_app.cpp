@@ -127,8 +127,8 @@ bool Ckv60xApp::Start() {
 
     m_configPath =
         m_options.configFile.isEmpty() ? ResolveConfigPath(m_arguments) : m_options.configFile;
-    m_ini = std::make_unique<CIniEx>(4);
-    m_configOpened = m_ini->Open(m_configPath, true, true, true) != 0;
+    m_ini = std::make_unique<CIniEx>();
+    m_configOpened = m_ini->Open(m_configPath, true, true, true);
     m_window->LoadSettings(
         OnSomeScreen(m_configOpened ? LoadAppSettings(*m_ini) : ConstructionSettings()));
     m_window->SetStartupPort(StartupPort());

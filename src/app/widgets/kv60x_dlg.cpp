@@ -43,7 +43,7 @@ uint32_t ToColorRef(const QColor& c) {
 // Texts carry their keyboard mnemonics ("&Widok": Alt+W); the names screen
 // readers get are without the "&".
 struct MenuItem {
-    int command;
+    Ckv60xDlg::Command command;
     const char* text;  // UTF-8
 };
 
@@ -193,7 +193,7 @@ AppSettings Ckv60xDlg::Settings() const {
     return s;
 }
 
-QAction* Ckv60xDlg::action(int command) const {
+QAction* Ckv60xDlg::action(Command command) const {
     auto it = m_actions.find(command);
     return it == m_actions.end() ? nullptr : it->second;
 }
@@ -217,11 +217,10 @@ void Ckv60xDlg::BuildMenu() {
         menu->setAccessibleName(QString(menu->title()).remove(QLatin1Char('&')));
         for (const MenuItem& item : group.items) {
             QAction* a = menu->addAction(QString::fromUtf8(item.text));
-            a->setData(item.command);
             m_actions[item.command] = a;
         }
     }
-    auto on = [this](int command, void (Ckv60xDlg::*slot)()) {
+    auto on = [this](Command command, void (Ckv60xDlg::*slot)()) {
         if (QAction* a = action(command)) connect(a, &QAction::triggered, this, slot);
     };
     on(kCmdClose, &Ckv60xDlg::accept);
@@ -242,7 +241,7 @@ void Ckv60xDlg::BuildMenu() {
     on(kCmdElectrode, &Ckv60xDlg::OnElectrodeCoefficient);
     on(kCmdHelp, &Ckv60xDlg::OnHelp);
     on(kCmdAbout, &Ckv60xDlg::OnAbout);
-    for (int checkable : {int(kCmdTopmost), int(kCmdServiceData)}) {
+    for (Command checkable : {kCmdTopmost, kCmdServiceData}) {
         if (QAction* a = action(checkable)) a->setCheckable(true);
     }
     if (QAction* a = action(kCmdTopmost)) a->setChecked(m_topmost);
@@ -320,7 +319,7 @@ int Ckv60xDlg::exec() {
 
 bool Ckv60xDlg::ConnectTo(int port) {
     ++m_connectCount;
-    return m_driver.Connect(port) != 0;
+    return m_driver.Connect(port);
 }
 
 void Ckv60xDlg::CloseWindow() {
@@ -364,7 +363,7 @@ void Ckv60xDlg::RunPortSelection() {
         // The port in use with a working link: nothing to do. Without one (it
         // failed at start, or the meter stopped answering) choosing it again
         // is the way to try once more.
-        if (chosen == m_portNr && m_driver.IsConnected() && m_driver.GetStatus() == kMeterOk) {
+        if (chosen == m_portNr && m_driver.IsConnected() && m_driver.LinkUp()) {
             return;
         }
         m_driver.Disconnect();

@@ -33,30 +33,30 @@ class CInfoBmp;
 class Ckv60xDlg : public QDialog {
     Q_OBJECT
 public:
-    // Menu command numbers.
+    // The menu commands.
     enum Command {
-        kCmdClose = 32771,
-        kCmdColors = 32772,
-        kCmdFonts = 32773,
-        kCmdTopmost = 32785,
-        kCmdTrend = 32830,
-        kCmdPort = 32775,
-        kCmdLogFile = 32776,
-        kCmdPanelInfo = 32781,
-        kCmdCharTable = 32804,
-        kCmdCharRecord = 32813,
-        kCmdJournal = 32840,
-        kCmdStartupDate = 32800,
-        kCmdSerialNumber = 32801,
-        kCmdStartupMemory = 32806,
-        kCmdServiceData = 32808,
-        kCmdElectrode = 32812,
-        kCmdHelp = 32778,
-        kCmdAbout = 32779,
+        kCmdClose,
+        kCmdColors,
+        kCmdFonts,
+        kCmdTopmost,
+        kCmdTrend,
+        kCmdPort,
+        kCmdLogFile,
+        kCmdPanelInfo,
+        kCmdCharTable,
+        kCmdCharRecord,
+        kCmdJournal,
+        kCmdStartupDate,
+        kCmdSerialNumber,
+        kCmdStartupMemory,
+        kCmdServiceData,
+        kCmdElectrode,
+        kCmdHelp,
+        kCmdAbout,
     };
 
-    // Timer periods: 1035 display refresh, 1036 one-shot registration start,
-    // 1069 one-shot port selection once the window shows.
+    // Timer periods: the display refresh, the delay of the registration start
+    // (one-shot) and of the port selection once the window shows (one-shot).
     static constexpr int kRefreshMs = 100;
     static constexpr int kRegistrationStartMs = 6000;
     static constexpr int kPortSelectionDelayMs = 500;
@@ -84,7 +84,7 @@ public:
     void SetStartupPort(int port) { m_startupPort = port; }
     // The port listing used by the port selection (tests); default: the ports present.
     void SetPortLister(CWaitComDlg::Job lister) { m_portLister = std::move(lister); }
-    // Delay of the registration start after creation (timer 1036); tests
+    // Delay of the registration start after creation; tests
     // shorten it. Call before the window is initialised.
     void SetRegistrationStartDelay(int ms) { m_registrationStartTimer.setInterval(ms); }
     // The clock whose local time registration lines carry (tests fix it);
@@ -132,14 +132,14 @@ public:
     QMenuBar* menu() const { return m_menuBar; }
     QWidget* clientArea() const { return m_client; }
     // The action of a menu command; nullptr when the current menu lacks it.
-    QAction* action(int command) const;
+    QAction* action(Command command) const;
 
     // "Nie można otworzyć portu COM%d", with a second line when the device
     // exists but the user may not open it.
     static QString PortOpenFailureText(int port, bool permissionDenied);
 
 public slots:
-    // The 100 ms refresh (timer 1035).
+    // The 100 ms refresh.
     void Refresh();
     // Port selection: asks for a port (after the window shows) and reconnects.
     void RunPortSelection();
@@ -154,9 +154,10 @@ public slots:
     void OnStartupMemory();
     // "Wykres temperatury": opens the trend window, or raises it.
     void OnTrendWindow();
-    // "Rejestracja do pliku": the settings dialog, then the file and timer 1034.
+    // "Rejestracja do pliku": the settings dialog, then the file and the
+    // registration timer.
     void OnLogFileSettings();
-    // Commands whose dialogs come later; each says so for now.
+    // The meter dialogs and the journal of meter changes.
     void OnPanelInfo();
     void OnCharacteristicsTable();
     void OnSelectedCharacteristic();
@@ -179,14 +180,14 @@ private:
     void LayOut();
     void CaptureWindowRect();
     void UpdateStatusText();
-    // Timer 1036: starts registration to file when it is stored on.
+    // The registration start timer: starts registration to file when it is stored on.
     void StartRegistrationIfEnabled();
     enum class FileStep { Opened, AskAgain, Closing };
     // Opens FILE_NAME for the settings command: the question about an existing
     // file, emptying, the comment. AskAgain when the file cannot be opened or
     // the question was dismissed; the file is then as it was.
     FileStep OpenFileFromSettings();
-    // One registration line from a fresh refresh (timer 1034).
+    // One registration line from a fresh refresh (the registration timer).
     void WriteRegistrationLine();
     void RestartRegistrationTimer();
     void StopRegistration();
@@ -230,7 +231,7 @@ private:
     Ckv60xDriver m_driver;
 
     QMenuBar* m_menuBar = nullptr;
-    std::map<int, QAction*> m_actions;
+    std::map<Command, QAction*> m_actions;
     QWidget* m_client = nullptr;
     CInfoBmp* m_icon = nullptr;
     QLineEdit* m_statusText = nullptr;
@@ -239,8 +240,8 @@ private:
     CColorStatic* m_display = nullptr;
     QPointer<TrendWindow> m_trendWindow;  // made on first use, a child of this window
 
-    QTimer m_refreshTimer;            // 1035
-    QTimer m_registrationStartTimer;  // 1036, one-shot
-    QTimer m_registrationTimer;       // 1034, FILE_INTERVAL while registration runs
-    QTimer m_portSelectionTimer;      // 1069, one-shot
+    QTimer m_refreshTimer;            // kRefreshMs
+    QTimer m_registrationStartTimer;  // one-shot, kRegistrationStartMs
+    QTimer m_registrationTimer;       // FILE_INTERVAL while registration runs
+    QTimer m_portSelectionTimer;      // one-shot, kPortSelectionDelayMs
 };

@@ -1,5 +1,5 @@
 // The main window's part in registration to file: the settings command with
-// its questions, the start after launch and timer 1034. The rules of the file
+// its questions, the start after launch and the registration timer. The rules of the file
 // itself live in RegistrationSession (core), shared with kv60x-cli.
 
 #include <QScopedValueRollback>

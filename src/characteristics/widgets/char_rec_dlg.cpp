@@ -297,9 +297,8 @@ void CCharRecDlg::StartRead() {
     std::shared_ptr<CharRecData> buffer = m_readBuffer;
     std::shared_ptr<CharReadReport> report = m_readReport;
     auto work = [driver, slot, buffer, report]() {
-        if (!driver || slot < 0) return kMeterFailed;
-        const int r = driver->ReadCharacteristic(slot, *buffer, report.get());
-        return (r == kMeterOk && buffer->valid) ? kMeterOk : kMeterFailed;
+        if (!driver || slot < 0) return false;
+        return driver->ReadCharacteristic(slot, *buffer, report.get()) && buffer->valid;
     };
     // A damaged answer or one for another slot is named in the message.
     auto describe = [report]() { return CharReadFailureText(*report); };
@@ -455,13 +454,13 @@ void CCharRecDlg::OnOk() {
     }
     auto journal = std::make_shared<WorkerJournal>(m_journal);
     auto work = [driver, rec, read, journal]() {
-        if (!driver || !journal->Open()) return kMeterFailed;
+        if (!driver || !journal->Open()) return false;
         const std::optional<QByteArray> before =
             read.isEmpty() ? std::nullopt : std::optional<QByteArray>(read);
         const bool ok =
             journal->Take(JournaledCharacteristicWrite(journal->Get(), *driver, before, rec));
         journal->Close();
-        return ok ? kMeterOk : kMeterFailed;
+        return ok;
     };
     m_writeOp->Start(
         {DeviceOperation::Step{work, kWriteFailed,

@@ -46,7 +46,6 @@ public:
     CharRecData Data() const { return m_rec; }
     // The user changed something after the controls were filled.
     bool Modified() const { return m_modified; }
-    int SlotIndex() const { return m_slotIndex; }
     // Opened by number: the meter's answer for the slot arrived; ReadImage()
     // holds its 256 bytes as they came (what the slot held before a write).
     bool SlotRead() const { return m_slotRead; }
@@ -76,7 +75,6 @@ public:
     QTreeWidget* PointList() const { return m_points; }
     QPushButton* ImportButton() const { return m_import; }
     QPushButton* ExportButton() const { return m_export; }
-    QPushButton* GraphButton() const { return m_graph; }
     QPushButton* OkButton() const { return m_ok; }
     QPushButton* CancelButton() const { return m_cancel; }
 

@@ -285,8 +285,7 @@ void CCharTableDlg::StartRead() {
         auto report = std::make_shared<CharReadReport>();
         auto work = [this, driver, op, i, report]() {
             CharRecData rec;
-            if (driver->ReadCharacteristic(i, rec, report.get()) != kMeterOk || !rec.valid)
-                return kMeterFailed;
+            if (!driver->ReadCharacteristic(i, rec, report.get()) || !rec.valid) return false;
             // The slot, its row and the bar change on the UI thread, row by row.
             op->PostToUi([this, i, rec, image = report->image] {
                 m_slots[static_cast<size_t>(i)] = rec;
@@ -295,7 +294,7 @@ void CCharTableDlg::StartRead() {
                 RefreshRow(i);
                 m_progress->setValue(i + 1);
             });
-            return kMeterOk;
+            return true;
         };
         // A damaged answer or one for another slot is named in the message.
         auto describe = [report]() { return CharReadFailureText(*report); };
@@ -489,8 +488,7 @@ void CCharTableDlg::OnOk() {
     auto journal = std::make_shared<WorkerJournal>(m_journal);
     auto describe = [journal] { return journal->FailureText(kWriteFailed); };
     std::vector<DeviceOperation::Step> steps;
-    steps.push_back(
-        {[journal] { return journal->Open() ? kMeterOk : kMeterFailed; }, kWriteFailed, describe});
+    steps.push_back({[journal] { return journal->Open(); }, kWriteFailed, describe});
     for (int i = 0; i < m_count; ++i) {
         if (!m_slotModified[static_cast<size_t>(i)]) continue;
         // Row i is meter slot i, whatever number an imported record carried.
@@ -506,11 +504,11 @@ void CCharTableDlg::OnOk() {
                               static_cast<int>(image.size()));
         }
         auto work = [this, driver, op, rec, i, read, journal]() {
-            if (!driver) return kMeterFailed;
+            if (!driver) return false;
             const std::optional<QByteArray> before =
                 read.isEmpty() ? std::nullopt : std::optional<QByteArray>(read);
             if (!journal->Take(JournaledCharacteristicWrite(journal->Get(), *driver, before, rec)))
-                return kMeterFailed;
+                return false;
             // A later OK (after another slot failed) writes this slot again:
             // its entry then names this record as the one before.
             op->PostToUi([this, i, rec] {
@@ -518,7 +516,7 @@ void CCharTableDlg::OnOk() {
                 m_readImages[static_cast<size_t>(i)] = EncodeCharImage(rec);
                 m_progress->setValue(i + 1);
             });
-            return kMeterOk;
+            return true;
         };
         steps.push_back({work, kWriteFailed, describe});
     }
@@ -527,7 +525,7 @@ void CCharTableDlg::OnOk() {
     if (!steps.empty())
         steps.push_back({[journal] {
                              journal->Close();
-                             return kMeterOk;
+                             return true;
                          },
                          QString()});
     m_writeOp->Start(std::move(steps), nullptr, true);

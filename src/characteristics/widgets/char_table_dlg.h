@@ -60,7 +60,6 @@ public:
     QProgressBar* Progress() const { return m_progress; }
     QPushButton* ImportButton() const { return m_import; }
     QPushButton* ExportButton() const { return m_export; }
-    QPushButton* PrintButton() const { return m_print; }
     QPushButton* OkButton() const { return m_ok; }
     QPushButton* CancelButton() const { return m_cancel; }
 

@@ -62,7 +62,6 @@ public:
     const QString& YCaption() const { return m_yCaption; }
     const QString& XCaption() const { return m_xCaption; }
     bool CrosshairOn() const { return m_crosshairOn; }
-    QPoint Cursor() const { return m_cursor; }
     // Number of full drawings into the cache so far.
     int FullRedraws() const { return m_fullRedraws; }
 

@@ -224,14 +224,14 @@ void JournalDlg::OnRestore() {
             if (!journal) {
                 result->message = message;
                 result->journalBlocked = true;
-                return kMeterOk;  // the outcome is shown below, with its own text
+                return true;  // the outcome is shown below, with its own text
             }
             *result = RestoreEntry(journal.get(), *driver, chosen);
-            return kMeterOk;
+            return true;
         },
         QStringLiteral("Nie można zapisać ustawień"),
         [this, result, id = chosen.id] {
-            if (result->code == kMeterOk) {
+            if (result->ok) {
                 Prompts::instance().message(
                     this,
                     QStringLiteral("Przywrócono wartość sprzed zmiany nr %1 (nowy wpis nr %2).")

@@ -49,7 +49,7 @@ CCalDlg::CCalDlg(Ckv60xDriver* driver, QWidget* parent) : MeterDialog(driver, pa
 
 bool CCalDlg::InitDialog() {
     StartupDate date;
-    if (!m_driver || m_driver->GetStartupDate(date) != kMeterOk || !date.valid) {
+    if (!m_driver || !m_driver->GetStartupDate(date) || !date.valid) {
         ShowMessage(CannotReadText());
         return false;
     }
@@ -79,11 +79,11 @@ void CCalDlg::OnOk() {
     auto journal = std::make_shared<WorkerJournal>(m_journal);
     const QString failed = QStringLiteral("Nie można zapisać daty uruchamiania");
     m_op->Start({{[driver = m_driver, y = m_year, m = m_month, journal] {
-                      if (!journal->Open()) return kMeterFailed;
+                      if (!journal->Open()) return false;
                       const bool ok =
                           journal->Take(JournaledStartupDate(journal->Get(), *driver, y, m));
                       journal->Close();
-                      return ok ? kMeterOk : kMeterFailed;
+                      return ok;
                   },
                   failed, [journal, failed] { return journal->FailureText(failed); }}},
                 nullptr, true);

@@ -59,9 +59,9 @@ bool CElectrodeDlg::InitDialog() {
     m_op->StartRead(
         [this, driver = m_driver] {
             ElectrodeCoefficient read;
-            const int result = driver->ReadElectrodeCoefficient(read);
+            const bool answered = driver->ReadElectrodeCoefficient(read);
             m_coefficient = read;
-            return result == kMeterOk && read.valid ? kMeterOk : kMeterFailed;
+            return answered && read.valid;
         },
         CannotReadText(), [this] { ShowReadValue(); });
     return true;
@@ -90,11 +90,11 @@ void CElectrodeDlg::OnOk() {
     auto journal = std::make_shared<WorkerJournal>(m_journal);
     const QString failed = QStringLiteral("Nie można zapisać ustawień");
     m_op->Start({{[driver = m_driver, value, journal] {
-                      if (!driver || !journal->Open()) return kMeterFailed;
+                      if (!driver || !journal->Open()) return false;
                       const bool ok = journal->Take(
                           JournaledElectrodeCoefficient(journal->Get(), *driver, value));
                       journal->Close();
-                      return ok ? kMeterOk : kMeterFailed;
+                      return ok;
                   },
                   failed, [journal, failed] { return journal->FailureText(failed); }}},
                 nullptr, true);

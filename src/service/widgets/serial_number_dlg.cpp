@@ -56,14 +56,14 @@ CSerialNumberDlg::CSerialNumberDlg(Ckv60xDriver* driver, QWidget* parent)
 
 bool CSerialNumberDlg::InitDialog() {
     SerialNumberData serial;
-    if (!m_driver || m_driver->GetSerialNumber(serial) != kMeterOk || !serial.valid) {
+    if (!m_driver || !m_driver->GetSerialNumber(serial) || !serial.valid) {
         ShowMessage(CannotReadText());
         return false;
     }
     m_serialEdit->setText(QString::number(serial.serialNumber));
 
     MeterIdentity identity;
-    if (m_driver->GetIdentity(identity) != kMeterOk || !identity.valid) {
+    if (!m_driver->GetIdentity(identity) || !identity.valid) {
         ShowMessage(CannotReadText());
         return false;
     }
@@ -98,17 +98,15 @@ void CSerialNumberDlg::OnOk() {
     const QString letterFailed = QStringLiteral("Nie można zapisać typu panelu");
     m_op->Start(
         {{[driver, number, journal] {
-              if (!journal->Open()) return kMeterFailed;
-              return journal->Take(JournaledSerialNumber(journal->Get(), *driver, number))
-                         ? kMeterOk
-                         : kMeterFailed;
+              if (!journal->Open()) return false;
+              return journal->Take(JournaledSerialNumber(journal->Get(), *driver, number));
           },
           serialFailed, [journal, serialFailed] { return journal->FailureText(serialFailed); }},
          {[driver, versionLetter, journal] {
               const bool ok =
                   journal->Take(JournaledVersionLetter(journal->Get(), *driver, versionLetter));
               journal->Close();
-              return ok ? kMeterOk : kMeterFailed;
+              return ok;
           },
           letterFailed, [journal, letterFailed] { return journal->FailureText(letterFailed); }}},
         nullptr, true);
