@@ -150,5 +150,11 @@ CharImage CharImageFromHex(const char* hex512) {
 }
 
 std::string BuildCharDataLine(const CharRecData& rec) {
-    return CharImageToHex(EncodeCharImage(rec)) + "\r\n";
+    return BuildCharDataLine(EncodeCharImage(rec));
+}
+
+std::string BuildCharDataLine(const CharImage& image) {
+    CharImage sent = image;
+    sent[255] = CharImageExpectedChecksum(sent);
+    return CharImageToHex(sent) + "\r\n";
 }

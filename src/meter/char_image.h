@@ -38,3 +38,6 @@ CharImage CharImageFromHex(const char* hex512);
 
 // The characteristic data line: 512 hex digits and CR LF (514 characters).
 std::string BuildCharDataLine(const CharRecData& rec);
+// The same for an image as it stands: bytes 0..254 as they are, byte 255 the
+// checksum of those (what the meter checks).
+std::string BuildCharDataLine(const CharImage& image);

@@ -454,10 +454,20 @@ bool Ckv60xDriver::ReadCharacteristic(int slot, CharRecData& out, CharReadReport
 }
 
 bool Ckv60xDriver::WriteCharacteristic(const CharRecData& rec) {
+    if (!rec.valid) {
+        // A block marked not valid is "written" without traffic, once the
+        // slot is known to exist.
+        CharacteristicCount count;
+        GetCharacteristicCount(count);
+        return count.valid && rec.REC_NUMBER < count.count;
+    }
+    return WriteCharacteristicImage(rec.REC_NUMBER, EncodeCharImage(rec));
+}
+
+bool Ckv60xDriver::WriteCharacteristicImage(int slot, const CharImage& image) {
     CharacteristicCount count;
     GetCharacteristicCount(count);
-    if (!count.valid || rec.REC_NUMBER >= count.count) return false;
-    if (!rec.valid) return true;
+    if (!count.valid || slot < 0 || slot >= count.count) return false;
 
     // Held across both lines and the pause: no other exchange, the polling
     // included, may come between them.
@@ -465,10 +475,10 @@ bool Ckv60xDriver::WriteCharacteristic(const CharRecData& rec) {
     Lock cw(m_charWriteLock);
     turn.Done();
     char header[8];
-    std::snprintf(header, sizeof header, "CW%02X", static_cast<unsigned>(rec.REC_NUMBER));
+    std::snprintf(header, sizeof header, "CW%02X", static_cast<unsigned>(slot));
     if (!Command(header, ReplyKind::CharHeaderAccepted, false)) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(Timing().charWritePauseMs));
-    const std::string line = BuildCharDataLine(rec);
+    const std::string line = BuildCharDataLine(image);
     return Exchange(line.data(), static_cast<int>(line.size()), ReplyKind::CharDataWritten, false);
 }
 

@@ -103,6 +103,9 @@ public:
     // True when the meter confirmed the record, or at once for a record marked
     // not valid (never sent).
     bool WriteCharacteristic(const CharRecData& rec);
+    // Writes the image to `slot` as it stands: bytes 0..254 exactly, the
+    // checksum computed (what a restore sends back, reserved bytes and all).
+    bool WriteCharacteristicImage(int slot, const CharImage& image);
 
     // Service commands; an unchanged value is not sent (and counts as success).
     // The coefficient is compared with the last one read (ReadElectrodeCoefficient),

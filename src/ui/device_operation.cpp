@@ -79,7 +79,11 @@ void DeviceOperation::RunWorker(std::vector<Step> steps) {
             }
             if (!step.work()) {
                 ok = false;
-                failure = step.describeFailure ? step.describeFailure() : step.failureText;
+                if (m_stopRequested.load()) {
+                    stopped = true;
+                } else {
+                    failure = step.describeFailure ? step.describeFailure() : step.failureText;
+                }
                 break;
             }
         }

@@ -82,6 +82,10 @@ public:
     void RequestStop();
     // The last operation ended because it was asked to stop.
     bool Stopped() const { return m_stopped; }
+    // Set by RequestStop while an operation runs: a step that loops over many
+    // meter operations (a table read) checks it between them. A step that
+    // fails while it is set counts as stopped (no message).
+    const std::atomic<bool>* StopFlag() const { return &m_stopRequested; }
 
     // Waits for a running worker while processing events (user input excluded),
     // then handles its result at once. Returns at once when idle.

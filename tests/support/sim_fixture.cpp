@@ -66,4 +66,20 @@ void DriverWithSim::ConnectAndWait() {
     ASSERT_TRUE(WaitFor([&] { return driver->LinkUp(); }, 5000));
 }
 
+void SessionWithSim::SetUp() {
+    meter = std::make_unique<SimulatedMeter>();
+    session = std::make_unique<MeterSession>();
+    session->SetTiming(FastTiming());
+}
+
+void SessionWithSim::TearDown() {
+    session.reset();
+    meter.reset();
+}
+
+void SessionWithSim::ConnectAndWait() {
+    ASSERT_TRUE(session->Connect(meter->port())) << session->LastOpenError().toStdString();
+    ASSERT_TRUE(session->WaitForLink(5000));
+}
+
 }  // namespace testsupport

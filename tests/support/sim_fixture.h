@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "meter/kv60x_driver.h"
+#include "session/meter_session.h"
 #include "sim/meter_simulator.h"
 
 namespace testsupport {
@@ -44,6 +45,20 @@ protected:
 
     std::unique_ptr<SimulatedMeter> meter;
     std::unique_ptr<Ckv60xDriver> driver;
+    MeterSimulator& sim() { return meter->sim(); }
+};
+
+// A simulated meter and a session for it using FastTiming (not connected
+// until ConnectAndWait).
+class SessionWithSim : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Connects and waits for the first complete polling cycle.
+    void ConnectAndWait();
+
+    std::unique_ptr<SimulatedMeter> meter;
+    std::unique_ptr<MeterSession> session;
     MeterSimulator& sim() { return meter->sim(); }
 };
 
