@@ -8,9 +8,9 @@
 #include <QTemporaryDir>
 
 #include "journal/journal_db.h"
-#include "journal/journaled_write.h"
 #include "meter/char_image.h"
 #include "records/cp1250.h"
+#include "session/journaled_write.h"
 #include "sim/demo_data.h"
 #include "support/sim_fixture.h"
 

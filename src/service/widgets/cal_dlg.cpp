@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "characteristics/char_rec_format.h"
 #include "meter/kv60x_driver.h"
-#include "service/service_limits.h"
+#include "records/char_rec_format.h"
+#include "session/service_limits.h"
 #include "ui/device_operation.h"
 #include "ui/dialog_parts.h"
 

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "journal/journaled_write.h"
+#include "session/journaled_write.h"
 
 class Ckv60xDriver;
 class QLabel;

@@ -5,31 +5,32 @@
 #include "service/widgets/memory_dlg.h"
 #include "service/widgets/panel_info_dlg.h"
 #include "service/widgets/serial_number_dlg.h"
+#include "session/meter_session.h"
 
-int RunCalDlg(QWidget* parent, Ckv60xDriver* driver, const JournalSettings& journal) {
-    CCalDlg dlg(driver, parent);
-    dlg.SetJournal(journal);
+int RunCalDlg(QWidget* parent, MeterSession* session) {
+    CCalDlg dlg(&session->Driver(), parent);
+    dlg.SetJournal(session->Journal());
     return dlg.exec();
 }
 
-int RunSerialNumberDlg(QWidget* parent, Ckv60xDriver* driver, const JournalSettings& journal) {
-    CSerialNumberDlg dlg(driver, parent);
-    dlg.SetJournal(journal);
+int RunSerialNumberDlg(QWidget* parent, MeterSession* session) {
+    CSerialNumberDlg dlg(&session->Driver(), parent);
+    dlg.SetJournal(session->Journal());
     return dlg.exec();
 }
 
-int RunElectrodeDlg(QWidget* parent, Ckv60xDriver* driver, const JournalSettings& journal) {
-    CElectrodeDlg dlg(driver, parent);
-    dlg.SetJournal(journal);
+int RunElectrodeDlg(QWidget* parent, MeterSession* session) {
+    CElectrodeDlg dlg(&session->Driver(), parent);
+    dlg.SetJournal(session->Journal());
     return dlg.exec();
 }
 
-int RunPanelInfoDlg(QWidget* parent, Ckv60xDriver* driver) {
-    CPanelInfoDlg dlg(driver, parent);
+int RunPanelInfoDlg(QWidget* parent, MeterSession* session) {
+    CPanelInfoDlg dlg(&session->Driver(), parent);
     return dlg.exec();
 }
 
-int RunMemoryDlg(QWidget* parent, Ckv60xDriver* driver) {
-    CMemoryDlg dlg(driver, parent);
+int RunMemoryDlg(QWidget* parent, MeterSession* session) {
+    CMemoryDlg dlg(&session->Driver(), parent);
     return dlg.exec();
 }

@@ -1,23 +1,20 @@
 #pragma once
 
-#include "journal/journaled_write.h"
-
-class Ckv60xDriver;
+class MeterSession;
 class QWidget;
 
 // The main window's entry points to the service dialogs and the panel
-// information. Each runs its dialog modally over `parent` with the main window's
-// driver (not owned) and returns QDialog::Accepted or QDialog::Rejected. The
-// writing ones journal every write in `journal` (no journal when its path is
-// empty).
+// information. Each runs its dialog modally over `parent` on the window's
+// meter session (not owned) and returns QDialog::Accepted or
+// QDialog::Rejected. Every write goes through the session's journal.
 
 // "Zapis daty uruchamiania" (CCalDlg).
-int RunCalDlg(QWidget* parent, Ckv60xDriver* driver, const JournalSettings& journal);
+int RunCalDlg(QWidget* parent, MeterSession* session);
 // "Zapis numeru seryjnego" (CSerialNumberDlg).
-int RunSerialNumberDlg(QWidget* parent, Ckv60xDriver* driver, const JournalSettings& journal);
+int RunSerialNumberDlg(QWidget* parent, MeterSession* session);
 // "Współczynnik kształtu elektrod" (CElectrodeDlg).
-int RunElectrodeDlg(QWidget* parent, Ckv60xDriver* driver, const JournalSettings& journal);
+int RunElectrodeDlg(QWidget* parent, MeterSession* session);
 // "Informacje" of the "Panel" menu (CPanelInfoDlg).
-int RunPanelInfoDlg(QWidget* parent, Ckv60xDriver* driver);
+int RunPanelInfoDlg(QWidget* parent, MeterSession* session);
 // "Odczyt pamięci uruchamiania" (CMemoryDlg): says "Chwilowo wyłączone".
-int RunMemoryDlg(QWidget* parent, Ckv60xDriver* driver);
+int RunMemoryDlg(QWidget* parent, MeterSession* session);

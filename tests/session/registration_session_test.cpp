@@ -17,7 +17,7 @@
 #include <clocale>
 #include <cstdlib>
 
-#include "app/registration_session.h"
+#include "session/registration_session.h"
 #include "support/test_support.h"
 
 using testsupport::ReadFileData;

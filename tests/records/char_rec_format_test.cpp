@@ -9,7 +9,7 @@
 #include <clocale>
 #include <cstdlib>
 
-#include "characteristics/char_rec_format.h"
+#include "records/char_rec_format.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "service/service_limits.h"
+#include "session/service_limits.h"
 
 #include "records/cp1250.h"
 
@@ -24,4 +24,10 @@ QString CheckSerialNumber(int serialNumber) {
 char VersionLetterFor(const QString& text) {
     const QByteArray bytes = UnicodeToCp1250(text);
     return bytes.isEmpty() ? ' ' : bytes.at(0);
+}
+
+QString CheckVersionLetter(char letter) {
+    const auto byte = static_cast<unsigned char>(letter);
+    if (byte >= 0x20 && byte != 0x7F) return QString();
+    return QStringLiteral("Nieprawidłowy znak typu panelu (kod %1).").arg(byte);
 }

@@ -17,8 +17,8 @@
 
 #include "app/app_settings.h"
 #include "app/ini_ex.h"
-#include "app/registration.h"
 #include "files/byte_text.h"
+#include "session/registration.h"
 #include "support/test_support.h"
 
 using testsupport::ReadFileData;

@@ -1,7 +1,7 @@
 // The limits of the service values: what the dialogs and kv60x-cli refuse, and
 // with which words.
 
-#include "service/service_limits.h"
+#include "session/service_limits.h"
 
 #include <gtest/gtest.h>
 

@@ -1,29 +1,9 @@
-#include "journal/journaled_write.h"
+#include "session/journaled_write.h"
 
 #include <cstring>
 
 #include "journal/journal_db.h"
 #include "meter/kv60x_driver.h"
-
-MeterStamp StampFromDriver(const Ckv60xDriver& driver) {
-    MeterStamp s;
-    MeterIdentity id;
-    driver.GetIdentity(id);
-    if (id.valid) {
-        s.model =
-            QString::fromLatin1(id.model, static_cast<int>(strnlen(id.model, sizeof id.model)));
-        if (id.versionLetter != 0) s.letter = QString(QChar::fromLatin1(id.versionLetter));
-        s.version = QStringLiteral("%1.%2").arg(id.versionMajor).arg(id.versionMinor);
-    }
-    SerialNumberData sn;
-    driver.GetSerialNumber(sn);
-    if (sn.valid) s.serial = sn.serialNumber;
-    return s;
-}
-
-QString JournalBlockedText(const QString& why) {
-    return why + QStringLiteral(" Nic nie zapisano do miernika.");
-}
 
 std::unique_ptr<MeterJournal> MeterJournal::Open(const JournalSettings& settings,
                                                  QString* message) {

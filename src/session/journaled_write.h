@@ -7,26 +7,12 @@
 #include <optional>
 
 #include "journal/journal_entry.h"
+#include "journal/journal_settings.h"
 #include "records/char_rec_data.h"
+#include "session/meter_write.h"
 
 class Ckv60xDriver;
 class JournalDb;
-
-// What a program tells the journal about itself.
-struct JournalSettings {
-    QString path;  // the journal file; empty: writes are not journaled (--no-journal)
-    QString program;
-    QString user;
-    int busyTimeoutMs = 3000;  // how long to wait for another program's lock
-
-    bool Enabled() const { return !path.isEmpty(); }
-};
-
-// The meter as the driver last polled it.
-MeterStamp StampFromDriver(const Ckv60xDriver& driver);
-
-// "... Nic nie zapisano do miernika.": the message of a write the journal stopped.
-QString JournalBlockedText(const QString& why);
 
 // The journal of the writes of one operation (a table write, one dialog's OK,
 // one command), opened on the thread that writes, which alone may use it.

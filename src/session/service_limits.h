@@ -27,6 +27,11 @@ QString CheckStartupDate(int year, int month, StartupDateField* wrong = nullptr)
 // Empty when the serial number may be written, otherwise the message.
 QString CheckSerialNumber(int serialNumber);
 
+// Empty when the byte may be written as the version letter, otherwise the
+// message: a control character (NUL, CR, LF, ...) would break the meter's
+// command line.
+QString CheckVersionLetter(char letter);
+
 // The byte written as the version letter for a typed text: its first character
 // in the meter's code page, a space when the text is empty.
 char VersionLetterFor(const QString& text);

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <ostream>
 
-#include "characteristics/char_rec_format.h"
-#include "characteristics/char_rec_validation.h"
+#include "records/char_rec_format.h"
+#include "records/char_rec_validation.h"
 
 namespace {
 
