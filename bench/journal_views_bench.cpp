@@ -18,10 +18,11 @@
 #include <functional>
 #include <vector>
 
+#include "app/widgets/journal_dlg.h"
+#include "app/widgets/journal_model.h"
 #include "journal/journal_db.h"
 #include "journal/journal_fields.h"
-#include "journal/widgets/journal_dlg.h"
-#include "journal/widgets/journal_model.h"
+#include "session/meter_session.h"
 
 namespace {
 
@@ -117,12 +118,14 @@ int main(int argc, char** argv) {
 
     JournalSettings settings;
     settings.path = path;
+    MeterSession service;  // no meter: the window's lists and details only
+    service.SetServiceMode(true);
     std::printf("history window opened and shown: %.2f ms\n", MedianMs(runs, [&] {
-                    JournalDlg dlg(settings, nullptr, true);
+                    JournalDlg dlg(settings, &service);
                     dlg.show();
                     QApplication::processEvents();
                 }));
-    JournalDlg dlg(settings, nullptr, true);
+    JournalDlg dlg(settings, &service);
     dlg.show();
     QApplication::processEvents();
     int row = 0;

@@ -17,9 +17,9 @@
 #include <thread>
 
 #include "journal/journal_entry.h"
-#include "journal/journaled_write.h"
 #include "meter/kv60x_driver.h"
 #include "serial/port_names.h"
+#include "session/journaled_write.h"
 #include "sim/demo_data.h"
 #include "sim/meter_simulator.h"
 

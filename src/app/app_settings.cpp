@@ -76,3 +76,23 @@ void StoreAppSettings(CIniEx& ini, const AppSettings& s) {
     ini.SetValueInt(kGeneral, QStringLiteral("TOPMOST"), s.topmost);
     ini.SetValueInt(kLog, QStringLiteral("FILE_CHECK_COMMENT"), s.fileCheckComment);
 }
+
+RegistrationSettings RegistrationSettingsOf(const AppSettings& s) {
+    RegistrationSettings r;
+    r.fileLog = s.fileLog;
+    r.fileName = s.fileName;
+    r.fileInterval = s.fileInterval;
+    r.fileSepFormat = s.fileSepFormat;
+    r.fileDecSeparator = s.fileDecSeparator;
+    r.fileCheckComment = s.fileCheckComment;
+    return r;
+}
+
+void StoreRegistrationSettings(const RegistrationSettings& r, AppSettings* s) {
+    s->fileLog = r.fileLog;
+    s->fileName = r.fileName;
+    s->fileInterval = r.fileInterval;
+    s->fileSepFormat = r.fileSepFormat;
+    s->fileDecSeparator = r.fileDecSeparator;
+    s->fileCheckComment = r.fileCheckComment;
+}

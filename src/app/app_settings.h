@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "session/registration_control.h"
+
 class CIniEx;
 
 // Every setting the program keeps in kv60x.ini, with the defaults used when a
@@ -48,3 +50,7 @@ void StoreAppSettings(CIniEx& ini, const AppSettings& s);
 
 // `name` cut to AppSettings::kFaceNameMax characters (a surrogate pair stays whole).
 QString CutFaceName(const QString& name);
+
+// The registration settings of section LOG, and back (the comment is not stored).
+RegistrationSettings RegistrationSettingsOf(const AppSettings& s);
+void StoreRegistrationSettings(const RegistrationSettings& r, AppSettings* s);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/registration.h"
+#include "session/registration.h"
 
 namespace {
 
@@ -79,4 +79,15 @@ DisplayState ComposeDisplayState(bool connected, const MeterCondition& condition
         d.blink = true;
     }
     return d;
+}
+
+StatusInputs StatusInputsOf(const MeterSnapshot& m, bool connected) {
+    StatusInputs in;
+    in.connected = connected;
+    in.identity = m.identity;
+    in.serialNumber = m.serialNumber;
+    in.condition = m.condition;
+    in.temperature = m.temperature;
+    in.serviceData = m.serviceData;
+    return in;
 }

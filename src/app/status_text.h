@@ -27,6 +27,10 @@ struct StatusLine {
     StatusIcon icon = StatusIcon::Error;
 };
 
+// The meter's part of the inputs, from one snapshot; `connected` is the link
+// the window shows.
+StatusInputs StatusInputsOf(const MeterSnapshot& snapshot, bool connected);
+
 // The status text pieces, joined exactly as they stand (so two spaces appear
 // where a piece ending in a space meets one starting with a space).
 StatusLine ComposeStatusLine(const StatusInputs& in);

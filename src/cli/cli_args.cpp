@@ -8,8 +8,8 @@
 #include <cmath>
 #include <thread>
 
-#include "characteristics/char_rec_validation.h"
 #include "cli/cli_commands.h"
+#include "records/char_rec_validation.h"
 
 namespace cli {
 

@@ -9,8 +9,8 @@
 #include "journal/journal_db.h"
 #include "journal/journal_fields.h"
 #include "journal/journal_location.h"
-#include "journal/journal_restore.h"
 #include "meter/char_image.h"
+#include "session/restore.h"
 
 namespace cli {
 
@@ -310,14 +310,17 @@ int JournalRestore(const CliEnv& env, const QStringList& args) {
                                         : error);
         }
     }
-    int rc = -1;
-    auto journal = OpenCommandJournal(env, settings, &rc);
-    if (!journal) return rc;
+    // The journal before the meter: when it cannot be written, nothing is.
     MeterSession s(env);
+    s.Session().SetJournal(settings);
+    s.Session().SetServiceMode(serviceMode);
+    WriteBatch batch(s.Session());
+    if (!batch.Open()) return Fail(env, kExitUsage, JournalBlockedText(batch.Message()));
+    int rc = -1;
     if (rc = s.Resolve(a); rc >= 0) return rc;
     if (rc = s.Connect(false); rc >= 0) return rc;
     QString why;
-    switch (CheckRestore(*entry, s.Driver(), serviceMode, &why)) {
+    switch (CheckRestore(*entry, s.Session(), &why)) {
         case RestoreRefusal::None:
             break;
         case RestoreRefusal::NoMeter:
@@ -325,14 +328,26 @@ int JournalRestore(const CliEnv& env, const QStringList& args) {
         default:
             return Fail(env, kExitUsage, why);
     }
-    const RestoreResult r = RestoreEntry(journal.get(), s.Driver(), *entry);
-    if (!r.ok) {
-        return Fail(env, r.journalBlocked ? kExitUsage : kExitMeter, r.message);
+    const RestoreResult r = RestoreEntry(batch, s.Session(), *entry);
+    switch (r.outcome.status) {
+        case WriteStatus::Unchanged:
+            env.Out(r.message + QChar('\n'));
+            return kExitOk;
+        case WriteStatus::Confirmed:
+            break;
+        case WriteStatus::MeterFailed:
+            return Fail(env, kExitMeter, r.message);
+        case WriteStatus::Refused:
+        case WriteStatus::JournalBlocked:
+            return Fail(env, kExitUsage, r.message);
     }
-    env.Out(QStringLiteral("Przywrócono wartość sprzed zmiany nr %1 (%2); nowy wpis nr %3\n")
-                .arg(entry->id)
-                .arg(TargetText(entry->target, entry->slot))
-                .arg(r.entryId));
+    QString done = QStringLiteral("Przywrócono wartość sprzed zmiany nr %1 (%2)")
+                       .arg(entry->id)
+                       .arg(TargetText(entry->target, entry->slot));
+    if (r.outcome.entryId > 0) done += QStringLiteral("; nowy wpis nr %1").arg(r.outcome.entryId);
+    env.Out(done + QChar('\n'));
+    // The write reached the meter; the journal could not say so.
+    if (!r.outcome.message.isEmpty()) env.Err(JoinLines(r.outcome.message) + "\n");
     return kExitOk;
 }
 

@@ -5,9 +5,9 @@
 #include <ctime>
 #include <map>
 
-#include "app/registration_session.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_session.h"
+#include "session/registration_session.h"
 
 namespace cli {
 

@@ -6,7 +6,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_session.h"
-#include "service/service_limits.h"
+#include "session/service_limits.h"
 
 namespace cli {
 

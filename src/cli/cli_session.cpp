@@ -3,7 +3,6 @@
 #include "cli/cli_session.h"
 
 #include <QFileInfo>
-#include <chrono>
 
 #include "serial/port_names.h"
 #include "sim/demo_meter.h"
@@ -11,13 +10,11 @@
 namespace cli {
 
 MeterSession::MeterSession(const CliEnv& env)
-    : m_env(env), m_firstCycleMs(env.firstCycleTimeoutMs) {}
+    : m_env(env),
+      m_session(std::make_unique<::MeterSession>()),
+      m_firstCycleMs(env.firstCycleTimeoutMs) {}
 
-MeterSession::~MeterSession() {
-    if (m_driver) m_driver->Disconnect();
-    m_driver.reset();
-    StopDemoMeter(m_sim);
-}
+MeterSession::~MeterSession() = default;
 
 int MeterSession::Resolve(const CommandArgs& args) {
     if (int rc = ReadTimeout(args); rc >= 0) return rc;
@@ -76,32 +73,25 @@ int MeterSession::ResolvePort(const QString& text) {
 }
 
 bool MeterSession::StartDemo() {
-    m_sim = StartDemoMeter();
-    return m_sim != nullptr;
+    return m_session->StartDemo();
 }
 
 int MeterSession::Connect(bool serviceData) {
-    m_driver = std::make_unique<Ckv60xDriver>();
-    m_driver->SetTiming(m_env.timing);
-    m_driver->SetServiceDataOn(serviceData);
-    if (!m_driver->Connect(m_port)) {
+    m_session->SetTiming(m_env.timing);
+    m_session->SetServiceDataOn(serviceData);
+    if (!m_session->Connect(m_port)) {
         ReportOpenFailure();
         return kExitMeter;
     }
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_firstCycleMs);
-    while (!(m_driver->LinkUp() && m_driver->CompletedCycles() > 0)) {
-        if (m_env.Stopped() || std::chrono::steady_clock::now() >= until) {
-            return Fail(m_env, kExitMeter, QStringLiteral("Brak komunikacji z urządzeniem."));
-        }
-        Sleep(10);
+    if (!m_session->WaitForLink(m_firstCycleMs, [this] { return m_env.Stopped(); })) {
+        return Fail(m_env, kExitMeter, QStringLiteral("Brak komunikacji z urządzeniem."));
     }
     return -1;
 }
 
 void MeterSession::ReportOpenFailure() {
-    const QString why = m_driver->LastOpenError();
-    const bool denied = m_driver->LastOpenPermissionDenied();
-    m_driver->Disconnect();
+    const QString why = m_session->LastOpenError();
+    const bool denied = m_session->LastOpenPermissionDenied();
     QString line = QString::asprintf("Nie można otworzyć portu COM%d", m_port);
     const QString device = DeviceForPort(m_port);
     if (!device.isEmpty() || !why.isEmpty()) {
@@ -117,13 +107,10 @@ void MeterSession::ReportOpenFailure() {
 }
 
 int MeterSession::SlotCount(int cap) {
-    CharacteristicCount c;
-    m_driver->GetCharacteristicCount(c);
-    if (!c.valid) {
+    const int n = m_session->SlotCount(cap);
+    if (n < 0)
         Fail(m_env, kExitMeter, QStringLiteral("Błąd przy próbie odczytu liczy charakterystyk"));
-        return -1;
-    }
-    return cap > 0 && c.count > cap ? cap : c.count;
+    return n;
 }
 
 }  // namespace cli

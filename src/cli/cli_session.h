@@ -11,10 +11,9 @@
 
 #include "cli/cli.h"
 #include "files/safe_file.h"
-#include "journal/journaled_write.h"
 #include "meter/kv60x_driver.h"
-
-class MeterSimulator;
+#include "session/journaled_write.h"
+#include "session/meter_session.h"
 
 // What every command of kv60x-cli shares: failing with one line, reading its
 // arguments (with the Polish help built from them) and the connection to the
@@ -152,7 +151,8 @@ public:
     // answers, otherwise the exit code (message shown).
     int Connect(bool serviceData);
 
-    Ckv60xDriver& Driver() { return *m_driver; }
+    ::MeterSession& Session() { return *m_session; }
+    Ckv60xDriver& Driver() { return m_session->Driver(); }
     int Port() const { return m_port; }
 
     // The meter's slot count (clamped to `cap` when cap > 0); -1 with the
@@ -165,8 +165,7 @@ private:
     void ReportOpenFailure();
 
     const CliEnv& m_env;
-    std::unique_ptr<MeterSimulator> m_sim;
-    std::unique_ptr<Ckv60xDriver> m_driver;
+    std::unique_ptr<::MeterSession> m_session;
     int m_port = 0;
     int m_firstCycleMs = 0;
 };

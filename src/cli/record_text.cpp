@@ -10,8 +10,8 @@
 #include <cmath>
 #include <memory>
 
-#include "characteristics/char_rec_format.h"
-#include "characteristics/char_rec_validation.h"
+#include "records/char_rec_format.h"
+#include "records/char_rec_validation.h"
 #include "records/cp1250.h"
 
 namespace {

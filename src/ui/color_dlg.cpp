@@ -83,3 +83,13 @@ int RunColorsCommand(QWidget* parent, CColorStatic* display) {
     }
     return result;
 }
+
+QColor ColorFromRef(uint32_t v) {
+    return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF),
+                  static_cast<int>((v >> 16) & 0xFF));
+}
+
+uint32_t ColorToRef(const QColor& c) {
+    return static_cast<uint32_t>(c.red()) | (static_cast<uint32_t>(c.green()) << 8) |
+           (static_cast<uint32_t>(c.blue()) << 16);
+}

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QColor>
 #include <QDialog>
+#include <cstdint>
 
 class CColorRect;
 class CColorStatic;
@@ -29,3 +31,7 @@ private:
 // and puts the colours back (and repaints) unless it ended with OK.
 // Returns the dialog's result (QDialog::Accepted or Rejected).
 int RunColorsCommand(QWidget* parent, CColorStatic* display);
+
+// Colours as kv60x.ini keeps them: 0x00BBGGRR, red in the lowest byte.
+QColor ColorFromRef(uint32_t ref);
+uint32_t ColorToRef(const QColor& color);

@@ -62,7 +62,7 @@ TEST(DisplaySettings, CancelRestoresAfterSeveralChangesOkKeepsAndAllReachTheIniA
     AppOptions options;
     options.configFile = ini;
     Ckv60xApp app(options, {QStringLiteral("kv60x")});
-    app.SetWindowSetup([](Ckv60xDlg& w) { w.driver().SetTiming(FastTiming()); });
+    app.SetWindowSetup([](Ckv60xDlg& w) { w.session().SetTiming(FastTiming()); });
 
     bool ran = false;
     WhenShown<Ckv60xDlg>([&](Ckv60xDlg* w) {

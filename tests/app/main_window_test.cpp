@@ -60,7 +60,7 @@ AppSettings WithPort(int port) {
 struct Window {
     explicit Window(int port, bool service = false, AppSettings s = AppSettings()) : dlg(service) {
         s.portNr = port;
-        dlg.driver().SetTiming(FastTiming());
+        dlg.session().SetTiming(FastTiming());
         dlg.LoadSettings(s);
         dlg.show();
     }
@@ -312,7 +312,7 @@ TEST(MainWindowApp, TerminationWhileTheStartupPortAlertIsOpenEndsWithTheSettings
     options.configFile = ini;
     Ckv60xApp app(options, {QStringLiteral("kv60x")});
     app.SetWindowSetup([](Ckv60xDlg& w) {
-        w.driver().SetTiming(FastTiming());
+        w.session().SetTiming(FastTiming());
         w.SetPortLister(Entries({}));
     });
     QString alert;
@@ -375,7 +375,7 @@ TEST(MainWindow, AfterTerminationEveryNewDialogIsCancelledAtOnce) {
 TEST(MainWindow, ConnectFailureAtStartSaysSoAndAsksAgain) {
     ScopedPrompts prompts;
     Ckv60xDlg dlg;
-    dlg.driver().SetTiming(FastTiming());
+    dlg.session().SetTiming(FastTiming());
     dlg.LoadSettings(WithPort(199));  // nothing behind COM199
     dlg.SetPortLister(Entries({}));
     bool asked = false;
@@ -397,7 +397,7 @@ TEST(MainWindow, PortSelectionCancelledSamePortAndFailingPort) {
     Window w(meter.port());
     // The default idle time: once the first cycle is complete, no command goes
     // out for seconds unless the driver reconnects.
-    w.dlg.driver().SetTiming(DriverTiming{150, 4, 50, 5500, 20, 50});
+    w.dlg.session().SetTiming(DriverTiming{150, 4, 50, 5500, 20, 50});
     w.dlg.SetPortLister(Entries({SimEntry(199), SimEntry(meter.port()), SimEntry(other.port())}));
     ASSERT_TRUE(WaitUntil([&] { return w.dlg.connected(); }, 5000));
     const int connects = w.dlg.connectCount();
@@ -447,7 +447,7 @@ TEST(MainWindow, PortInUseChosenAgainWithoutALinkConnects) {
     ScopedPrompts prompts;
     SimulatedMeter meter;
     Ckv60xDlg dlg;
-    dlg.driver().SetTiming(FastTiming());
+    dlg.session().SetTiming(FastTiming());
     dlg.LoadSettings(WithPort(199));
     dlg.SetPortLister(Entries({SimEntry(199)}));
     bool asked = false;
@@ -457,7 +457,7 @@ TEST(MainWindow, PortInUseChosenAgainWithoutALinkConnects) {
     });
     dlg.show();
     ASSERT_TRUE(WaitUntil([&] { return asked; }, 3000));
-    EXPECT_FALSE(dlg.driver().IsConnected());
+    EXPECT_FALSE(dlg.session().IsConnected());
     const int connects = dlg.connectCount();
 
     RegisterPortDevice(199, QString::fromStdString(meter.sim().LinkPath()));

@@ -46,7 +46,7 @@ struct Window {
     Window() {
         AppSettings s;
         s.portNr = meter.port();
-        dlg.driver().SetTiming(FastTiming());
+        dlg.session().SetTiming(FastTiming());
         dlg.SetRegistrationStartDelay(60000);
         dlg.LoadSettings(s);
         dlg.Initialise();
@@ -284,7 +284,7 @@ TEST(RegistrationLink, FailedPortChangeThenCancelShowsAndLogsNoLink) {
     const qsizetype linesBefore = FileLines(path).size();
 
     testsupport::ProcessEventsFor(2200);
-    EXPECT_FALSE(w.dlg.driver().LinkUp());
+    EXPECT_FALSE(w.dlg.session().Snapshot().linkUp());
     EXPECT_TRUE(
         w.dlg.lastStatusText().startsWith(QStringLiteral("Brak komunikacji z urządzeniem. ")))
         << w.dlg.lastStatusText().toStdString();

@@ -41,7 +41,7 @@ const QByteArray kHeaderSemicolon =
 struct Window {
     explicit Window(AppSettings s = AppSettings(), int startDelayMs = 60000) {
         s.portNr = meter.port();
-        dlg.driver().SetTiming(FastTiming());
+        dlg.session().SetTiming(FastTiming());
         dlg.SetRegistrationStartDelay(startDelayMs);
         dlg.LoadSettings(s);
         dlg.Initialise();  // as exec() does, before the window shows

@@ -11,9 +11,9 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include "app/registration.h"
 #include "app/widgets/kv60x_dlg.h"
 #include "app/widgets/trend_window.h"
+#include "session/registration.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
 #include "support/test_support.h"
@@ -173,7 +173,7 @@ TEST(TrendWindowLive, PlotsNewReadingsWithGapsForLinkLossAndErrors) {
     AppSettings settings;
     settings.portNr = meter.port();
     Ckv60xDlg dlg(true);
-    dlg.driver().SetTiming(FastTiming());
+    dlg.session().SetTiming(FastTiming());
     dlg.LoadSettings(settings);
     dlg.show();
 

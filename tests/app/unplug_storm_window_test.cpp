@@ -34,7 +34,7 @@ TEST(MainWindowUnplugStorm, StaysResponsiveAndRecoversEveryTime) {
     s.fileSepFormat = 3;
     s.fileDecSeparator = 2;
     Ckv60xDlg dlg;
-    dlg.driver().SetTiming(FastTiming());
+    dlg.session().SetTiming(FastTiming());
     dlg.SetRegistrationStartDelay(10);
     dlg.LoadSettings(s);
     dlg.Initialise();

@@ -42,7 +42,7 @@ struct Window {
     explicit Window(bool service = false) : dlg(service) {
         AppSettings s;
         s.portNr = meter.port();
-        dlg.driver().SetTiming(FastTiming());
+        dlg.session().SetTiming(FastTiming());
         dlg.SetRegistrationStartDelay(60000);
         dlg.LoadSettings(s);
         dlg.Initialise();

@@ -9,9 +9,9 @@
 
 #include "cli_test_support.h"
 #include "journal/journal_db.h"
-#include "journal/journaled_write.h"
 #include "meter/char_image.h"
 #include "records/cp1250.h"
+#include "session/journaled_write.h"
 #include "sim/demo_data.h"
 #include "sim/meter_simulator.h"
 #include "support/test_support.h"

@@ -12,6 +12,7 @@
 #include "service/widgets/panel_info_dlg.h"
 #include "service/widgets/serial_number_dlg.h"
 #include "service/widgets/service_dialogs.h"
+#include "session/meter_session.h"
 #include "sim/meter_simulator.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
@@ -477,14 +478,17 @@ TEST_F(ServiceDialogs, EveryDialogSaysSoWhenTheMeterIsSilent) {
 }
 
 TEST_F(ServiceDialogs, EntryFunctionsRunTheDialogsModally) {
-    EXPECT_EQ(RunCalDlg(nullptr, driver.get(), JournalSettings()),
-              QDialog::Rejected);  // not connected: no window
+    MeterSession session;
+    session.SetTiming(FastTiming());
+    EXPECT_EQ(RunCalDlg(nullptr, &session), QDialog::Rejected);  // not connected: no window
     EXPECT_EQ(Messages(), QStringList{kCannotRead});
-    Start();
+    meter = std::make_unique<SimulatedMeter>(Panel());
+    ASSERT_TRUE(session.Connect(meter->port()));
+    ASSERT_TRUE(session.WaitForLink(5000));
     testsupport::WhenShown<CPanelInfoDlg>(
         [](CPanelInfoDlg* dlg) { Button(dlg, QStringLiteral("Zamknij"))->click(); });
-    EXPECT_EQ(RunPanelInfoDlg(nullptr, driver.get()), QDialog::Accepted);
+    EXPECT_EQ(RunPanelInfoDlg(nullptr, &session), QDialog::Accepted);
     testsupport::WhenShown<CSerialNumberDlg>(
         [](CSerialNumberDlg* dlg) { Button(dlg, QStringLiteral("Anuluj"))->click(); });
-    EXPECT_EQ(RunSerialNumberDlg(nullptr, driver.get(), JournalSettings()), QDialog::Rejected);
+    EXPECT_EQ(RunSerialNumberDlg(nullptr, &session), QDialog::Rejected);
 }

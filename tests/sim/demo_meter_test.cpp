@@ -6,9 +6,9 @@
 
 #include <QString>
 
-#include "characteristics/char_rec_validation.h"
 #include "meter/char_image.h"
 #include "meter/kv60x_driver.h"
+#include "records/char_rec_validation.h"
 #include "records/cp1250.h"
 #include "serial/port_names.h"
 #include "sim/demo_data.h"

@@ -99,14 +99,12 @@ Ckv60xApp::Ckv60xApp(AppOptions options, QStringList arguments)
     : m_options(std::move(options)), m_arguments(std::move(arguments)) {}
 
 Ckv60xApp::~Ckv60xApp() {
-    // The window (and its driver) goes before the demo meter it talks to.
     m_window.reset();
     m_ini.reset();
-    StopDemoMeter(m_demo);
 }
 
 int Ckv60xApp::StartupPort() const {
-    if (m_demo) return kDemoPort;
+    if (m_options.demo) return kDemoPort;
     if (m_options.port.isEmpty()) return 0;
     return ResolvePortArgument(m_options.port, nullptr);
 }
@@ -118,12 +116,9 @@ bool Ckv60xApp::Start() {
     // from now on closes the window the normal way once it runs.
     m_signals = std::make_unique<SignalWatcher>();
 
-    if (m_options.demo) {
-        m_demo = StartDemoMeter();
-        if (!m_demo) return false;
-    }
-
     m_window = std::make_unique<Ckv60xDlg>(m_options.service);
+    // The demo meter belongs to the window's session and stops with it.
+    if (m_options.demo && !m_window->session().StartDemo()) return false;
 
     m_configPath =
         m_options.configFile.isEmpty() ? ResolveConfigPath(m_arguments) : m_options.configFile;

@@ -10,7 +10,6 @@
 class CIniEx;
 struct FileError;
 class Ckv60xDlg;
-class MeterSimulator;
 class SignalWatcher;
 
 // Program options:
@@ -58,7 +57,6 @@ public:
     void Finish();
 
     Ckv60xDlg* window() const { return m_window.get(); }
-    MeterSimulator* demoMeter() const { return m_demo.get(); }
     QString configPath() const { return m_configPath; }
     QString journalPath() const;
     bool configOpened() const { return m_configOpened; }
@@ -73,7 +71,6 @@ private:
     bool m_configOpened = false;
     bool m_terminated = false;  // closed by a termination signal
     std::function<void(Ckv60xDlg&)> m_setup;
-    std::unique_ptr<MeterSimulator> m_demo;  // outlives the window's driver
     std::unique_ptr<CIniEx> m_ini;
     std::unique_ptr<Ckv60xDlg> m_window;
     std::unique_ptr<SignalWatcher> m_signals;

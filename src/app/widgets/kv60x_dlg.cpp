@@ -1,95 +1,61 @@
 #include "app/widgets/kv60x_dlg.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMenuBar>
-#include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <chrono>
 
+#include "app/status_text.h"
+#include "app/widgets/main_menu.h"
 #include "app/widgets/trend_window.h"
-#include "characteristics/widgets/char_dialogs.h"
-#include "journal/widgets/journal_dlg.h"
 #include "serial/widgets/com_dlg.h"
-#include "service/widgets/service_dialogs.h"
-#include "ui/about_dlg.h"
 #include "ui/color_dlg.h"
 #include "ui/color_static.h"
+#include "ui/dialog_closer.h"
 #include "ui/font_dlg.h"
-#include "ui/help_window.h"
 #include "ui/info_bmp.h"
 #include "ui/prompts.h"
 #include "ui/ui_resources.h"
 
-namespace {
+Ckv60xDlg::Ckv60xDlg(bool serviceMode, QWidget* parent) : QDialog(parent) {
+    m_session.SetServiceMode(serviceMode);
+    BuildControls();
+    // The window as constructed, before the configuration is loaded.
+    m_settings.backgroundInput = 13559807;
+    m_settings.textInput = 5442;
+    m_settings.fileInterval = 1;
+    m_windowRect = WindowRect{};
 
-// Colours are kept as 0x00BBGGRR.
-QColor FromColorRef(uint32_t v) {
-    return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF),
-                  static_cast<int>((v >> 16) & 0xFF));
+    // The consumers of the session's snapshots: the view and the trend.
+    connect(&m_session, &MeterSession::snapshotTaken, this, &Ckv60xDlg::ShowSnapshot);
+    connect(&m_registration, &RegistrationControl::changed, this, &Ckv60xDlg::UpdateStatusText);
+    connect(&m_registration, &RegistrationControl::startFailed, this,
+            &Ckv60xDlg::OnRegistrationStartFailed);
+    m_portSelectionTimer.setInterval(kPortSelectionDelayMs);
+    m_portSelectionTimer.setSingleShot(true);
+    connect(&m_portSelectionTimer, &QTimer::timeout, this, &Ckv60xDlg::RunPortSelection);
+    m_closer = new DialogCloser(this);
+    BuildMenu();
 }
 
-uint32_t ToColorRef(const QColor& c) {
-    return static_cast<uint32_t>(c.red()) | (static_cast<uint32_t>(c.green()) << 8) |
-           (static_cast<uint32_t>(c.blue()) << 16);
+Ckv60xDlg::~Ckv60xDlg() {
+    m_closing = true;
+    m_session.StopRefresh();
+    m_registration.CancelStart();
+    m_portSelectionTimer.stop();
+    // The trend window reads m_trend, which goes before the children do.
+    delete m_trendWindow;
+    // Stops the polling thread and releases the port before the widgets go.
+    disconnect(&m_session, nullptr, this, nullptr);
+    m_session.Disconnect();
 }
 
-// Texts carry their keyboard mnemonics ("&Widok": Alt+W); the names screen
-// readers get are without the "&".
-struct MenuItem {
-    Ckv60xDlg::Command command;
-    const char* text;  // UTF-8
-};
-
-struct MenuGroup {
-    const char* title;
-    bool serviceOnly;
-    std::vector<MenuItem> items;
-};
-
-const std::vector<MenuGroup>& MenuGroups() {
-    static const std::vector<MenuGroup> groups = {
-        {"&Program", false, {{Ckv60xDlg::kCmdClose, "&Zamknij"}}},
-        {"&Widok",
-         false,
-         {{Ckv60xDlg::kCmdColors, "&Kolory"},
-          {Ckv60xDlg::kCmdFonts, "&Czcionki"},
-          {Ckv60xDlg::kCmdTopmost, "&Zawsze na wierzchu"},
-          {Ckv60xDlg::kCmdTrend, "&Wykres temperatury"}}},
-        {"&Ustawienia",
-         false,
-         {{Ckv60xDlg::kCmdPort, "&Port szeregowy"},
-          {Ckv60xDlg::kCmdLogFile, "&Rejestracja do pliku"}}},
-        {"P&anel",
-         false,
-         {{Ckv60xDlg::kCmdPanelInfo, "&Informacje"},
-          {Ckv60xDlg::kCmdCharTable, "&Charakterystyki wszystkich materiałów"},
-          {Ckv60xDlg::kCmdCharRecord, "Charakterystyka &wybranego materiału"},
-          {Ckv60xDlg::kCmdJournal, "&Historia zmian..."}}},
-        {"&Serwis",
-         true,
-         {{Ckv60xDlg::kCmdStartupDate, "Zapis &daty uruchamiania"},
-          {Ckv60xDlg::kCmdSerialNumber, "Zapis &numeru seryjnego"},
-          {Ckv60xDlg::kCmdStartupMemory, "&Odczyt pamięci uruchamiania"},
-          {Ckv60xDlg::kCmdServiceData, "Wyświetlaj dane &serwisowe"},
-          {Ckv60xDlg::kCmdElectrode, "Współczynnik &kształtu elektrod"}}},
-        {"Po&moc",
-         false,
-         {{Ckv60xDlg::kCmdHelp, "&Pomoc"}, {Ckv60xDlg::kCmdAbout, "&O programie"}}},
-    };
-    return groups;
-}
-
-}  // namespace
-
-Ckv60xDlg::Ckv60xDlg(bool serviceMode, QWidget* parent)
-    : QDialog(parent), m_serviceMode(serviceMode) {
+void Ckv60xDlg::BuildControls() {
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -132,70 +98,50 @@ Ckv60xDlg::Ckv60xDlg(bool serviceMode, QWidget* parent)
     m_display->setAccessibleName(QStringLiteral("Temperatura"));
     m_display->setBackgroundColor(QColor(255, 231, 206));
     m_display->setTextColor(QColor(66, 21, 0));
-
-    // The window as constructed, before the configuration is loaded.
-    m_settings.backgroundInput = 13559807;
-    m_settings.textInput = 5442;
-    m_settings.fileInterval = 1;
-    m_windowRect = WindowRect{};
-
-    m_refreshTimer.setInterval(kRefreshMs);
-    connect(&m_refreshTimer, &QTimer::timeout, this, &Ckv60xDlg::Refresh);
-    m_registrationStartTimer.setInterval(kRegistrationStartMs);
-    m_registrationStartTimer.setSingleShot(true);
-    connect(&m_registrationStartTimer, &QTimer::timeout, this,
-            &Ckv60xDlg::StartRegistrationIfEnabled);
-    m_portSelectionTimer.setInterval(kPortSelectionDelayMs);
-    m_portSelectionTimer.setSingleShot(true);
-    connect(&m_portSelectionTimer, &QTimer::timeout, this, &Ckv60xDlg::RunPortSelection);
-    connect(&m_registrationTimer, &QTimer::timeout, this, &Ckv60xDlg::WriteRegistrationLine);
-
-    BuildMenu();
-}
-
-Ckv60xDlg::~Ckv60xDlg() {
-    m_closing = true;
-    m_refreshTimer.stop();
-    m_registrationStartTimer.stop();
-    m_registrationTimer.stop();
-    m_portSelectionTimer.stop();
-    // The trend window reads m_trend, which goes before the children do.
-    delete m_trendWindow;
-    // Stops the polling thread and releases the port before the widgets go.
-    m_driver.Disconnect();
 }
 
 void Ckv60xDlg::LoadSettings(const AppSettings& s) {
     m_settings = s;
-    m_portNr = s.portNr;
-    m_configuredPort = s.portNr;
+    m_session.SetConfiguredPort(s.portNr);
     m_windowRect = WindowRect{s.windowLeft, s.windowTop, s.windowRight, s.windowBottom};
     m_topmost = false;  // applied by Initialise through the toggle
-    m_display->setBackgroundColor(FromColorRef(s.backgroundInput));
-    m_display->setTextColor(FromColorRef(s.textInput));
+    m_display->setBackgroundColor(ColorFromRef(s.backgroundInput));
+    m_display->setTextColor(ColorFromRef(s.textInput));
+    m_registration.SetSettings(RegistrationSettingsOf(s));
 }
 
 AppSettings Ckv60xDlg::Settings() const {
     AppSettings s = m_settings;
-    s.backgroundInput = ToColorRef(m_display->backgroundColor());
-    s.textInput = ToColorRef(m_display->textColor());
+    s.backgroundInput = ColorToRef(m_display->backgroundColor());
+    s.textInput = ColorToRef(m_display->textColor());
     const FontDesc& f = m_display->fontDesc();
     s.fontHeightInput = f.height;
     s.fontNameInput = f.faceName;
     s.fontItalicInput = f.italic ? 1 : 0;
     s.fontWeightInput = f.weight;
-    s.portNr = m_configuredPort;
+    s.portNr = m_session.ConfiguredPort();
     s.windowLeft = m_windowRect.left;
     s.windowTop = m_windowRect.top;
     s.windowRight = m_windowRect.right;
     s.windowBottom = m_windowRect.bottom;
     s.topmost = m_topmost ? 1 : 0;
+    StoreRegistrationSettings(m_registration.Settings(), &s);
     return s;
+}
+
+void Ckv60xDlg::BuildMenu() {
+    BuildMainMenu(m_menuBar, this, serviceMode(), &m_actions);
+    SetChecked(kCmdTopmost, m_topmost);
+    SetChecked(kCmdServiceData, m_serviceDataShown);
 }
 
 QAction* Ckv60xDlg::action(Command command) const {
     auto it = m_actions.find(command);
     return it == m_actions.end() ? nullptr : it->second;
+}
+
+void Ckv60xDlg::SetChecked(Command command, bool on) {
+    if (QAction* a = action(command)) a->setChecked(on);
 }
 
 QString Ckv60xDlg::PortOpenFailureText(int port, bool permissionDenied) {
@@ -208,46 +154,6 @@ QString Ckv60xDlg::PortOpenFailureText(int port, bool permissionDenied) {
     return text;
 }
 
-void Ckv60xDlg::BuildMenu() {
-    m_menuBar->clear();
-    m_actions.clear();
-    for (const MenuGroup& group : MenuGroups()) {
-        if (group.serviceOnly && !m_serviceMode) continue;
-        QMenu* menu = m_menuBar->addMenu(QString::fromUtf8(group.title));
-        menu->setAccessibleName(QString(menu->title()).remove(QLatin1Char('&')));
-        for (const MenuItem& item : group.items) {
-            QAction* a = menu->addAction(QString::fromUtf8(item.text));
-            m_actions[item.command] = a;
-        }
-    }
-    auto on = [this](Command command, void (Ckv60xDlg::*slot)()) {
-        if (QAction* a = action(command)) connect(a, &QAction::triggered, this, slot);
-    };
-    on(kCmdClose, &Ckv60xDlg::accept);
-    on(kCmdColors, &Ckv60xDlg::OnColors);
-    on(kCmdFonts, &Ckv60xDlg::OnFonts);
-    on(kCmdTopmost, &Ckv60xDlg::ToggleTopmost);
-    on(kCmdTrend, &Ckv60xDlg::OnTrendWindow);
-    on(kCmdPort, &Ckv60xDlg::RunPortSelection);
-    on(kCmdLogFile, &Ckv60xDlg::OnLogFileSettings);
-    on(kCmdPanelInfo, &Ckv60xDlg::OnPanelInfo);
-    on(kCmdCharTable, &Ckv60xDlg::OnCharacteristicsTable);
-    on(kCmdCharRecord, &Ckv60xDlg::OnSelectedCharacteristic);
-    on(kCmdJournal, &Ckv60xDlg::OnJournal);
-    on(kCmdStartupDate, &Ckv60xDlg::OnStartupDate);
-    on(kCmdSerialNumber, &Ckv60xDlg::OnSerialNumber);
-    on(kCmdStartupMemory, &Ckv60xDlg::OnStartupMemory);
-    on(kCmdServiceData, &Ckv60xDlg::ToggleServiceData);
-    on(kCmdElectrode, &Ckv60xDlg::OnElectrodeCoefficient);
-    on(kCmdHelp, &Ckv60xDlg::OnHelp);
-    on(kCmdAbout, &Ckv60xDlg::OnAbout);
-    for (Command checkable : {kCmdTopmost, kCmdServiceData}) {
-        if (QAction* a = action(checkable)) a->setCheckable(true);
-    }
-    if (QAction* a = action(kCmdTopmost)) a->setChecked(m_topmost);
-    if (QAction* a = action(kCmdServiceData)) a->setChecked(m_serviceDataShown);
-}
-
 void Ckv60xDlg::Initialise() {
     if (m_initialised) return;
     m_initialised = true;
@@ -256,15 +162,14 @@ void Ckv60xDlg::Initialise() {
     // The status icon shows the error picture until the first refresh.
     m_icon->ShowError();
 
-    // Open the port, or ask for one once the window shows.
-    const int startPort = m_startupPort > 0 ? m_startupPort : m_portNr;
-    if (m_startupPort > 0) m_portNr = m_startupPort;
+    // Open the port, or ask for one once the window shows. A port that fails
+    // at start keeps PORT_NR; the selection offers it again.
+    const int startPort = m_startupPort > 0 ? m_startupPort : m_session.ConfiguredPort();
     if (startPort <= 0) {
         RunPortSelection();
     } else if (!ConnectTo(startPort)) {
-        m_driver.Disconnect();
         Prompts::instance().message(
-            this, PortOpenFailureText(startPort, m_driver.LastOpenPermissionDenied()),
+            this, PortOpenFailureText(startPort, m_session.LastOpenPermissionDenied()),
             Prompts::Icon::Warning);
         RunPortSelection();
     }
@@ -276,7 +181,7 @@ void Ckv60xDlg::Initialise() {
     m_serviceDataShown = false;
     m_serviceText->hide();
     m_serviceLabel->hide();
-    m_driver.SetServiceDataOn(false);
+    m_session.SetServiceDataOn(false);
 
     m_initialising = false;
 
@@ -296,16 +201,16 @@ void Ckv60xDlg::Initialise() {
 
     if (m_settings.topmost != 0) SetTopmost(true);
     setWindowTitle(kTitle);
-    if (m_serviceMode) {
+    if (serviceMode()) {
         BuildMenu();
         setWindowTitle(kServiceTitle);
         setAccessibleName(kServiceTitle);
         ApplyServiceData(false);
-        if (QAction* a = action(kCmdTopmost)) a->setChecked(m_topmost);
+        SetChecked(kCmdTopmost, m_topmost);
     }
 
-    m_registrationStartTimer.start();
-    m_refreshTimer.start();
+    m_registration.ArmStart();
+    m_session.StartRefresh();
     LayOut();
 }
 
@@ -319,30 +224,14 @@ int Ckv60xDlg::exec() {
 
 bool Ckv60xDlg::ConnectTo(int port) {
     ++m_connectCount;
-    return m_driver.Connect(port);
+    return m_session.Connect(port);
 }
 
 void Ckv60xDlg::CloseWindow() {
-    // Also when asked again: whatever opened since the first request goes too.
     m_closing = true;
     m_portSelectionTimer.stop();
-    m_registrationStartTimer.stop();
-    // A command that goes on after its dialog was cancelled may show another
-    // one (a message, the next question): it is cancelled as soon as it shows.
-    if (!m_closeFilterOn) {
-        m_closeFilterOn = true;
-        qApp->installEventFilter(this);
-    }
-    for (int i = 0; i < 16 && QApplication::activePopupWidget(); ++i) {
-        QApplication::activePopupWidget()->close();
-    }
-    // Dialogs and message boxes open on top end first, cancelled, so that every
-    // nested run returns and the window's own run can end.
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        auto* d = qobject_cast<QDialog*>(w);
-        if (d && d != this && d->isVisible()) d->done(QDialog::Rejected);
-    }
-    close();
+    m_registration.CancelStart();
+    m_closer->CloseAll();
 }
 
 // ---- port selection -------------------------------------------------------
@@ -355,31 +244,20 @@ void Ckv60xDlg::RunPortSelection() {
     }
     m_portSelectionTimer.stop();
     for (;;) {
-        CComDlg dlg(m_portNr, this, m_portLister);
+        CComDlg dlg(m_session.Port(), this, m_portLister);
         if (dlg.exec() != QDialog::Accepted || m_closing) return;
         update();
         const int chosen = dlg.chosenPort();
         if (chosen <= 0) return;
-        // The port in use with a working link: nothing to do. Without one (it
-        // failed at start, or the meter stopped answering) choosing it again
-        // is the way to try once more.
-        if (chosen == m_portNr && m_driver.IsConnected() && m_driver.LinkUp()) {
-            return;
-        }
-        m_driver.Disconnect();
-        const bool opened = ConnectTo(chosen);
-        // Nothing of the old link stays on the screen, not even until the next tick.
-        Refresh();
-        if (opened) {
-            m_portNr = chosen;
-            m_configuredPort = chosen;
-            return;
-        }
-        const bool denied = m_driver.LastOpenPermissionDenied();
-        m_driver.Disconnect();
-        m_portNr = 0;
-        Prompts::instance().message(this, PortOpenFailureText(chosen, denied),
-                                    Prompts::Icon::Warning);
+        const bool tried =
+            !(chosen == m_session.Port() && m_session.IsConnected() && m_session.Last().linkUp());
+        if (tried) ++m_connectCount;
+        const MeterSession::PortChoice choice = m_session.ChoosePort(chosen);
+        if (choice != MeterSession::PortChoice::Failed) return;
+        // The next start asks for a port too, unless another one opens now.
+        Prompts::instance().message(
+            this, PortOpenFailureText(chosen, m_session.LastOpenPermissionDenied()),
+            Prompts::Icon::Warning);
         if (m_closing) return;
     }
 }
@@ -388,7 +266,7 @@ void Ckv60xDlg::RunPortSelection() {
 
 void Ckv60xDlg::SetTopmost(bool on) {
     m_topmost = on;
-    if (QAction* a = action(kCmdTopmost)) a->setChecked(on);
+    SetChecked(kCmdTopmost, on);
     if (bool(windowFlags() & Qt::WindowStaysOnTopHint) == on) return;
     const bool wasVisible = isVisible();
     const QRect frame = frameGeometry();
@@ -407,10 +285,10 @@ void Ckv60xDlg::ToggleTopmost() {
 
 void Ckv60xDlg::ApplyServiceData(bool shown) {
     m_serviceDataShown = shown;
-    if (QAction* a = action(kCmdServiceData)) a->setChecked(shown);
+    SetChecked(kCmdServiceData, shown);
     m_serviceLabel->setVisible(shown);
     m_serviceText->setVisible(shown);
-    m_driver.SetServiceDataOn(shown);
+    m_session.SetServiceDataOn(shown);
     LayOut();
 }
 
@@ -476,13 +354,6 @@ void Ckv60xDlg::resizeEvent(QResizeEvent* event) {
 
 bool Ckv60xDlg::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_client && event->type() == QEvent::Resize) LayOut();
-    if (m_closeFilterOn && event->type() == QEvent::Show && watched != this) {
-        auto* d = qobject_cast<QDialog*>(watched);
-        if (d && d->isWindow()) {
-            QMetaObject::invokeMethod(
-                d, [d] { d->done(QDialog::Rejected); }, Qt::QueuedConnection);
-        }
-    }
     return QDialog::eventFilter(watched, event);
 }
 
@@ -500,36 +371,24 @@ void Ckv60xDlg::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-// ---- refresh -----------------------------------------------------------------
+// ---- the view of a snapshot ------------------------------------------------------
 
-void Ckv60xDlg::Refresh() {
-    // One snapshot: the status and the records it speaks for.
-    m_meter = m_driver.Snapshot();
-    const bool connectedNow = m_meter.linkUp();
-    m_records.serialNumber = m_meter.serialNumber;
-    m_records.identity = m_meter.identity;
-    m_records.condition = m_meter.condition;
-    m_records.temperature = m_meter.temperature;
-    m_records.serviceData = m_meter.serviceData;
-
+void Ckv60xDlg::ShowSnapshot(const MeterSnapshot& m) {
     // The trend gets one entry per new reading, not one per tick.
     const int64_t steadyMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                                  std::chrono::steady_clock::now().time_since_epoch())
                                  .count();
-    if (m_trend.Feed(connectedNow, m_meter.cycles, m_records.temperature, steadyMs,
+    if (m_trend.Feed(m.linkUp(), m.cycles, m.temperature, steadyMs,
                      QDateTime::currentMSecsSinceEpoch()) &&
         m_trendWindow) {
         m_trendWindow->OnNewEntry();
     }
-
-    if (connectedNow != m_connected) {
-        m_connected = connectedNow;
+    if (m.linkUp() != m_connected) {
+        m_connected = m.linkUp();
         LayOut();
     }
     UpdateStatusText();
-
-    const DisplayState d =
-        ComposeDisplayState(m_connected, m_records.condition, m_records.temperature);
+    const DisplayState d = ComposeDisplayState(m_connected, m.condition, m.temperature);
     if (d.hasValue) {
         m_display->SetValue(d.value);
     } else {
@@ -539,11 +398,11 @@ void Ckv60xDlg::Refresh() {
 }
 
 void Ckv60xDlg::UpdateStatusText() {
-    m_records.connected = m_connected;
-    m_records.registrationRunning = isRegistrationRunning();
-    m_records.fileInterval = m_settings.fileInterval;
-    m_records.registrationFailing = m_registration.Failing();
-    const StatusLine s = ComposeStatusLine(m_records);
+    StatusInputs in = StatusInputsOf(m_session.Last(), m_connected);
+    in.registrationRunning = m_registration.Running();
+    in.fileInterval = m_registration.Settings().fileInterval;
+    in.registrationFailing = m_registration.Failing();
+    const StatusLine s = ComposeStatusLine(in);
     switch (s.icon) {
         case StatusIcon::Information:
             m_icon->ShowInformation();
@@ -586,38 +445,4 @@ void Ckv60xDlg::OnTrendWindow() {
 
 void Ckv60xDlg::OnFonts() {
     RunFontsCommand(this, m_display);
-}
-
-void Ckv60xDlg::OnHelp() {
-    HelpWindow::ShowHelp(this);
-}
-
-void Ckv60xDlg::OnAbout() {
-    ShowAboutBox(this);
-}
-
-void Ckv60xDlg::OnStartupMemory() {
-    RunMemoryDlg(this, &m_driver);
-}
-
-void Ckv60xDlg::OnPanelInfo() {
-    RunPanelInfoDlg(this, &m_driver);
-}
-void Ckv60xDlg::OnCharacteristicsTable() {
-    RunCharTable(this, &m_driver, m_serviceMode, m_journal);
-}
-void Ckv60xDlg::OnSelectedCharacteristic() {
-    RunCharRecByNumber(this, &m_driver, m_serviceMode, m_journal);
-}
-void Ckv60xDlg::OnJournal() {
-    RunJournalDlg(this, m_journal, &m_driver, m_serviceMode);
-}
-void Ckv60xDlg::OnStartupDate() {
-    RunCalDlg(this, &m_driver, m_journal);
-}
-void Ckv60xDlg::OnSerialNumber() {
-    RunSerialNumberDlg(this, &m_driver, m_journal);
-}
-void Ckv60xDlg::OnElectrodeCoefficient() {
-    RunElectrodeDlg(this, &m_driver, m_journal);
 }

@@ -10,13 +10,11 @@
 
 #include "app/app_settings.h"
 #include "app/main_layout.h"
-#include "app/registration_session.h"
-#include "app/status_text.h"
-#include "app/widgets/log_file_dlg.h"
+#include "app/trend_math.h"
 #include "app/widgets/trend_window.h"
-#include "journal/journaled_write.h"
-#include "meter/kv60x_driver.h"
 #include "serial/widgets/wait_com_dlg.h"
+#include "session/meter_session.h"
+#include "session/registration_control.h"
 
 class QAction;
 class QLabel;
@@ -24,12 +22,15 @@ class QLineEdit;
 class QMenuBar;
 class CColorStatic;
 class CInfoBmp;
+class DialogCloser;
 
-// The main window: the value display, the status icon and status line, the
-// service data line, the menus, the timers, and the meter driver it owns.
+// The main window: a view of the meter session. It shows each snapshot the
+// session takes (value display, status icon and line, service data line,
+// trend), carries the menus and asks the questions; the session keeps the
+// meter, the polling and refresh, registration to file and every rule.
 //
 // Settings are handed in before the window runs (LoadSettings) and taken back
-// after it has ended (Settings). Every menu command has its own slot.
+// after it has ended (Settings).
 class Ckv60xDlg : public QDialog {
     Q_OBJECT
 public:
@@ -55,10 +56,8 @@ public:
         kCmdAbout,
     };
 
-    // Timer periods: the display refresh, the delay of the registration start
-    // (one-shot) and of the port selection once the window shows (one-shot).
-    static constexpr int kRefreshMs = 100;
-    static constexpr int kRegistrationStartMs = 6000;
+    // The port selection runs this long after the window shows, when it is
+    // wanted before.
     static constexpr int kPortSelectionDelayMs = 500;
 
     static inline const QString kTitle = QStringLiteral("KV60X");
@@ -84,12 +83,13 @@ public:
     void SetStartupPort(int port) { m_startupPort = port; }
     // The port listing used by the port selection (tests); default: the ports present.
     void SetPortLister(CWaitComDlg::Job lister) { m_portLister = std::move(lister); }
-    // Delay of the registration start after creation; tests
-    // shorten it. Call before the window is initialised.
-    void SetRegistrationStartDelay(int ms) { m_registrationStartTimer.setInterval(ms); }
-    // The clock whose local time registration lines carry (tests fix it);
-    // empty: the system clock.
-    void SetRegistrationClock(std::function<std::time_t()> clock) { m_clock = std::move(clock); }
+    // Delay of the registration start after creation; tests shorten it. Call
+    // before the window is initialised.
+    void SetRegistrationStartDelay(int ms) { m_registration.SetStartDelay(ms); }
+    // The clock whose local time registration lines carry (tests fix it).
+    void SetRegistrationClock(std::function<std::time_t()> clock) {
+        m_registration.SetClock(std::move(clock));
+    }
 
     // The creation steps (connect or ask for a port, fonts, menus, timers).
     // Run once; exec() and the first show call it when it has not run yet.
@@ -100,26 +100,27 @@ public:
     // (termination signals, end of the desktop session).
     void CloseWindow();
 
-    Ckv60xDriver& driver() { return m_driver; }
-    bool serviceMode() const { return m_serviceMode; }
+    MeterSession& session() { return m_session; }
+    RegistrationControl& registration() { return m_registration; }
+    bool serviceMode() const { return m_session.ServiceMode(); }
     // The journal of meter changes every write of the window goes through.
-    void SetJournal(const JournalSettings& settings) { m_journal = settings; }
-    const JournalSettings& journal() const { return m_journal; }
-    int portNumber() const { return m_portNr; }
+    void SetJournal(const JournalSettings& settings) { m_session.SetJournal(settings); }
+    JournalSettings journal() const { return m_session.Journal(); }
+    int portNumber() const { return m_session.Port(); }
     int connectCount() const { return m_connectCount; }
     bool isTopmost() const { return m_topmost; }
     bool serviceDataShown() const { return m_serviceDataShown; }
     bool connected() const { return m_connected; }
     WindowRect windowRect() const { return m_windowRect; }
-    bool isRegistrationRunning() const { return m_registrationTimer.isActive(); }
-    int registrationTimerInterval() const { return m_registrationTimer.interval(); }
-    int registrationTimeLeftMs() const { return m_registrationTimer.remainingTime(); }
-    bool registrationFileOpen() const { return m_registration.IsOpen(); }
+    bool isRegistrationRunning() const { return m_registration.Running(); }
+    int registrationTimerInterval() const { return m_registration.IntervalMs(); }
+    int registrationTimeLeftMs() const { return m_registration.TimeLeftMs(); }
+    bool registrationFileOpen() const { return m_registration.FileOpen(); }
     // The registration settings as the dialog gets them (comment included).
-    LogFileSettings LogSettings() const;
+    RegistrationSettings LogSettings() const { return m_registration.Settings(); }
     QString lastStatusText() const { return m_lastStatusText; }
-    // The driver's state as the last refresh took it.
-    const MeterSnapshot& lastSnapshot() const { return m_meter; }
+    // The meter as the last refresh took it.
+    const MeterSnapshot& lastSnapshot() const { return m_session.Last(); }
     // The readings of this run, and the trend window once it has been opened.
     const trendmath::TrendHistory& trendHistory() const { return m_trend; }
     TrendWindow* trendWindow() const { return m_trendWindow; }
@@ -139,32 +140,20 @@ public:
     static QString PortOpenFailureText(int port, bool permissionDenied);
 
 public slots:
-    // The 100 ms refresh.
-    void Refresh();
+    // A refresh now (the session emits its snapshot, which the window shows).
+    void Refresh() { m_session.Refresh(); }
+    // The window's own menu commands (main_menu.cpp runs the dialogs).
     // Port selection: asks for a port (after the window shows) and reconnects.
     void RunPortSelection();
     void ToggleTopmost();
     void ToggleServiceData();
-
-    // Menu commands.
     void OnColors();
     void OnFonts();
-    void OnHelp();
-    void OnAbout();
-    void OnStartupMemory();
     // "Wykres temperatury": opens the trend window, or raises it.
     void OnTrendWindow();
-    // "Rejestracja do pliku": the settings dialog, then the file and the
-    // registration timer.
+    // "Rejestracja do pliku": the settings dialog and the question about an
+    // existing file (kv60x_dlg_registration.cpp).
     void OnLogFileSettings();
-    // The meter dialogs and the journal of meter changes.
-    void OnPanelInfo();
-    void OnCharacteristicsTable();
-    void OnSelectedCharacteristic();
-    void OnJournal();
-    void OnStartupDate();
-    void OnSerialNumber();
-    void OnElectrodeCoefficient();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -174,37 +163,32 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void BuildControls();
     void BuildMenu();
+    void SetChecked(Command command, bool on);
     void SetTopmost(bool on);
     void ApplyServiceData(bool shown);
     void LayOut();
     void CaptureWindowRect();
+    // Shows one snapshot of the session: display, status, trend.
+    void ShowSnapshot(const MeterSnapshot& snapshot);
     void UpdateStatusText();
-    // The registration start timer: starts registration to file when it is stored on.
-    void StartRegistrationIfEnabled();
-    enum class FileStep { Opened, AskAgain, Closing };
-    // Opens FILE_NAME for the settings command: the question about an existing
-    // file, emptying, the comment. AskAgain when the file cannot be opened or
-    // the question was dismissed; the file is then as it was.
-    FileStep OpenFileFromSettings();
-    // One registration line from a fresh refresh (the registration timer).
-    void WriteRegistrationLine();
-    void RestartRegistrationTimer();
-    void StopRegistration();
+    // The start after launch could not open the registration file.
+    void OnRegistrationStartFailed();
     bool ConnectTo(int port);
 
-    bool m_serviceMode = false;
-    JournalSettings m_journal;  // empty path: writes are not journaled
+    MeterSession m_session;
+    RegistrationControl m_registration{m_session};
+
     bool m_initialised = false;
     bool m_initialising = true;  // no layout and no rectangle capture while set
     bool m_closing = false;
     bool m_geometryPending = false;  // the loaded rectangle still needs the frame size
+    bool m_inLogSettings = false;    // the settings command is running
 
     // Settings.
-    AppSettings m_settings;    // as loaded; the live values below take precedence
-    int m_portNr = 0;          // the port in use (PORT_NR)
-    int m_configuredPort = 0;  // what goes back into the configuration
-    int m_startupPort = 0;     // --port / --demo
+    AppSettings m_settings;  // as loaded; the live values below take precedence
+    int m_startupPort = 0;   // --port / --demo
     WindowRect m_windowRect;
     bool m_topmost = false;
 
@@ -215,23 +199,12 @@ private:
     int m_connectCount = 0;
     QString m_lastStatusText;
     QString m_lastServiceText;
-    StatusInputs m_records;           // the copies of the last refresh
     trendmath::TrendHistory m_trend;  // every reading of the run, for the trend window
     CWaitComDlg::Job m_portLister;
 
-    // Registration to file.
-    RegistrationSession m_registration;
-    QString m_comment;             // lasts while the program runs
-    bool m_inLogSettings = false;  // the settings command is running
-    bool m_inFileStep = false;     // it is opening a file (and may be asking about it)
-    std::function<std::time_t()> m_clock;
-    MeterSnapshot m_meter;         // the driver's state at the last refresh
-    bool m_closeFilterOn = false;  // dialogs shown while closing are cancelled
-
-    Ckv60xDriver m_driver;
-
     QMenuBar* m_menuBar = nullptr;
     std::map<Command, QAction*> m_actions;
+    DialogCloser* m_closer = nullptr;
     QWidget* m_client = nullptr;
     CInfoBmp* m_icon = nullptr;
     QLineEdit* m_statusText = nullptr;
@@ -240,8 +213,5 @@ private:
     CColorStatic* m_display = nullptr;
     QPointer<TrendWindow> m_trendWindow;  // made on first use, a child of this window
 
-    QTimer m_refreshTimer;            // kRefreshMs
-    QTimer m_registrationStartTimer;  // one-shot, kRegistrationStartMs
-    QTimer m_registrationTimer;       // FILE_INTERVAL while registration runs
-    QTimer m_portSelectionTimer;      // one-shot, kPortSelectionDelayMs
+    QTimer m_portSelectionTimer;  // one-shot
 };

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QString>
 
+#include "session/registration_control.h"
+
 class QButtonGroup;
 class QCheckBox;
 class QLabel;
@@ -14,15 +16,7 @@ class QTimeEdit;
 
 // The registration settings the main window hands to CLogFileDlg and takes
 // back when it ends with OK.
-struct LogFileSettings {
-    int fileLog = 0;           // FILE_LOG
-    QString fileName;          // FILE_NAME
-    int fileInterval = 60;     // FILE_INTERVAL, seconds
-    int fileSepFormat = 0;     // FILE_SEP_FORMAT: 1 tab, 2 ",", 3 ";", other: locale
-    int fileDecSeparator = 0;  // FILE_DEC_SEPARATOR: 1 ",", 2 ".", other: locale
-    int fileCheckComment = 0;  // FILE_CHECK_COMMENT
-    QString comment;           // not stored in the configuration
-};
+using LogFileSettings = RegistrationSettings;
 
 // "Rejestracja do pliku": whether, where, how often and in which format the
 // readings are registered, and the comment written when registration starts.

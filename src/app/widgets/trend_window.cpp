@@ -18,8 +18,8 @@
 #include <cmath>
 #include <ctime>
 
-#include "app/registration.h"
 #include "files/safe_file.h"
+#include "session/registration.h"
 #include "ui/accessibility.h"
 #include "ui/mem_dc.h"
 #include "ui/prompts.h"

@@ -8,6 +8,7 @@
 #include "characteristics/widgets/char_rec_select_dlg.h"
 #include "characteristics/widgets/char_table_dlg.h"
 #include "characteristics/widgets/list_ctrl_print.h"
+#include "session/meter_session.h"
 
 CharDialogHooks& DefaultCharDialogHooks() {
     // "Wykres" opens the graph window, "Drukuj" prints the list.
@@ -19,18 +20,16 @@ CharDialogHooks& DefaultCharDialogHooks() {
     return hooks;
 }
 
-int RunCharRecByNumber(QWidget* parent, Ckv60xDriver* driver, bool serviceMode,
-                       const JournalSettings& journal) {
-    CCharRecSelectDlg select(driver, parent);
+int RunCharRecByNumber(QWidget* parent, MeterSession* session) {
+    CCharRecSelectDlg select(&session->Driver(), parent);
     if (select.exec() != QDialog::Accepted) return QDialog::Rejected;
-    CCharRecDlg editor(driver, select.Number(), serviceMode, parent);
-    editor.SetJournal(journal);
+    CCharRecDlg editor(&session->Driver(), select.Number(), session->ServiceMode(), parent);
+    editor.SetJournal(session->Journal());
     return editor.exec();
 }
 
-int RunCharTable(QWidget* parent, Ckv60xDriver* driver, bool serviceMode,
-                 const JournalSettings& journal) {
-    CCharTableDlg table(driver, serviceMode, parent);
-    table.SetJournal(journal);
+int RunCharTable(QWidget* parent, MeterSession* session) {
+    CCharTableDlg table(&session->Driver(), session->ServiceMode(), parent);
+    table.SetJournal(session->Journal());
     return table.exec();
 }

@@ -21,10 +21,10 @@
 #include <ctime>
 #include <limits>
 
-#include "characteristics/char_rec_format.h"
 #include "characteristics/widgets/edit_char_table_dlg.h"
 #include "characteristics/widgets/grid_delegate.h"
 #include "meter/kv60x_driver.h"
+#include "records/char_rec_format.h"
 #include "records/cp1250.h"
 #include "records/record_files.h"
 #include "ui/device_operation.h"

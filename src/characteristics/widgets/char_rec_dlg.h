@@ -3,11 +3,11 @@
 #include <QDialog>
 #include <memory>
 
-#include "characteristics/char_rec_validation.h"
 #include "characteristics/widgets/char_dialog_hooks.h"
-#include "journal/journaled_write.h"
 #include "meter/char_image.h"
 #include "records/char_rec_data.h"
+#include "records/char_rec_validation.h"
+#include "session/journaled_write.h"
 
 class QButtonGroup;
 class QCheckBox;

@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "characteristics/char_rec_format.h"
 #include "meter/kv60x_driver.h"
+#include "records/char_rec_format.h"
 #include "ui/dialog_parts.h"
 #include "ui/prompts.h"
 

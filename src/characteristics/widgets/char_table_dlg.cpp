@@ -15,12 +15,12 @@
 #include <cstring>
 #include <ctime>
 
-#include "characteristics/char_rec_format.h"
-#include "characteristics/char_rec_validation.h"
 #include "characteristics/widgets/char_rec_dlg.h"
 #include "characteristics/widgets/grid_delegate.h"
 #include "meter/kv60x_driver.h"
 #include "records/char_rec.h"
+#include "records/char_rec_format.h"
+#include "records/char_rec_validation.h"
 #include "records/cp1250.h"
 #include "records/record_files.h"
 #include "ui/device_operation.h"

@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "characteristics/widgets/char_dialog_hooks.h"
-#include "journal/journaled_write.h"
 #include "meter/char_image.h"
 #include "records/char_rec_data.h"
+#include "session/journaled_write.h"
 
 class QLabel;
 class QMenu;

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "characteristics/char_rec_format.h"
+#include "records/char_rec_format.h"
 #include "ui/dialog_parts.h"
 
 #include <cfloat>
