@@ -57,15 +57,11 @@ protected:
         settings.program = QStringLiteral("kv60x");
         settings.user = QStringLiteral("anna");
         settings.busyTimeoutMs = 100;
-        driver.SetTiming(testsupport::FastTiming());
-        ASSERT_TRUE(driver.Connect(meter->port()));
-        ASSERT_TRUE(testsupport::WaitFor(
-            [&] {
-                CharacteristicCount c;
-                driver.GetCharacteristicCount(c);
-                return c.valid && driver.LinkUp();
-            },
-            5000));
+        session.SetJournal(settings);
+        session.SetTiming(testsupport::FastTiming());
+        ASSERT_TRUE(session.Connect(meter->port()));
+        ASSERT_TRUE(session.WaitForLink(5000));
+        ASSERT_TRUE(testsupport::WaitFor([&] { return session.SlotCount() == 8; }, 5000));
     }
     MeterSimulator& sim() { return meter->sim(); }
     std::vector<JournalEntry> Entries() {  // oldest first, with values
@@ -92,9 +88,10 @@ protected:
     }
 
     std::unique_ptr<testsupport::SimulatedMeter> meter;
-    Ckv60xDriver driver;
     QTemporaryDir dir;
     JournalSettings settings;
+    MeterSession session;
+    Ckv60xDriver& driver = session.Driver();
     ScopedPrompts prompts;
 };
 
