@@ -18,6 +18,9 @@ struct SerialLineSettings {
     bool parityCheck = false;
     bool dtrOn = false;
     int rtsControl = 0;  // 0 off, 1 on, 2 handshake, 3 toggle
+    // The kernel drops DTR when the device is closed (HUPCL). Off: closing
+    // leaves DTR on and drops only RTS.
+    bool hangUpOnClose = false;
 };
 
 // Largest message Write accepts.

@@ -157,7 +157,9 @@ void ComposeTermios(termios& tio, int baudRate, char parity, int dataBits, int s
     ::cfmakeraw(&tio);
     tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | ISTRIP | IGNPAR | PARMRK);
     tio.c_cflag |= CREAD | CLOCAL;
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    // No hang-up on close: the kernel would drop DTR, which stays on while
+    // only RTS drops when the program lets the port go.
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | HUPCL);
     switch (dataBits) {
         case 5:
             tio.c_cflag |= CS5;
@@ -203,6 +205,7 @@ SerialLineSettings DescribeTermios(const termios& tio) {
     s.hardwareFlowControl = (tio.c_cflag & CRTSCTS) != 0;
     s.softwareFlowControl = (tio.c_iflag & (IXON | IXOFF)) != 0;
     s.parityCheck = (tio.c_iflag & INPCK) != 0;
+    s.hangUpOnClose = (tio.c_cflag & HUPCL) != 0;
     return s;
 }
 
@@ -398,7 +401,7 @@ void CSerialPort::Close() {
         if (m_fd >= 0) {
             termios tio{};
             if (::tcgetattr(m_fd, &tio) == 0) {
-                tio.c_cflag &= ~CRTSCTS;
+                tio.c_cflag &= ~(CRTSCTS | HUPCL);
                 tio.c_iflag &= ~(IXON | IXOFF);
                 ::tcsetattr(m_fd, TCSANOW, &tio);
                 // The RTS line drops when the program lets the port go.

@@ -62,6 +62,7 @@ TEST(SerialPort, OpensExclusivelyWithTheMeterLineSettings) {
     EXPECT_FALSE(s.parityCheck);
     EXPECT_TRUE(s.dtrOn);
     EXPECT_EQ(s.rtsControl, 1);
+    EXPECT_FALSE(s.hangUpOnClose) << "closing must not drop DTR";
 
     CSerialPort second;
     EXPECT_FALSE(second.Open(&owner, meter.port(), 9600, 'O', 8, 1));
@@ -75,7 +76,7 @@ TEST(SerialPort, OpensExclusivelyWithTheMeterLineSettings) {
 TEST(SerialPort, ComposedLineSettingsAre9600Odd8N1WithoutFlowControl) {
     termios tio{};
     tio.c_iflag = IXON | IXOFF | INPCK | ICRNL;
-    tio.c_cflag = CRTSCTS | CSTOPB | CS7 | PARENB;
+    tio.c_cflag = CRTSCTS | CSTOPB | CS7 | PARENB | HUPCL;
     tio.c_lflag = ECHO | ICANON;
     ComposeTermios(tio, 9600, 'O', 8, 1);
     const SerialLineSettings s = DescribeTermios(tio);
@@ -86,6 +87,7 @@ TEST(SerialPort, ComposedLineSettingsAre9600Odd8N1WithoutFlowControl) {
     EXPECT_FALSE(s.hardwareFlowControl);
     EXPECT_FALSE(s.softwareFlowControl);
     EXPECT_FALSE(s.parityCheck);
+    EXPECT_FALSE(s.hangUpOnClose);
     EXPECT_EQ(tio.c_lflag & (ECHO | ICANON), 0u);
     EXPECT_EQ(tio.c_iflag & ICRNL, 0u);
     EXPECT_EQ(tio.c_cc[VMIN], 0);
