@@ -31,6 +31,21 @@ struct Line {
         copy(from, buf, static_cast<size_t>(digits));
         return MeterDecimalNumber(buf, digits);
     }
+    // Every one of `count` characters from `from` is an upper-case hex digit
+    // (or a decimal digit): anything else is line noise, not a 0.
+    bool hexDigits(size_t from, size_t count) const {
+        for (size_t i = from; i < from + count; ++i) {
+            const char c = at(i);
+            if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+        }
+        return true;
+    }
+    bool decimalDigits(size_t from, size_t count) const {
+        for (size_t i = from; i < from + count; ++i) {
+            if (at(i) < '0' || at(i) > '9') return false;
+        }
+        return true;
+    }
     double meterFloat(size_t from) const {
         char buf[8];
         copy(from, buf, 8);
@@ -50,7 +65,7 @@ DecodeResult DecodeReply(const char* text, size_t length, MeterState& st, int32_
     const Line l{text, length};
 
     if (l.startsWith("ST")) {
-        if (length < 7) return kRejected;
+        if (length < 7 || !l.hexDigits(5, 1)) return kRejected;
         const int v = l.hex(5);
         st.condition.startupMemoryError = (v & 1) != 0;
         st.condition.startupDataError = (v & 2) == 0;
@@ -59,7 +74,7 @@ DecodeResult DecodeReply(const char* text, size_t length, MeterState& st, int32_
         return Accept(ReplyKind::Condition);
     }
     if (l.startsWith("TR")) {
-        if (length < 7) return kRejected;
+        if (length < 7 || !l.hexDigits(3, 4)) return kRejected;
         st.temperature.temperatureError = l.at(2) != 'O';
         const int16_t t = static_cast<int16_t>(static_cast<uint16_t>(l.hexNumber(3, 4)));
         st.temperature.temperature = t / 100.0;
@@ -91,13 +106,13 @@ DecodeResult DecodeReply(const char* text, size_t length, MeterState& st, int32_
         return Accept(ReplyKind::Identity);
     }
     if (l.startsWith("SR")) {
-        if (length < 6) return kRejected;
+        if (length < 6 || !l.decimalDigits(2, 4)) return kRejected;
         st.serialNumber.serialNumber = l.decimal(2, 4);
         st.serialNumber.valid = true;
         return Accept(ReplyKind::SerialNumber);
     }
     if (l.startsWith("KR")) {
-        if (length < 10) return kRejected;
+        if (length < 10 || !l.hexDigits(2, 8)) return kRejected;
         st.coefficient.coefficient = l.meterFloat(2);
         st.coefficient.valid = true;
         return Accept(ReplyKind::Coefficient);
@@ -110,7 +125,7 @@ DecodeResult DecodeReply(const char* text, size_t length, MeterState& st, int32_
         return Accept(ReplyKind::ServiceData);
     }
     if (l.startsWith("CN")) {
-        if (length < 4) return kRejected;
+        if (length < 4 || !l.hexDigits(2, 2)) return kRejected;
         st.count.count = static_cast<uint16_t>(l.hexNumber(2, 2));
         st.count.valid = true;
         return Accept(ReplyKind::Count);
@@ -119,7 +134,7 @@ DecodeResult DecodeReply(const char* text, size_t length, MeterState& st, int32_
     if (l.startsWith("KW")) return length < 10 ? kRejected : Accept(ReplyKind::CoefficientWritten);
     if (l.startsWith("VW")) return length < 3 ? kRejected : Accept(ReplyKind::VersionLetterWritten);
     if (l.startsWith("DR")) {
-        if (length < 6) return kRejected;
+        if (length < 6 || !l.decimalDigits(2, 4)) return kRejected;
         st.startupDate.year = static_cast<int16_t>(2000 + l.decimal(2, 2));
         st.startupDate.month = static_cast<uint8_t>(l.decimal(4, 2));
         st.startupDate.valid = true;

@@ -320,6 +320,12 @@ void MeterSimulator::HandleLine(const std::string& line, int64_t arrivedUs) {
     m_sameLineCount = 0;
     std::string answer = m_meter.Answer(line, (NowUs() - m_startUs) / 1e6);
     if (answer.empty()) return;
+    if (line.size() >= 2 && m_faults.nonDigitAnswers.count(line.substr(0, 2)) &&
+        m_faults.nonDigitLimit != 0) {
+        const size_t last = answer.find_last_of("0123456789ABCDEF", answer.size() - 3);
+        if (last != std::string::npos && last >= 2) answer[last] = 'Z';
+        if (m_faults.nonDigitLimit > 0) --m_faults.nonDigitLimit;
+    }
     answer = Distort(std::move(answer));
     Queue(std::move(answer), arrivedUs + static_cast<int64_t>(m_faults.lateMs) * 1000);
 }

@@ -34,7 +34,11 @@ struct SimFaults {
     int badChecksumLimit = -1;       // >= 0: only this many more answers are spoiled so
                                      // (the meter counts down; Faults() shows the start)
     int wrongSlotAnswers = 0;  // this many more "CR" answers name the slot after the one asked
-    bool wireSpeed = false;    // pace both directions at 9600 baud, 11 bits a byte
+    // Answers to these two-letter commands carry a 'Z' in place of their last
+    // digit (line noise in a number field); nonDigitLimit >= 0: only this many more.
+    std::set<std::string> nonDigitAnswers;
+    int nonDigitLimit = -1;
+    bool wireSpeed = false;  // pace both directions at 9600 baud, 11 bits a byte
 };
 
 // A simulated KV-60x meter behind a pseudo-terminal (or on a real serial

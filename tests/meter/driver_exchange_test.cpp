@@ -69,6 +69,28 @@ TEST_F(ExchangeTest, AnswerOnTheThirdSendingSucceeds) {
     EXPECT_LT(took, 3 * FastTiming().replyTimeoutMs);
 }
 
+TEST_F(ExchangeTest, NoiseInANumberIsAskedAgainAndNeverStoredAsZero) {
+    // Twice a 'Z' in place of a digit, then the true answer.
+    SimFaults f;
+    f.nonDigitAnswers = {"CN", "SR"};
+    f.nonDigitLimit = 2;
+    sim().SetFaults(f);
+    EXPECT_TRUE(driver->ReadCharacteristicCount());
+    EXPECT_EQ(sim().CountReceived("CN"), 3u);
+    CharacteristicCount count;
+    driver->GetCharacteristicCount(count);
+    EXPECT_EQ(count.count, sim().State().slotCount);
+    // Noise on every sending: a failure, the count as it was.
+    f.nonDigitLimit = -1;
+    sim().SetFaults(f);
+    sim().ClearReceived();
+    EXPECT_FALSE(driver->ReadSerialNumber());
+    EXPECT_EQ(sim().CountReceived("SR"), 4u);
+    SerialNumberData sn;
+    driver->GetSerialNumber(sn);
+    EXPECT_EQ(sn.serialNumber, sim().State().serialNumber);
+}
+
 TEST_F(ExchangeTest, SilenceFailsAfterFourSendings) {
     SimFaults f;
     f.silent = true;

@@ -22,7 +22,6 @@ TEST(ReplyDecoder, ConditionDigit) {
         {"ST0002\r\n", false, false, false},
         {"ST0000\r\n", false, true, false},
         {"ST0007\r\n", true, false, true},
-        {"ST000a\r\n", false, true, false},  // lower case reads as 0
     };
     for (const Case& c : cases) {
         MeterState st;
@@ -89,6 +88,25 @@ TEST(ReplyDecoder, ShortLinesAreRejectedAndChangeNothing) {
                      st.serialNumber.valid || st.startupDate.valid || st.serviceData.valid ||
                      st.count.valid || st.coefficient.valid || st.slot.valid)
             << line;
+    }
+}
+
+TEST(ReplyDecoder, NumberFieldsWithAnythingButDigitsAreRejectedAndChangeNothing) {
+    // Line noise in a number field (a lower-case letter included) is not a
+    // zero: the answer is refused, so the command is sent again.
+    const char* noisy[] = {"CNZZ\r\n",       "CN1Z\r\n",      "TROZZZZ\r\n", "TRO09 0\r\n",
+                           "SR00Z7\r\n",     "SR001A\r\n",    "DR09Z8\r\n",  "ST000a\r\n",
+                           "KR0000803f\r\n", "KR00 0803F\r\n"};
+    for (const char* line : noisy) {
+        MeterState st;
+        st.count.count = 20;
+        const DecodeResult r = Decode(line, st);
+        EXPECT_FALSE(r.accepted) << line;
+        EXPECT_EQ(r.kind, ReplyKind::None) << line;
+        EXPECT_FALSE(st.condition.valid || st.temperature.valid || st.serialNumber.valid ||
+                     st.startupDate.valid || st.count.valid || st.coefficient.valid)
+            << line;
+        EXPECT_EQ(st.count.count, 20) << line;
     }
 }
 
