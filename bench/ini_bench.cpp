@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
 
     auto start = std::chrono::steady_clock::now();
     auto ini = std::make_unique<CIniEx>();
-    if (!ini->Open(path, true, true, true)) return 1;
+    if (ini->Open(path, true, true, true) != CIniEx::OpenResult::Opened) return 1;
     const double open = Seconds(start);
 
     start = std::chrono::steady_clock::now();

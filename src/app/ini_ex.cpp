@@ -100,7 +100,8 @@ void CIniEx::AddEntry(Section& s, Entry entry) const {
     s.entries.push_back(std::move(entry));
 }
 
-bool CIniEx::Open(const QString& path, bool writeBack, bool create, bool caseInsensitive) {
+CIniEx::OpenResult CIniEx::Open(const QString& path, bool writeBack, bool create,
+                                bool caseInsensitive) {
     if (!m_path.isEmpty()) {
         Write();
         m_path.clear();
@@ -108,31 +109,42 @@ bool CIniEx::Open(const QString& path, bool writeBack, bool create, bool caseIns
     m_writeBack = writeBack;
     m_create = create;
     m_caseInsensitive = caseInsensitive;
+    m_readOnly = false;
     Clear();
 
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    // The rewrite puts a new file in place of the old one: the folder must take
-    // new files, and the file must be a regular one (never a FIFO, which would
-    // block the start, nor a device).
-    if (path.isEmpty() || !CheckOutputTarget(absolute)) return false;
+    if (path.isEmpty()) return OpenResult::Failed;
     const QByteArray native = NativePath(absolute);
     struct stat st {};
+    m_readOnlyError = FileError{};
     if (::stat(native.constData(), &st) == 0) {
-        // A file marked read-only is left alone even where the system would let
-        // us write it (e.g. as root).
-        if (!(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) return false;
-        if (::access(native.constData(), W_OK) != 0) return false;
+        // Never a FIFO, which would block the start, nor a device.
+        if (!S_ISREG(st.st_mode)) return OpenResult::Failed;
+        // A file marked read-only is left alone even where the system would
+        // let us write it (as root); so is one in a folder that takes no new
+        // files, since the rewrite puts a new file in its place.
+        if (!(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) {
+            m_readOnlyError = FileError{FileError::Kind::Open, EACCES};
+        } else if (::access(native.constData(), W_OK) != 0) {
+            m_readOnlyError = FileError{FileError::Kind::Open, errno};
+        } else {
+            CheckOutputTarget(absolute, &m_readOnlyError);
+        }
     } else {
-        if (errno != ENOENT || !create) return false;
+        if (errno != ENOENT || !create || !CheckOutputTarget(absolute)) return OpenResult::Failed;
         const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) return false;
+        if (fd < 0) return OpenResult::Failed;
         ::close(fd);
     }
     QByteArray bytes;
-    if (!ReadFileBounded(absolute, kMaxFileBytes, &bytes)) return false;
+    FileError error;
+    if (!ReadFileBounded(absolute, kMaxFileBytes, &bytes, &error)) {
+        return error.kind == FileError::Kind::TooLarge ? OpenResult::TooLarge : OpenResult::Failed;
+    }
     Parse(bytes);
     m_path = absolute;
-    return true;
+    m_readOnly = !m_readOnlyError.ok();
+    return m_readOnly ? OpenResult::ReadOnly : OpenResult::Opened;
 }
 
 void CIniEx::Parse(const QByteArray& bytes) {
@@ -240,7 +252,10 @@ uint32_t CIniEx::GetValueUInt(const QString& section, const QString& key, uint32
     return static_cast<uint32_t>(v);
 }
 
-void CIniEx::SetValue(const QString& section, const QString& key, const QString& value) {
+void CIniEx::SetValue(const QString& section, const QString& key, const QString& given) {
+    // Reading takes everything from the last ";" on as a comment: a value that
+    // holds one gets an empty comment after it, so that it reads back whole.
+    const QString value = given.contains(QLatin1Char(';')) ? given + QLatin1Char(';') : given;
     int si = FindSection(section);
     if (si < 0) {
         Section created;
@@ -320,6 +335,10 @@ QStringList CIniEx::GetSections() const {
 bool CIniEx::Write() {
     m_lastWriteError = FileError{};
     if (!m_changed || m_path.isEmpty()) return true;
+    if (m_readOnly) {
+        m_lastWriteError = m_readOnlyError;
+        return false;
+    }
     const CommitHook hook = m_commitHook;
     std::function<bool()> beforeReplace;
     if (hook) beforeReplace = [hook] { return hook(); };

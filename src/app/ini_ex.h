@@ -13,9 +13,10 @@
 // The program's INI file, held whole in memory. Lines are split at their first
 // "=" with nothing trimmed; names compare without regard to case (an option);
 // the last of two equal keys in a section counts; on reading a value everything
-// from its last ";" on is a comment. The file is rewritten once, when changed,
-// with CR LF endings, through WriteFileAtomically: the old file is replaced only
-// by a complete new one.
+// from its last ";" on is a comment, so a value that holds a ";" is written
+// with a ";" after it (an empty comment) and reads back whole. The file is rewritten once, when
+// changed, with CR LF endings, through WriteFileAtomically: the old file is replaced only by a
+// complete new one.
 //
 // Bytes are kept: a line is decoded as UTF-8 where it is valid and keeps any
 // other byte as it is (files/byte_text.h), and a line the program did not
@@ -34,13 +35,17 @@ public:
     // The largest file loaded; a larger one is not opened (and so never rewritten).
     static constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
 
-    // Loads `path`. Returns true on success, false when the file cannot be opened for
-    // reading and writing: missing without `create`, a read-only file, a folder
-    // where the file could not be rewritten, anything but a regular file, a file
-    // over kMaxFileBytes, or a read error (then nothing is loaded, so nothing
-    // half-read is written back). A file open before is written back first
-    // (when changed) and forgotten.
-    bool Open(const QString& path, bool writeBack, bool create, bool caseInsensitive);
+    enum class OpenResult {
+        Opened,    // read, and will be written back when changed
+        ReadOnly,  // read and used; it cannot be rewritten (a read-only file or
+                   // folder), so Write() fails and says why, leaving it alone
+        TooLarge,  // over kMaxFileBytes: nothing loaded, never rewritten
+        Failed,    // missing without `create`, anything but a regular file, or
+                   // unreadable: nothing loaded
+    };
+    // Loads `path`. A file open before is written back first (when changed)
+    // and forgotten. Only Opened and ReadOnly load the file's settings.
+    OpenResult Open(const QString& path, bool writeBack, bool create, bool caseInsensitive);
 
     // Replaces the contents with the lines of `bytes` (LF ends a line, a CR
     // before it is dropped). Keeps the path and options.
@@ -66,8 +71,8 @@ public:
     QStringList GetSections() const;
 
     // Rewrites the file when changed. False only when a write was due and failed
-    // (the old file then stays as it was; LastWriteError says why); nothing is
-    // written without a path.
+    // (the old file then stays as it was; LastWriteError says why), also when
+    // the file was opened read-only; nothing is written without a path.
     bool Write();
     FileError LastWriteError() const { return m_lastWriteError; }
 
@@ -110,6 +115,8 @@ private:
     QHash<QString, int> m_sectionByName;  // folded name -> first findable section
     bool m_writeBack = false;
     bool m_create = false;
+    bool m_readOnly = false;    // read and used, never rewritten
+    FileError m_readOnlyError;  // why it cannot be rewritten
     bool m_caseInsensitive = true;
     bool m_changed = false;
     FileError m_lastWriteError;

@@ -53,7 +53,7 @@ TEST(DisplaySettings, CancelRestoresAfterSeveralChangesOkKeepsAndAllReachTheIniA
     const QString log = dir.filePath(QStringLiteral("pomiary.txt"));
     {
         CIniEx seed;
-        ASSERT_TRUE(seed.Open(ini, true, true, true));
+        ASSERT_EQ(seed.Open(ini, true, true, true), CIniEx::OpenResult::Opened);
         seed.SetValueInt("GENERAL", "PORT_NR", meter.port());
         seed.SetValueUInt("INPUT_VALUE", "TEXT_INPUT", 0x00332211);
         seed.SetValueInt("INPUT_VALUE", "FONT_HEIGHT_INPUT", -50);
@@ -147,7 +147,7 @@ TEST(DisplaySettings, CancelRestoresAfterSeveralChangesOkKeepsAndAllReachTheIniA
     ASSERT_TRUE(ran);
 
     CIniEx check;
-    ASSERT_TRUE(check.Open(ini, false, false, true));
+    ASSERT_EQ(check.Open(ini, false, false, true), CIniEx::OpenResult::Opened);
     EXPECT_EQ(check.GetValueUInt("INPUT_VALUE", "BACKGROUND_INPUT", 0), 0x00030201u);
     EXPECT_EQ(check.GetValueUInt("INPUT_VALUE", "TEXT_INPUT", 0), 0x00332211u);
     EXPECT_EQ(check.GetValueInt("INPUT_VALUE", "FONT_HEIGHT_INPUT", 0), -40);

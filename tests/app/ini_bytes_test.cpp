@@ -48,7 +48,7 @@ TEST_F(IniBytesTest, CodePage1250InAForeignSectionAndInFileNameSurvivesLoadAndSa
         WriteFileBytes(S(), kForeign + "[LOG]\r\n" + kFileNameLine + "[GENERAL]\r\nPORT_NR=1\r\n"));
     {
         CIniEx ini;
-        ASSERT_TRUE(ini.Open(Path(), true, true, true));
+        ASSERT_EQ(ini.Open(Path(), true, true, true), CIniEx::OpenResult::Opened);
         AppSettings s = LoadAppSettings(ini);
         // The name is the same bytes on disk.
         EXPECT_EQ(NativePath(s.fileName), QByteArray("C:\\Pomiary\\\xA3\xF3\x64\x9F.csv"));
@@ -71,7 +71,7 @@ TEST_F(IniBytesTest, FullDiskAtExitKeepsTheUsersFile) {
     ASSERT_TRUE(WriteFileBytes(S(), original));
     {
         CIniEx ini;
-        ASSERT_TRUE(ini.Open(Path(), true, true, true));
+        ASSERT_EQ(ini.Open(Path(), true, true, true), CIniEx::OpenResult::Opened);
         ini.SetValueInt("GENERAL", "PORT_NR", 5);
         {
             testsupport::FileSizeLimit full(1024);
@@ -93,8 +93,8 @@ TEST_F(IniBytesTest, NothingButARegularFileOfSensibleSizeIsOpened) {
     ASSERT_EQ(::symlink("/dev/zero", S("zero.ini").c_str()), 0);
     auto opening = std::async(std::launch::async, [this] {
         CIniEx ini;
-        return !ini.Open(Path("fifo.ini"), true, true, true) &&
-               !ini.Open(Path("zero.ini"), true, true, true);
+        return ini.Open(Path("fifo.ini"), true, true, true) == CIniEx::OpenResult::Failed &&
+               ini.Open(Path("zero.ini"), true, true, true) == CIniEx::OpenResult::Failed;
     });
     const bool done = opening.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
     if (!done) {
@@ -111,7 +111,7 @@ TEST_F(IniBytesTest, NothingButARegularFileOfSensibleSizeIsOpened) {
     ::close(fd);
     {
         CIniEx ini;
-        EXPECT_FALSE(ini.Open(Path("huge.ini"), true, true, true));
+        EXPECT_EQ(ini.Open(Path("huge.ini"), true, true, true), CIniEx::OpenResult::TooLarge);
         ini.SetValueInt("GENERAL", "PORT_NR", 3);
     }
     EXPECT_EQ(QFileInfo(Path("huge.ini")).size(), CIniEx::kMaxFileBytes + 1);
@@ -126,7 +126,7 @@ TEST_F(IniBytesTest, ALinkToTheFileKeepsPointingAtIt) {
     ASSERT_EQ(::symlink("real/kv60x.ini", S("link.ini").c_str()), 0);
     {
         CIniEx ini;
-        ASSERT_TRUE(ini.Open(Path("link.ini"), true, true, true));
+        ASSERT_EQ(ini.Open(Path("link.ini"), true, true, true), CIniEx::OpenResult::Opened);
         ini.SetValueInt("GENERAL", "PORT_NR", 6);
     }
     EXPECT_EQ(ReadFileBytes(S("real/kv60x.ini")), "[GENERAL]\r\nPORT_NR=6\r\n");

@@ -26,7 +26,7 @@ protected:
 TEST_F(IniFileTest, FirstExitFromNothingWritesTheThreeSectionsInOrder) {
     {
         CIniEx ini;
-        ASSERT_TRUE(ini.Open(Path(), true, true, true));
+        ASSERT_EQ(ini.Open(Path(), true, true, true), CIniEx::OpenResult::Opened);
         EXPECT_TRUE(QFileInfo::exists(Path()));  // created empty at once
         StoreAppSettings(ini, LoadAppSettings(ini));
     }
@@ -44,7 +44,7 @@ TEST_F(IniFileTest, LineAboveTheFirstHeaderStaysOnTopAndTheSectionValueCounts) {
     ASSERT_TRUE(WriteFileBytes(SPath(), "FILE_LOG=1\n[LOG]\nFILE_LOG=0\nHAND WRITTEN\n"));
     {
         CIniEx ini;
-        ASSERT_TRUE(ini.Open(Path(), true, true, true));
+        ASSERT_EQ(ini.Open(Path(), true, true, true), CIniEx::OpenResult::Opened);
         AppSettings s = LoadAppSettings(ini);
         EXPECT_EQ(s.fileLog, 0);
         s.portNr = 3;
@@ -64,7 +64,7 @@ TEST_F(IniFileTest, CaseOnlyChangeLeavesTheFileUntouched) {
     QThread::msleep(20);
     {
         CIniEx ini;
-        ASSERT_TRUE(ini.Open(Path(), true, true, true));
+        ASSERT_EQ(ini.Open(Path(), true, true, true), CIniEx::OpenResult::Opened);
         ini.SetValue("LOG", "FILE_NAME", "/HOME/jan/LOG.CSV");
         EXPECT_TRUE(ini.Write());
     }
@@ -72,27 +72,61 @@ TEST_F(IniFileTest, CaseOnlyChangeLeavesTheFileUntouched) {
     EXPECT_EQ(QFileInfo(Path()).lastModified(), before);
 }
 
-TEST_F(IniFileTest, ReadOnlyFileIsNotOpenedAndNeverWritten) {
+TEST_F(IniFileTest, AReadOnlyFileOrFolderIsReadAndUsedButNeverWritten) {
     const std::string original = "[GENERAL]\nPORT_NR=4\n";
     ASSERT_TRUE(WriteFileBytes(SPath(), original));
     ASSERT_TRUE(QFile::setPermissions(Path(), QFileDevice::ReadOwner | QFileDevice::ReadGroup));
     {
         CIniEx ini;
-        EXPECT_FALSE(ini.Open(Path(), true, true, true));
-        EXPECT_EQ(ini.GetValueInt("GENERAL", "PORT_NR", 0), 0);  // nothing loaded
-        ini.SetValueInt("GENERAL", "PORT_NR", 9);                // works in memory only
+        EXPECT_EQ(ini.Open(Path(), true, true, true), CIniEx::OpenResult::ReadOnly);
+        EXPECT_EQ(ini.GetValueInt("GENERAL", "PORT_NR", 0), 4);
+        ini.SetValueInt("GENERAL", "PORT_NR", 9);
         EXPECT_EQ(ini.GetValueInt("GENERAL", "PORT_NR", 0), 9);
+        EXPECT_FALSE(ini.Write()) << "the user hears of it";
+        EXPECT_FALSE(ini.LastWriteError().Reason().isEmpty());
     }
     EXPECT_EQ(ReadFileBytes(SPath()), original);
     QFile::setPermissions(Path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+    // A read-only mount: even root may not write there.
+    testsupport::SmallTmpfs mount(64);
+    if (!mount.Mounted()) GTEST_SKIP() << "no tmpfs can be mounted here";
+    const std::string onMount = mount.Path() + "/kv60x.ini";
+    ASSERT_TRUE(WriteFileBytes(onMount, original));
+    ASSERT_TRUE(mount.MakeReadOnly());
+    CIniEx ini;
+    EXPECT_EQ(ini.Open(QString::fromStdString(onMount), true, true, true),
+              CIniEx::OpenResult::ReadOnly);
+    EXPECT_EQ(ini.GetValueInt("GENERAL", "PORT_NR", 0), 4);
+    ini.SetValueInt("GENERAL", "PORT_NR", 9);
+    EXPECT_FALSE(ini.Write());
+    EXPECT_EQ(ReadFileBytes(onMount), original);
+}
+
+TEST_F(IniFileTest, AValueHoldingASemicolonReadsBackWhole) {
+    const QString name = QStringLiteral("/dane/partia;7/pomiary;a.csv");
+    {
+        CIniEx ini;
+        ASSERT_EQ(ini.Open(Path(), true, true, true), CIniEx::OpenResult::Opened);
+        ini.SetValue("LOG", "FILE_NAME", name);
+        ini.SetValue("LOG", "PLAIN", "bez średnika");
+    }
+    CIniEx again;
+    ASSERT_EQ(again.Open(Path(), false, false, true), CIniEx::OpenResult::Opened);
+    EXPECT_EQ(again.GetValue("LOG", "FILE_NAME"), name);
+    EXPECT_EQ(again.GetValue("LOG", "PLAIN"), QStringLiteral("bez średnika"));
+    // Setting the same value again changes nothing.
+    again.SetValue("LOG", "FILE_NAME", name);
+    EXPECT_FALSE(again.IsChanged());
 }
 
 TEST_F(IniFileTest, MissingFileWithoutCreateOrInAMissingFolderIsNotOpened) {
     CIniEx ini;
-    EXPECT_FALSE(ini.Open(Path(), true, false, true));
+    EXPECT_EQ(ini.Open(Path(), true, false, true), CIniEx::OpenResult::Failed);
     EXPECT_FALSE(QFileInfo::exists(Path()));
-    EXPECT_FALSE(ini.Open(dir_.filePath("no/such/kv60x.ini"), true, true, true));
-    EXPECT_FALSE(ini.Open(dir_.path(), true, true, true));  // a folder
+    EXPECT_EQ(ini.Open(dir_.filePath("no/such/kv60x.ini"), true, true, true),
+              CIniEx::OpenResult::Failed);
+    EXPECT_EQ(ini.Open(dir_.path(), true, true, true), CIniEx::OpenResult::Failed);  // a folder
 }
 
 TEST_F(IniFileTest, InterruptedRewriteLeavesTheOldFileAndNoTemporaryFile) {
@@ -102,7 +136,7 @@ TEST_F(IniFileTest, InterruptedRewriteLeavesTheOldFileAndNoTemporaryFile) {
     ASSERT_TRUE(WriteFileBytes(dir_.filePath("kv60x.ini.Ab1234").toStdString(), "[GENE"));
     {
         CIniEx ini;
-        ASSERT_TRUE(ini.Open(Path(), true, true, true));
+        ASSERT_EQ(ini.Open(Path(), true, true, true), CIniEx::OpenResult::Opened);
         ini.SetValueInt("GENERAL", "PORT_NR", 5);
         ini.SetCommitHookForTest([] { return false; });  // "crash" before the rename
         EXPECT_FALSE(ini.Write());
@@ -118,9 +152,9 @@ TEST_F(IniFileTest, ReopeningWritesTheFirstFileBackAndForgetsIt) {
     const QString other = dir_.filePath("other.ini");
     ASSERT_TRUE(WriteFileBytes(other.toStdString(), "[B]\nk=2\n"));
     CIniEx ini;
-    ASSERT_TRUE(ini.Open(Path(), false, true, true));
+    ASSERT_EQ(ini.Open(Path(), false, true, true), CIniEx::OpenResult::Opened);
     ini.SetValue("A", "k", "1");
-    ASSERT_TRUE(ini.Open(other, false, true, true));
+    ASSERT_EQ(ini.Open(other, false, true, true), CIniEx::OpenResult::Opened);
     EXPECT_EQ(ReadFileBytes(SPath()), "[A]\r\nk=1\r\n");
     EXPECT_EQ(ini.GetValue("A", "k", "none"), "none");
     EXPECT_EQ(ini.GetValue("B", "k"), "2");
@@ -131,7 +165,7 @@ TEST_F(IniFileTest, ReopeningWritesTheFirstFileBackAndForgetsIt) {
 TEST_F(IniFileTest, WithoutWriteBackTheDestructorWritesNothing) {
     {
         CIniEx ini;
-        ASSERT_TRUE(ini.Open(Path(), false, true, true));
+        ASSERT_EQ(ini.Open(Path(), false, true, true), CIniEx::OpenResult::Opened);
         ini.SetValue("A", "k", "1");
     }
     EXPECT_EQ(ReadFileBytes(SPath()), "");

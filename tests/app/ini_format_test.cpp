@@ -40,7 +40,7 @@ TEST(IniFormat, NamesIgnoreCaseButNotSpaces) {
 TEST(IniFormat, CaseSensitiveNamesWhenTheOptionIsOff) {
     QTemporaryDir dir;
     CIniEx ini;
-    ASSERT_TRUE(ini.Open(dir.filePath("c.ini"), false, true, false));
+    ASSERT_EQ(ini.Open(dir.filePath("c.ini"), false, true, false), CIniEx::OpenResult::Opened);
     ini.Parse("[LOG]\nFILE_LOG=1\n");
     EXPECT_EQ(ini.GetValueInt("log", "file_log", 7), 7);
     EXPECT_EQ(ini.GetValueInt("LOG", "FILE_LOG", 7), 1);

@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -111,7 +113,7 @@ TEST(MainWindowApp, FirstStartCreatesTheConfigurationAndAsksForAPortAfterShowing
     EXPECT_EQ(frame, QRect(80, 50, 640, 500));
 
     CIniEx check;
-    ASSERT_TRUE(check.Open(ini, false, false, true));
+    ASSERT_EQ(check.Open(ini, false, false, true), CIniEx::OpenResult::Opened);
     EXPECT_EQ(check.GetSections(), (QStringList{QStringLiteral("INPUT_VALUE"),
                                                 QStringLiteral("GENERAL"), QStringLiteral("LOG")}));
     EXPECT_EQ(check.GetKeys(QStringLiteral("GENERAL")),
@@ -135,7 +137,7 @@ TEST(MainWindowApp, WindowOffTheScreenIsPulledBackAtExit) {
         // defaults), its right edge far beyond it.
         const int width = QGuiApplication::primaryScreen()->geometry().width();
         CIniEx seed;
-        ASSERT_TRUE(seed.Open(ini, true, true, true));
+        ASSERT_EQ(seed.Open(ini, true, true, true), CIniEx::OpenResult::Opened);
         seed.SetValueInt("GENERAL", "PORT_NR", meter.port());
         seed.SetValueInt("GENERAL", "WINDOW_LEFT", width - 100);
         seed.SetValueInt("GENERAL", "WINDOW_RIGHT", width + 540);
@@ -155,10 +157,57 @@ TEST(MainWindowApp, WindowOffTheScreenIsPulledBackAtExit) {
     app.Run();
     ASSERT_GT(screenWidth, 0);
     CIniEx check;
-    ASSERT_TRUE(check.Open(ini, false, false, true));
+    ASSERT_EQ(check.Open(ini, false, false, true), CIniEx::OpenResult::Opened);
     EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_RIGHT", -1), screenWidth);
     EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_LEFT", -1), screenWidth - 640);
     EXPECT_EQ(check.GetValueInt("GENERAL", "PORT_NR", -1), meter.port());
+}
+
+TEST(MainWindowApp, AReadOnlyOrOversizedConfigurationIsNeverOverwritten) {
+    ScopedPrompts prompts;
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("kv60x.ini"));
+    const std::string stored =
+        "[GENERAL]\r\nPORT_NR=7\r\nWINDOW_LEFT=210\r\n[LOG]\r\n"
+        "FILE_NAME=/dane/a;b.csv;\r\nFILE_INTERVAL=0\r\n";
+    ASSERT_TRUE(testsupport::WriteFileBytes(ini.toStdString(), stored));
+    ASSERT_TRUE(QFile::setPermissions(ini, QFileDevice::ReadOwner));
+    {
+        // Read and used; at exit the user hears that it could not be saved.
+        AppOptions options;
+        options.configFile = ini;
+        Ckv60xApp app(options, {QStringLiteral("kv60x")});
+        ASSERT_TRUE(app.Start());
+        EXPECT_TRUE(app.configOpened());
+        const AppSettings s = app.window()->Settings();
+        EXPECT_EQ(s.portNr, 7);
+        EXPECT_EQ(s.windowLeft, 210);
+        EXPECT_EQ(s.fileName, QStringLiteral("/dane/a;b.csv"));
+        EXPECT_EQ(s.fileInterval, 1) << "what the timer keeps";
+        app.Finish();
+        ASSERT_EQ(prompts->messages.size(), 1u);
+        EXPECT_TRUE(prompts->messages[0].text.startsWith("Nie można zapisać ustawień"));
+    }
+    EXPECT_EQ(testsupport::ReadFileBytes(ini.toStdString()), stored);
+
+    // Over the size limit: said at start, defaults used, the file untouched.
+    QFile::setPermissions(ini, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QFile big(ini);
+    ASSERT_TRUE(big.open(QIODevice::Append));
+    ASSERT_TRUE(big.resize(CIniEx::kMaxFileBytes + 1));
+    big.close();
+    prompts->messages.clear();
+    {
+        AppOptions options;
+        options.configFile = ini;
+        Ckv60xApp app(options, {QStringLiteral("kv60x")});
+        ASSERT_TRUE(app.Start());
+        EXPECT_FALSE(app.configOpened());
+        ASSERT_EQ(prompts->messages.size(), 1u);
+        EXPECT_TRUE(prompts->messages[0].text.contains(QStringLiteral("jest większy niż")));
+        app.Finish();
+    }
+    EXPECT_EQ(QFileInfo(ini).size(), CIniEx::kMaxFileBytes + 1);
 }
 
 TEST(MainWindowApp, StoredNumbersThatMeanNothingGiveWayToTheDefaults) {
@@ -169,7 +218,7 @@ TEST(MainWindowApp, StoredNumbersThatMeanNothingGiveWayToTheDefaults) {
     {
         // A window on a monitor that has gone, a font height Qt cannot take.
         CIniEx seed;
-        ASSERT_TRUE(seed.Open(ini, true, true, true));
+        ASSERT_EQ(seed.Open(ini, true, true, true), CIniEx::OpenResult::Opened);
         seed.SetValueInt("GENERAL", "PORT_NR", meter.port());
         seed.SetValueInt("GENERAL", "WINDOW_LEFT", 30000);
         seed.SetValueInt("GENERAL", "WINDOW_RIGHT", 30640);
@@ -190,7 +239,7 @@ TEST(MainWindowApp, StoredNumbersThatMeanNothingGiveWayToTheDefaults) {
     app.Run();
     EXPECT_EQ(pixelSize, AppSettings::kFontHeightMax);
     CIniEx check;
-    ASSERT_TRUE(check.Open(ini, false, false, true));
+    ASSERT_EQ(check.Open(ini, false, false, true), CIniEx::OpenResult::Opened);
     EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_LEFT", -1), 80);
     EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_TOP", -1), 50);
     EXPECT_EQ(check.GetValueInt("GENERAL", "WINDOW_RIGHT", -1), 720);
@@ -245,7 +294,7 @@ TEST(MainWindowApp, TerminationSignalClosesTheWindowAndSavesEvenWithADialogOpen)
     EXPECT_EQ(app.Run(), 0);
     EXPECT_TRUE(dialogWasOpen);
     CIniEx check;
-    ASSERT_TRUE(check.Open(ini, false, false, true));
+    ASSERT_EQ(check.Open(ini, false, false, true), CIniEx::OpenResult::Opened);
     EXPECT_EQ(check.GetKeys(QStringLiteral("LOG")).size(), 6);
 }
 
@@ -304,7 +353,7 @@ TEST(MainWindowApp, TerminationWhileTheStartupPortAlertIsOpenEndsWithTheSettings
     const QString ini = dir.filePath(QStringLiteral("kv60x.ini"));
     {
         CIniEx seed;
-        ASSERT_TRUE(seed.Open(ini, true, true, true));
+        ASSERT_EQ(seed.Open(ini, true, true, true), CIniEx::OpenResult::Opened);
         seed.SetValueInt("GENERAL", "PORT_NR", 199);  // nothing behind COM199
         seed.SetValueInt("LOG", "FILE_INTERVAL", 77);
     }
@@ -338,7 +387,7 @@ TEST(MainWindowApp, TerminationWhileTheStartupPortAlertIsOpenEndsWithTheSettings
     EXPECT_EQ(raised, 1);
     EXPECT_EQ(alert, QStringLiteral("Nie można otworzyć portu COM199"));
     CIniEx check;
-    ASSERT_TRUE(check.Open(ini, false, false, true));
+    ASSERT_EQ(check.Open(ini, false, false, true), CIniEx::OpenResult::Opened);
     EXPECT_EQ(check.GetKeys(QStringLiteral("GENERAL")).size(), 6);
     EXPECT_EQ(check.GetKeys(QStringLiteral("LOG")).size(), 6);
     EXPECT_EQ(check.GetValueInt("GENERAL", "PORT_NR", -1), 199);

@@ -88,6 +88,11 @@ SmallTmpfs::~SmallTmpfs() {
     if (!m_path.empty()) ::rmdir(m_path.c_str());
 }
 
+bool SmallTmpfs::MakeReadOnly() const {
+    return m_mounted && ::mount("tmpfs", m_path.c_str(), "tmpfs",
+                                MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr) == 0;
+}
+
 void SmallTmpfs::Fill() const {
     const std::string filler = m_path + "/filler";
     const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);

@@ -57,6 +57,8 @@ public:
     SmallTmpfs& operator=(const SmallTmpfs&) = delete;
 
     bool Mounted() const { return m_mounted; }
+    // Remounts it read-only (as a read-only medium is); false when it cannot.
+    bool MakeReadOnly() const;
     std::string Path() const { return m_path; }
     // Fills what is left with one file, so that the next write meets ENOSPC.
     void Fill() const;

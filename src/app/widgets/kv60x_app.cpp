@@ -123,7 +123,11 @@ bool Ckv60xApp::Start() {
     m_configPath =
         m_options.configFile.isEmpty() ? ResolveConfigPath(m_arguments) : m_options.configFile;
     m_ini = std::make_unique<CIniEx>();
-    m_configOpened = m_ini->Open(m_configPath, true, true, true);
+    const CIniEx::OpenResult opened = m_ini->Open(m_configPath, true, true, true);
+    // A file that can be read is used, also when it cannot be written back
+    // (that is said at exit, and the file stays as it is).
+    m_configOpened = opened == CIniEx::OpenResult::Opened || opened == CIniEx::OpenResult::ReadOnly;
+    if (opened == CIniEx::OpenResult::TooLarge) ReportSettingsTooLarge();
     m_window->LoadSettings(
         OnSomeScreen(m_configOpened ? LoadAppSettings(*m_ini) : ConstructionSettings()));
     m_window->SetStartupPort(StartupPort());
@@ -185,6 +189,17 @@ void Ckv60xApp::ReportSettingsNotSaved(const FileError& error) {
         Prompts::instance().message(m_window.get(), text + QChar('\n') + detail,
                                     Prompts::Icon::Warning);
     }
+}
+
+void Ckv60xApp::ReportSettingsTooLarge() {
+    const QString text =
+        QStringLiteral(
+            "Plik ustawień %1 jest większy niż %2 MiB. Program nie odczyta go ani nie zapisze; "
+            "działa na ustawieniach domyślnych.")
+            .arg(m_configPath)
+            .arg(CIniEx::kMaxFileBytes / (1024 * 1024));
+    std::fprintf(stderr, "kv60x: %s\n", text.toUtf8().constData());
+    Prompts::instance().message(nullptr, text, Prompts::Icon::Warning);
 }
 
 QString Ckv60xApp::journalPath() const {

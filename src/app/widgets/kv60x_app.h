@@ -64,6 +64,8 @@ public:
 private:
     int StartupPort() const;
     void ReportSettingsNotSaved(const FileError& error);
+    // A configuration file over the size limit: said at start, never written.
+    void ReportSettingsTooLarge();
 
     AppOptions m_options;
     QStringList m_arguments;
