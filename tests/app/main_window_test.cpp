@@ -488,6 +488,19 @@ TEST(MainWindow, PortSelectionCancelledSamePortAndFailingPort) {
     EXPECT_EQ(w.dlg.portNumber(), other.port());
     EXPECT_EQ(w.dlg.Settings().portNr, other.port());
     EXPECT_TRUE(WaitUntil([&] { return other.sim().CountReceived("VR") > 0; }, 3000));
+
+    // A port that cannot be opened, then "Anuluj": no port is kept for the
+    // next start, which asks for one.
+    shown = 0;
+    testsupport::WhenShown<CComDlg>([&](CComDlg* d) {
+        d->portList()->setCurrentIndex(d->portList()->findText(SimEntry(199)));
+        d->okButton()->click();
+        testsupport::WhenShown<CComDlg>([](CComDlg* again) { again->cancelButton()->click(); });
+    });
+    w.dlg.action(Ckv60xDlg::kCmdPort)->trigger();
+    EXPECT_EQ(prompts->messages.size(), 2u);
+    EXPECT_EQ(w.dlg.Settings().portNr, 0);
+    EXPECT_FALSE(w.dlg.session().IsConnected());
 }
 
 TEST(MainWindow, PortInUseChosenAgainWithoutALinkConnects) {
