@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 #include "app/widgets/kv60x_app.h"
 #include "app/widgets/kv60x_dlg.h"
@@ -11,7 +12,27 @@
 #include "ui/prompts.h"
 #include "ui/qt_translations.h"
 
+namespace {
+
+// --help needs no display: it is answered before the window system is opened.
+bool HelpAsked(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h") ||
+            !std::strcmp(argv[i], "--help-all"))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (HelpAsked(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("kv60x"));
+        std::printf("%s", AppUsageText().toUtf8().constData());
+        return 0;
+    }
     // A file size limit is an error of the write that met it (the old file is
     // kept and the user told), not the end of the program.
     std::signal(SIGXFSZ, SIG_IGN);
