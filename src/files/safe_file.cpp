@@ -1,6 +1,8 @@
 #include "files/safe_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,9 +101,37 @@ bool FolderTakesFiles(const Target& t, FileError* e) {
     return true;
 }
 
-// Creates a new, empty file beside the target; -1 with the reason set.
+QByteArray TemporaryPrefix(const Target& t) {
+    return "." + t.name.left(kTempBaseMax) + ".kv60x-";
+}
+
+// A writer holds a lock on its temporary file until it has taken the target's
+// place. One whose lock can be had was left by a writer that died (killed, a
+// power cut): it is removed, so that such files do not pile up beside the
+// target.
+void RemoveStaleTemporaries(const Target& t) {
+    const QByteArray prefix = TemporaryPrefix(t);
+    DIR* dir = ::opendir(t.folder.constData());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (!name.startsWith(prefix)) continue;
+        const QByteArray path = t.folder + '/' + name;
+        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            ::unlink(path.constData());
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+// Creates a new, empty file beside the target, locked for as long as `fd` or
+// a copy of it is open; -1 with the reason set.
 int CreateTemporary(const Target& t, QByteArray* tempPath, FileError* e) {
-    const QByteArray base = "." + t.name.left(kTempBaseMax) + ".kv60x-";
+    const QByteArray base = TemporaryPrefix(t);
     for (int attempt = 0; attempt < 64; ++attempt) {
         const QByteArray suffix =
             QByteArray::number(QRandomGenerator::global()->generate64() & 0xFFFFFFFFFFull, 36);
@@ -111,7 +141,20 @@ int CreateTemporary(const Target& t, QByteArray* tempPath, FileError* e) {
         const int fd =
             ::open(tempPath->constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                    t.exists ? 0600 : 0666);
-        if (fd >= 0) return fd;
+        if (fd >= 0) {
+            // Locked before anyone could take it for a dead writer's file;
+            // should another writer's clean-up have removed the name in that
+            // instant, a new one is made.
+            struct stat mine {
+            }, named{};
+            if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &mine) == 0 &&
+                ::stat(tempPath->constData(), &named) == 0 && mine.st_ino == named.st_ino &&
+                mine.st_dev == named.st_dev) {
+                return fd;
+            }
+            ::close(fd);
+            continue;
+        }
         if (errno == EINTR || errno == EEXIST) continue;
         Set(e, FileError::Kind::Create, errno);
         return -1;
@@ -214,9 +257,12 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, FileError
     *e = FileError{};
     Target t;
     if (!ResolveTarget(path, &t, e)) return false;
+    RemoveStaleTemporaries(t);
     QByteArray temp;
     int fd = CreateTemporary(t, &temp, e);
     if (fd < 0) return false;
+    // Holds the lock until the new file has taken the target's place.
+    const int lock = ::dup(fd);
 
     bool ok = true;
     if (t.exists) {
@@ -253,10 +299,9 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, FileError
             ok = false;
         }
     }
-    if (!ok) {
-        ::unlink(temp.constData());
-        return false;
-    }
+    if (!ok) ::unlink(temp.constData());
+    if (lock >= 0) ::close(lock);
+    if (!ok) return false;
     SyncFolder(t.folder);
     return true;
 }

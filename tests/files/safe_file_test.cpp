@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -106,6 +108,24 @@ TEST_F(SafeFileTest, AbandonedBeforeTheReplacementKeepsTheOldFile) {
     EXPECT_EQ(error.kind, FileError::Kind::Abandoned);
     EXPECT_EQ(ReadFileBytes(S("k.ini")), "old");
     EXPECT_EQ(Entries(), QStringList{"k.ini"});
+}
+
+TEST_F(SafeFileTest, ADeadWritersTemporaryFileGoesAtTheNextWriteALiveOnesStays) {
+    // Left by a writer that was killed: nobody holds it.
+    ASSERT_TRUE(WriteFileBytes(S(".k.ini.kv60x-dead1"), "half"));
+    // Another program is writing right now: it holds its file locked.
+    ASSERT_TRUE(WriteFileBytes(S(".k.ini.kv60x-live1"), "busy"));
+    const int live = ::open(S(".k.ini.kv60x-live1").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(live, 0);
+    ASSERT_EQ(::flock(live, LOCK_EX), 0);
+    // Not ours at all.
+    ASSERT_TRUE(WriteFileBytes(S(".other.kv60x-x"), "x"));
+
+    ASSERT_TRUE(WriteFileAtomically(Path("k.ini"), "new"));
+    EXPECT_EQ(Entries(), (QStringList{".k.ini.kv60x-live1", ".other.kv60x-x", "k.ini"}));
+    ::close(live);
+    ASSERT_TRUE(WriteFileAtomically(Path("k.ini"), "newer"));
+    EXPECT_EQ(Entries(), (QStringList{".other.kv60x-x", "k.ini"}));
 }
 
 TEST_F(SafeFileTest, SpecialTargetsAreRefusedAndLeftAlone) {
