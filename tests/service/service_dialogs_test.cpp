@@ -3,9 +3,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <memory>
 
+#include "journal/journal_db.h"
 #include "meter/meter_float.h"
 #include "service/widgets/cal_dlg.h"
 #include "service/widgets/electrode_dlg.h"
@@ -472,6 +476,80 @@ TEST(PanelInfoText, FaultLinesInTheirOrder) {
                              "Błąd danych uruchamiania!\n"
                              "Błąd pamięci uruchamiania!\n"
                              "Niskie napięcie zasilania!\n"));
+}
+
+// ---- journal ----------------------------------------------------------------------
+
+TEST_F(ServiceDialogs, AWriteWhoseEntryStaysUnconfirmedSaysSoBeforeClosing) {
+    // A trigger in the journal refuses to complete an entry: the entry is
+    // stored, the meter takes the value, the completion fails (as when another
+    // program holds the journal at that moment).
+    QTemporaryDir dir;
+    JournalSettings journal;
+    journal.path = dir.filePath(QStringLiteral("journal.sqlite"));
+    journal.program = QStringLiteral("kv60x");
+    journal.busyTimeoutMs = 100;
+    {
+        QString why;
+        ASSERT_TRUE(JournalDb::Open(journal.path, JournalDb::Mode::Write, &why))
+            << why.toStdString();
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "trigger");
+        db.setDatabaseName(journal.path);
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(QSqlQuery(db).exec(
+            QStringLiteral("CREATE TRIGGER no_completion BEFORE UPDATE ON entries"
+                           " BEGIN SELECT RAISE(ABORT, 'no completion'); END")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("trigger");
+    session->SetJournal(journal);
+    Start();
+
+    // Each write that reached the meter says so, the serial number dialog's
+    // two in order, all before the dialog closes with OK.
+    size_t shownWhenClosed = 0;
+    auto expectNotes = [&](MeterDialog& dlg, const std::vector<int>& entries) {
+        prompts->messages.clear();
+        QObject::connect(&dlg, &QDialog::finished,
+                         [&] { shownWhenClosed = prompts->messages.size(); });
+        PressOk(dlg);
+        ASSERT_TRUE(WaitUntil([&] { return !dlg.isVisible(); }));
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        ASSERT_EQ(prompts->messages.size(), entries.size());
+        EXPECT_EQ(shownWhenClosed, entries.size());
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const QString& text = prompts->messages[i].text;
+            EXPECT_TRUE(text.startsWith(QStringLiteral("Błąd dziennika zmian ") + journal.path))
+                << text.toStdString();
+            EXPECT_TRUE(text.endsWith(QStringLiteral(" Zapis dotarł do miernika; wpis nr %1 "
+                                                     "dziennika pozostał niepotwierdzony.")
+                                          .arg(entries[i])))
+                << text.toStdString();
+            EXPECT_EQ(prompts->messages[i].icon, Prompts::Icon::Warning);
+        }
+    };
+    {
+        CCalDlg dlg(session.get());
+        dlg.open();
+        Edit(&dlg, QStringLiteral("Rok"))->setText(QStringLiteral("2011"));
+        expectNotes(dlg, {1});
+    }
+    {
+        CSerialNumberDlg dlg(session.get());
+        dlg.open();
+        Edit(&dlg, QStringLiteral("Numer seryjny"))->setText(QStringLiteral("18"));
+        Edit(&dlg, QStringLiteral("Wersja"))->setText(QStringLiteral("C"));
+        expectNotes(dlg, {2, 3});
+    }
+    EXPECT_EQ(sim().State().startupYear, 2011);
+    EXPECT_EQ(sim().State().serialNumber, 18);
+    EXPECT_EQ(sim().State().versionLetter, 'C');
+    QString why;
+    auto db = JournalDb::Open(journal.path, JournalDb::Mode::Read, &why);
+    ASSERT_TRUE(db) << why.toStdString();
+    const auto entries = db->List({}, &why);
+    ASSERT_EQ(entries.size(), 3u);
+    for (const JournalEntry& e : entries) EXPECT_EQ(e.outcome, JournalOutcome::Pending);
 }
 
 // ---- link down --------------------------------------------------------------------

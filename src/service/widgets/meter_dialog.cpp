@@ -1,6 +1,7 @@
 #include "service/widgets/meter_dialog.h"
 
 #include <QLabel>
+#include <QStringList>
 #include <memory>
 
 #include "session/meter_session.h"
@@ -40,6 +41,7 @@ bool MeterDialog::StartWrites(DeviceOperation* op, std::vector<MeterWrite> write
     // Written by the worker; read on the UI thread only after it ended.
     struct Result {
         QString failure;
+        QStringList notes;  // what the journal could not record of the writes that succeeded
     };
     auto result = std::make_shared<Result>();
     const QString firstFailure = WriteFailureText(writes.front().target, writes.front().slot);
@@ -51,9 +53,12 @@ bool MeterDialog::StartWrites(DeviceOperation* op, std::vector<MeterWrite> write
             for (const MeterWrite& write : writes) {
                 const WriteOutcome outcome = batch.Write(write);
                 if (!outcome.ok()) {
-                    result->failure = outcome.Text(WriteFailureText(write.target, write.slot));
+                    QStringList text = result->notes;
+                    text.prepend(outcome.Text(WriteFailureText(write.target, write.slot)));
+                    result->failure = text.join(QLatin1Char('\n'));
                     return false;
                 }
+                if (!outcome.message.isEmpty()) result->notes << outcome.message;
             }
             return true;
         },
@@ -61,7 +66,12 @@ bool MeterDialog::StartWrites(DeviceOperation* op, std::vector<MeterWrite> write
         [result, firstFailure] {
             return result->failure.isEmpty() ? firstFailure : result->failure;
         }};
-    return op->Start({std::move(step)}, nullptr, true);
+    return op->Start(
+        {std::move(step)},
+        [this, result] {
+            for (const QString& note : result->notes) ShowMessage(note);
+        },
+        true);
 }
 
 QLabel* servicedialogs::LabelFor(const QString& text, QWidget* control, QWidget* parent) {

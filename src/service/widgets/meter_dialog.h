@@ -40,7 +40,8 @@ protected:
     // session's journal. The first that does not leave its value in the meter
     // ends the operation with its message (WriteOutcome::Text of the target's
     // failure text); the dialog stays open. When all succeed the dialog closes
-    // with OK. False when ignored.
+    // with OK, after showing what the journal could not record (a write that
+    // reached the meter whose entry stays unconfirmed). False when ignored.
     bool StartWrites(DeviceOperation* op, std::vector<MeterWrite> writes);
 
     MeterSession* m_session = nullptr;
