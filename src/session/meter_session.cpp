@@ -133,14 +133,19 @@ bool MeterSession::ReadCharacteristic(int slot, CharRecData* out, CharReadReport
 bool MeterSession::ReadElectrodeCoefficient(ElectrodeCoefficient* out) {
     ElectrodeCoefficient k;
     if (!m_driver->ReadElectrodeCoefficient(k) || !k.valid) return false;
+    {
+        std::lock_guard<std::mutex> lock(m_coefficientLock);
+        m_coefficient = k;
+    }
     *out = k;
     return true;
 }
 
+// Not the driver's record: a write makes that one not valid, and the write's
+// own check of the value held reads into it as well.
 ElectrodeCoefficient MeterSession::LastElectrodeCoefficient() const {
-    ElectrodeCoefficient k;
-    m_driver->GetElectrodeCoefficient(k);
-    return k;
+    std::lock_guard<std::mutex> lock(m_coefficientLock);
+    return m_coefficient;
 }
 
 WriteOutcome MeterSession::Write(const MeterWrite& write) {

@@ -110,7 +110,9 @@ public:
     bool ReadCharacteristic(int slot, CharRecData* out, CharReadReport* report = nullptr);
     // Reads the electrode shape coefficient ("KR").
     bool ReadElectrodeCoefficient(ElectrodeCoefficient* out);
-    // The coefficient as last read (valid false when never read).
+    // The coefficient as ReadElectrodeCoefficient last got it (valid false when
+    // never read). A write does not change it, failed or not: a dialog that
+    // still shows what it read stands for exactly this value.
     ElectrodeCoefficient LastElectrodeCoefficient() const;
     // One write in a batch of its own (a dialog's OK of a single value).
     WriteOutcome Write(const MeterWrite& write);
@@ -137,6 +139,8 @@ private:
     JournalSettings m_journal;
     MeterSnapshot m_last;
     bool m_lastLink = false;
+    mutable std::mutex m_coefficientLock;  // guards m_coefficient (set by workers)
+    ElectrodeCoefficient m_coefficient;    // as last read
     QTimer m_refreshTimer;
 };
 

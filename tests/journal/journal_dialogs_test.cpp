@@ -117,23 +117,20 @@ TEST_F(JournalDialogs, TableEditorAndServiceDialogsEachLeaveTheirEntry) {
             << prompts->log.join('|').toStdString();
     }
     {
-        CCalDlg cal(&driver);
-        cal.SetJournal(settings);
+        CCalDlg cal(&session);
         cal.open();
         Edit(&cal, QStringLiteral("Rok"))->setText(QStringLiteral("2011"));
         PressOk(cal, *prompts);
     }
     {
-        CSerialNumberDlg serial(&driver);
-        serial.SetJournal(settings);
+        CSerialNumberDlg serial(&session);
         serial.open();
         Edit(&serial, QStringLiteral("Numer seryjny"))->setText(QStringLiteral("18"));
         Edit(&serial, QStringLiteral("Wersja"))->setText(QStringLiteral("C"));
         PressOk(serial, *prompts);
     }
     {
-        CElectrodeDlg k(&driver);
-        k.SetJournal(settings);
+        CElectrodeDlg k(&session);
         k.open();
         QLineEdit* value = Edit(&k, QStringLiteral("Wartość:"));
         ASSERT_TRUE(WaitUntil([&] { return value->isEnabled() && !value->text().isEmpty(); }));
@@ -191,8 +188,7 @@ TEST_F(JournalDialogs, AJournalThatCannotBeWrittenStopsTheWindowsWrites) {
     EXPECT_TRUE(t.isVisible()) << "the changes stay in the table";
     EXPECT_TRUE(t.SlotModified(1));
 
-    CCalDlg cal(&driver);
-    cal.SetJournal(settings);
+    CCalDlg cal(&session);
     cal.open();
     Edit(&cal, QStringLiteral("Rok"))->setText(QStringLiteral("2011"));
     PressOk(cal, *prompts);

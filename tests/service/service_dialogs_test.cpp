@@ -3,10 +3,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <memory>
 
-#include "meter/kv60x_driver.h"
+#include "journal/journal_db.h"
+#include "meter/meter_float.h"
 #include "service/widgets/cal_dlg.h"
 #include "service/widgets/electrode_dlg.h"
 #include "service/widgets/panel_info_dlg.h"
@@ -62,8 +66,10 @@ bool Has(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
+// A meter session (not connected until Start) and the simulated meter it talks to.
 class ServiceDialogs : public ::testing::Test {
 protected:
+    ServiceDialogs() { session->SetTiming(FastTiming()); }
     void Start(const SimMeterState& state = Panel(), bool silent = false) {
         meter = std::make_unique<SimulatedMeter>(state);
         if (silent) {
@@ -71,15 +77,14 @@ protected:
             f.silent = true;
             sim().SetFaults(f);
         }
-        driver->SetTiming(FastTiming());
-        ASSERT_TRUE(driver->Connect(meter->port()));
+        ASSERT_TRUE(session->Connect(meter->port()));
         if (!silent) {
-            ASSERT_TRUE(testsupport::WaitFor([&] { return driver->LinkUp(); }, 5000));
+            ASSERT_TRUE(session->WaitForLink(5000));
         }
         sim().ClearReceived();
     }
     void TearDown() override {
-        driver.reset();
+        session.reset();
         meter.reset();
     }
     MeterSimulator& sim() { return meter->sim(); }
@@ -99,7 +104,7 @@ protected:
 
     ScopedPrompts prompts;
     std::unique_ptr<SimulatedMeter> meter;
-    std::unique_ptr<Ckv60xDriver> driver = std::make_unique<Ckv60xDriver>();
+    std::unique_ptr<MeterSession> session = std::make_unique<MeterSession>();
 };
 
 }  // namespace
@@ -108,7 +113,7 @@ protected:
 
 TEST_F(ServiceDialogs, StartupDateRefusesOutOfRangeInputYearFirst) {
     Start();
-    CCalDlg dlg(driver.get());
+    CCalDlg dlg(session.get());
     dlg.open();
     ASSERT_TRUE(dlg.isVisible());
     Grab(&dlg, QStringLiteral("cal_dlg"));
@@ -159,7 +164,7 @@ TEST_F(ServiceDialogs, StartupDateWritesTheLimitsAndLeadingDigits) {
                           {"2009abc", "9", "DW0909", 2009, 9}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
-        CCalDlg dlg(driver.get());
+        CCalDlg dlg(session.get());
         dlg.open();
         Edit(&dlg, QStringLiteral("Rok"))->setText(QString::fromLatin1(c.year));
         Edit(&dlg, QStringLiteral("Miesiąc"))->setText(QString::fromLatin1(c.month));
@@ -169,9 +174,8 @@ TEST_F(ServiceDialogs, StartupDateWritesTheLimitsAndLeadingDigits) {
         EXPECT_TRUE(Has(sim().ReceivedLines(), c.command));
         EXPECT_EQ(sim().State().startupYear, c.storedYear);
         EXPECT_EQ(sim().State().startupMonth, c.storedMonth);
-        // The driver re-read the date at once.
-        StartupDate d;
-        driver->GetStartupDate(d);
+        // The date was read again at once.
+        const StartupDate d = session->Snapshot().startupDate;
         EXPECT_EQ(d.year, c.storedYear);
         EXPECT_EQ(d.month, c.storedMonth);
     }
@@ -180,7 +184,7 @@ TEST_F(ServiceDialogs, StartupDateWritesTheLimitsAndLeadingDigits) {
 TEST_F(ServiceDialogs, StartupDateUnchangedSendsNothingAndFailureKeepsTheDialog) {
     Start();
     {
-        CCalDlg dlg(driver.get());
+        CCalDlg dlg(session.get());
         dlg.open();
         PressOk(dlg);
         EXPECT_EQ(dlg.result(), QDialog::Accepted);
@@ -189,7 +193,7 @@ TEST_F(ServiceDialogs, StartupDateUnchangedSendsNothingAndFailureKeepsTheDialog)
     SimFaults f;
     f.silentCommands = {"DW"};
     sim().SetFaults(f);
-    CCalDlg dlg(driver.get());
+    CCalDlg dlg(session.get());
     dlg.open();
     QLineEdit* year = Edit(&dlg, QStringLiteral("Rok"));
     year->setText(QStringLiteral("2011"));
@@ -206,7 +210,7 @@ TEST_F(ServiceDialogs, StartupDateUnchangedSendsNothingAndFailureKeepsTheDialog)
 
 TEST_F(ServiceDialogs, SerialNumberRefusesNumbersBelowOne) {
     Start();
-    CSerialNumberDlg dlg(driver.get());
+    CSerialNumberDlg dlg(session.get());
     dlg.open();
     ASSERT_TRUE(dlg.isVisible());
     Grab(&dlg, QStringLiteral("serial_number_dlg"));
@@ -233,7 +237,7 @@ TEST_F(ServiceDialogs, SerialNumberWritesWhatChanged) {
     Start();
     {
         // Unchanged: nothing goes out.
-        CSerialNumberDlg dlg(driver.get());
+        CSerialNumberDlg dlg(session.get());
         dlg.open();
         PressOk(dlg);
         EXPECT_EQ(dlg.result(), QDialog::Accepted);
@@ -242,7 +246,7 @@ TEST_F(ServiceDialogs, SerialNumberWritesWhatChanged) {
     }
     {
         // Five digits go out as typed; the letter is unchanged.
-        CSerialNumberDlg dlg(driver.get());
+        CSerialNumberDlg dlg(session.get());
         dlg.open();
         Edit(&dlg, QStringLiteral("Numer seryjny"))->setText(QStringLiteral("12345"));
         PressOk(dlg);
@@ -252,24 +256,21 @@ TEST_F(ServiceDialogs, SerialNumberWritesWhatChanged) {
         EXPECT_EQ(sim().CountReceived("VW"), 0u);
     }
     {
-        // New number and letter: the driver's records show both at once.
-        CSerialNumberDlg dlg(driver.get());
+        // New number and letter: the session's snapshot shows both at once.
+        CSerialNumberDlg dlg(session.get());
         dlg.open();
         Edit(&dlg, QStringLiteral("Numer seryjny"))->setText(QStringLiteral("4321"));
         Edit(&dlg, QStringLiteral("Wersja"))->setText(QStringLiteral("B"));
         PressOk(dlg);
         EXPECT_EQ(dlg.result(), QDialog::Accepted);
-        SerialNumberData s;
-        MeterIdentity id;
-        driver->GetSerialNumber(s);
-        driver->GetIdentity(id);
-        EXPECT_EQ(s.serialNumber, 4321);
-        EXPECT_EQ(id.versionLetter, 'B');
+        const MeterSnapshot m = session->Snapshot();
+        EXPECT_EQ(m.serialNumber.serialNumber, 4321);
+        EXPECT_EQ(m.identity.versionLetter, 'B');
     }
     {
         // An empty letter box sends a space.
         sim().ClearReceived();
-        CSerialNumberDlg dlg(driver.get());
+        CSerialNumberDlg dlg(session.get());
         dlg.open();
         Edit(&dlg, QStringLiteral("Wersja"))->clear();
         PressOk(dlg);
@@ -297,8 +298,8 @@ TEST_F(ServiceDialogs, SerialNumberWriteFailuresStopAtTheirStep) {
         sim().SetState(Panel());
         ASSERT_TRUE(testsupport::WaitFor(
             [&] {
-                SerialNumberData s;
-                return driver->GetSerialNumber(s) && s.serialNumber == 17;
+                const MeterSnapshot m = session->Snapshot();
+                return m.linkUp() && m.serialNumber.serialNumber == 17;
             },
             5000));
         SimFaults f;
@@ -306,7 +307,7 @@ TEST_F(ServiceDialogs, SerialNumberWriteFailuresStopAtTheirStep) {
         sim().SetFaults(f);
         sim().ClearReceived();
         prompts->messages.clear();
-        CSerialNumberDlg dlg(driver.get());
+        CSerialNumberDlg dlg(session.get());
         dlg.open();
         Edit(&dlg, QStringLiteral("Numer seryjny"))->setText(QStringLiteral("555"));
         Edit(&dlg, QStringLiteral("Wersja"))->setText(QStringLiteral("C"));
@@ -324,7 +325,7 @@ TEST_F(ServiceDialogs, SerialNumberWriteFailuresStopAtTheirStep) {
 
 TEST_F(ServiceDialogs, ElectrodeReadsOnOpeningAndIgnoresOkMeanwhile) {
     Start();
-    CElectrodeDlg dlg(driver.get());
+    CElectrodeDlg dlg(session.get());
     dlg.open();
     QLineEdit* value = Edit(&dlg, QStringLiteral("Wartość:"));
     EXPECT_FALSE(value->isEnabled());
@@ -353,7 +354,7 @@ TEST_F(ServiceDialogs, ElectrodeUnchangedValueIsNotRewritten) {
     Start(s);
     const double before = sim().State().electrodeCoefficient;
     for (int i = 0; i < 2; ++i) {
-        CElectrodeDlg dlg(driver.get());
+        CElectrodeDlg dlg(session.get());
         dlg.open();
         QLineEdit* value = Edit(&dlg, QStringLiteral("Wartość:"));
         ASSERT_TRUE(WaitUntil([&] { return value->isEnabled(); }));
@@ -370,7 +371,7 @@ TEST_F(ServiceDialogs, ElectrodeFailedReadLeavesAnEmptyBoxToType) {
     SimFaults f;
     f.silentCommands = {"KR"};
     sim().SetFaults(f);
-    CElectrodeDlg dlg(driver.get());
+    CElectrodeDlg dlg(session.get());
     dlg.open();
     QLineEdit* value = Edit(&dlg, QStringLiteral("Wartość:"));
     ASSERT_TRUE(WaitUntil([&] { return value->isEnabled(); }));
@@ -384,12 +385,57 @@ TEST_F(ServiceDialogs, ElectrodeFailedReadLeavesAnEmptyBoxToType) {
     EXPECT_EQ(sim().State().electrodeCoefficient, 0.0);
 }
 
+TEST_F(ServiceDialogs, ElectrodeAfterAFailedWriteTheTextAsReadStandsForTheValueRead) {
+    // 0.1 as the meter holds it has more digits than the box shows. A write of 2
+    // fails; the user types the text the read showed back and presses OK: that
+    // is the value read, exactly, never the 2 attempted. With the meter
+    // answering "KR" it holds that value and nothing is sent; without an answer
+    // the value read itself goes out.
+    SimMeterState s = Panel();
+    s.electrodeCoefficient = 0.1;
+    Start(s);
+    const std::string held = EncodeMeterFloat(sim().State().electrodeCoefficient);
+    struct Case {
+        const char* silentOnRetry;
+        size_t sent;
+    };
+    for (const Case& c : {Case{"", 0}, Case{"KR", 1}}) {
+        SCOPED_TRACE(c.silentOnRetry);
+        prompts->messages.clear();
+        CElectrodeDlg dlg(session.get());
+        dlg.open();
+        QLineEdit* value = Edit(&dlg, QStringLiteral("Wartość:"));
+        ASSERT_TRUE(WaitUntil([&] { return value->isEnabled(); }));
+        ASSERT_EQ(value->text(), QStringLiteral("0.09999999"));
+
+        SimFaults f;
+        f.silentCommands = {"KW"};
+        sim().SetFaults(f);
+        value->setText(QStringLiteral("2"));
+        PressOk(dlg);
+        EXPECT_EQ(Messages(), QStringList{QStringLiteral("Nie można zapisać ustawień")});
+        ASSERT_TRUE(dlg.isVisible());
+
+        f.silentCommands = {c.silentOnRetry};
+        sim().SetFaults(f);
+        sim().ClearReceived();
+        value->setText(QStringLiteral("0.09999999"));
+        PressOk(dlg);
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        EXPECT_EQ(Messages().size(), 1);
+        EXPECT_EQ(sim().CountReceived("KW"), c.sent);
+        EXPECT_EQ(sim().CountReceived("KW" + held), c.sent);
+        EXPECT_EQ(EncodeMeterFloat(sim().State().electrodeCoefficient), held);
+        sim().ClearFaults();
+    }
+}
+
 // ---- panel information ----------------------------------------------------------
 
 TEST_F(ServiceDialogs, PanelInformationLines) {
     Start();
     {
-        CPanelInfoDlg dlg(driver.get());
+        CPanelInfoDlg dlg(session.get());
         dlg.open();
         ASSERT_TRUE(dlg.isVisible());
         Grab(&dlg, QStringLiteral("panel_info_dlg"));
@@ -402,11 +448,11 @@ TEST_F(ServiceDialogs, PanelInformationLines) {
     sim().ModifyState([](SimMeterState& s) { s.lowSupplyVoltage = true; });
     ASSERT_TRUE(testsupport::WaitFor(
         [&] {
-            MeterCondition c;
-            return driver->GetCondition(c) && c.lowSupplyVoltage;
+            const MeterSnapshot m = session->Snapshot();
+            return m.linkUp() && m.condition.lowSupplyVoltage;
         },
         5000));
-    CPanelInfoDlg dlg(driver.get());
+    CPanelInfoDlg dlg(session.get());
     dlg.open();
     EXPECT_TRUE(dlg.Text().endsWith(QStringLiteral("2009-08\nNiskie napięcie zasilania!\n")));
     EXPECT_TRUE(prompts->messages.empty());
@@ -432,13 +478,87 @@ TEST(PanelInfoText, FaultLinesInTheirOrder) {
                              "Niskie napięcie zasilania!\n"));
 }
 
+// ---- journal ----------------------------------------------------------------------
+
+TEST_F(ServiceDialogs, AWriteWhoseEntryStaysUnconfirmedSaysSoBeforeClosing) {
+    // A trigger in the journal refuses to complete an entry: the entry is
+    // stored, the meter takes the value, the completion fails (as when another
+    // program holds the journal at that moment).
+    QTemporaryDir dir;
+    JournalSettings journal;
+    journal.path = dir.filePath(QStringLiteral("journal.sqlite"));
+    journal.program = QStringLiteral("kv60x");
+    journal.busyTimeoutMs = 100;
+    {
+        QString why;
+        ASSERT_TRUE(JournalDb::Open(journal.path, JournalDb::Mode::Write, &why))
+            << why.toStdString();
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "trigger");
+        db.setDatabaseName(journal.path);
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(QSqlQuery(db).exec(
+            QStringLiteral("CREATE TRIGGER no_completion BEFORE UPDATE ON entries"
+                           " BEGIN SELECT RAISE(ABORT, 'no completion'); END")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("trigger");
+    session->SetJournal(journal);
+    Start();
+
+    // Each write that reached the meter says so, the serial number dialog's
+    // two in order, all before the dialog closes with OK.
+    size_t shownWhenClosed = 0;
+    auto expectNotes = [&](MeterDialog& dlg, const std::vector<int>& entries) {
+        prompts->messages.clear();
+        QObject::connect(&dlg, &QDialog::finished,
+                         [&] { shownWhenClosed = prompts->messages.size(); });
+        PressOk(dlg);
+        ASSERT_TRUE(WaitUntil([&] { return !dlg.isVisible(); }));
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        ASSERT_EQ(prompts->messages.size(), entries.size());
+        EXPECT_EQ(shownWhenClosed, entries.size());
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const QString& text = prompts->messages[i].text;
+            EXPECT_TRUE(text.startsWith(QStringLiteral("Błąd dziennika zmian ") + journal.path))
+                << text.toStdString();
+            EXPECT_TRUE(text.endsWith(QStringLiteral(" Zapis dotarł do miernika; wpis nr %1 "
+                                                     "dziennika pozostał niepotwierdzony.")
+                                          .arg(entries[i])))
+                << text.toStdString();
+            EXPECT_EQ(prompts->messages[i].icon, Prompts::Icon::Warning);
+        }
+    };
+    {
+        CCalDlg dlg(session.get());
+        dlg.open();
+        Edit(&dlg, QStringLiteral("Rok"))->setText(QStringLiteral("2011"));
+        expectNotes(dlg, {1});
+    }
+    {
+        CSerialNumberDlg dlg(session.get());
+        dlg.open();
+        Edit(&dlg, QStringLiteral("Numer seryjny"))->setText(QStringLiteral("18"));
+        Edit(&dlg, QStringLiteral("Wersja"))->setText(QStringLiteral("C"));
+        expectNotes(dlg, {2, 3});
+    }
+    EXPECT_EQ(sim().State().startupYear, 2011);
+    EXPECT_EQ(sim().State().serialNumber, 18);
+    EXPECT_EQ(sim().State().versionLetter, 'C');
+    QString why;
+    auto db = JournalDb::Open(journal.path, JournalDb::Mode::Read, &why);
+    ASSERT_TRUE(db) << why.toStdString();
+    const auto entries = db->List({}, &why);
+    ASSERT_EQ(entries.size(), 3u);
+    for (const JournalEntry& e : entries) EXPECT_EQ(e.outcome, JournalOutcome::Pending);
+}
+
 // ---- link down --------------------------------------------------------------------
 
 namespace {
 
-// Opens every dialog over a driver without a working link: each says only
+// Opens every dialog over a session without a working link: each says only
 // "Nie można odczytać ustawień"; the electrode dialog stays open with an empty box.
-void ExpectEveryDialogRefuses(Ckv60xDriver* driver, ScriptedPrompts& prompts) {
+void ExpectEveryDialogRefuses(MeterSession* session, ScriptedPrompts& prompts) {
     auto refuses = [&](MeterDialog& dlg, const char* name) {
         SCOPED_TRACE(name);
         prompts.messages.clear();
@@ -448,15 +568,15 @@ void ExpectEveryDialogRefuses(Ckv60xDriver* driver, ScriptedPrompts& prompts) {
         ASSERT_EQ(prompts.messages.size(), 1u);
         EXPECT_EQ(prompts.messages[0].text, kCannotRead);
     };
-    CCalDlg cal(driver);
+    CCalDlg cal(session);
     refuses(cal, "CCalDlg");
-    CSerialNumberDlg serial(driver);
+    CSerialNumberDlg serial(session);
     refuses(serial, "CSerialNumberDlg");
-    CPanelInfoDlg info(driver);
+    CPanelInfoDlg info(session);
     refuses(info, "CPanelInfoDlg");
 
     prompts.messages.clear();
-    CElectrodeDlg electrode(driver);
+    CElectrodeDlg electrode(session);
     electrode.open();
     QLineEdit* value = Edit(&electrode, QStringLiteral("Wartość:"));
     ASSERT_TRUE(WaitUntil([&] { return value->isEnabled(); }));
@@ -469,26 +589,22 @@ void ExpectEveryDialogRefuses(Ckv60xDriver* driver, ScriptedPrompts& prompts) {
 }  // namespace
 
 TEST_F(ServiceDialogs, EveryDialogSaysSoWhenNotConnected) {
-    ExpectEveryDialogRefuses(driver.get(), *prompts);
+    ExpectEveryDialogRefuses(session.get(), *prompts);
 }
 
 TEST_F(ServiceDialogs, EveryDialogSaysSoWhenTheMeterIsSilent) {
     Start(Panel(), true);
-    ExpectEveryDialogRefuses(driver.get(), *prompts);
+    ExpectEveryDialogRefuses(session.get(), *prompts);
 }
 
 TEST_F(ServiceDialogs, EntryFunctionsRunTheDialogsModally) {
-    MeterSession session;
-    session.SetTiming(FastTiming());
-    EXPECT_EQ(RunCalDlg(nullptr, &session), QDialog::Rejected);  // not connected: no window
+    EXPECT_EQ(RunCalDlg(nullptr, session.get()), QDialog::Rejected);  // not connected: no window
     EXPECT_EQ(Messages(), QStringList{kCannotRead});
-    meter = std::make_unique<SimulatedMeter>(Panel());
-    ASSERT_TRUE(session.Connect(meter->port()));
-    ASSERT_TRUE(session.WaitForLink(5000));
+    Start();
     testsupport::WhenShown<CPanelInfoDlg>(
         [](CPanelInfoDlg* dlg) { Button(dlg, QStringLiteral("Zamknij"))->click(); });
-    EXPECT_EQ(RunPanelInfoDlg(nullptr, &session), QDialog::Accepted);
+    EXPECT_EQ(RunPanelInfoDlg(nullptr, session.get()), QDialog::Accepted);
     testsupport::WhenShown<CSerialNumberDlg>(
         [](CSerialNumberDlg* dlg) { Button(dlg, QStringLiteral("Anuluj"))->click(); });
-    EXPECT_EQ(RunSerialNumberDlg(nullptr, &session), QDialog::Rejected);
+    EXPECT_EQ(RunSerialNumberDlg(nullptr, session.get()), QDialog::Rejected);
 }

@@ -8,15 +8,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "meter/kv60x_driver.h"
 #include "records/char_rec_format.h"
+#include "session/meter_session.h"
 #include "session/service_limits.h"
 #include "ui/device_operation.h"
 #include "ui/dialog_parts.h"
 
 using servicedialogs::LabelFor;
 
-CCalDlg::CCalDlg(Ckv60xDriver* driver, QWidget* parent) : MeterDialog(driver, parent) {
+CCalDlg::CCalDlg(MeterSession* session, QWidget* parent) : MeterDialog(session, parent) {
     setWindowTitle(QStringLiteral("Data uruchamiania"));
 
     auto* group = new QGroupBox(QStringLiteral("Data uruchamiania"), this);
@@ -48,13 +48,13 @@ CCalDlg::CCalDlg(Ckv60xDriver* driver, QWidget* parent) : MeterDialog(driver, pa
 }
 
 bool CCalDlg::InitDialog() {
-    StartupDate date;
-    if (!m_driver || !m_driver->GetStartupDate(date) || !date.valid) {
+    const MeterSnapshot m = m_session ? m_session->Snapshot() : MeterSnapshot();
+    if (!m.linkUp() || !m.startupDate.valid) {
         ShowMessage(CannotReadText());
         return false;
     }
-    m_yearEdit->setText(QString::number(date.year));
-    m_monthEdit->setText(QString::number(date.month));
+    m_yearEdit->setText(QString::number(m.startupDate.year));
+    m_monthEdit->setText(QString::number(m.startupDate.month));
     m_yearEdit->setFocus();
     m_yearEdit->selectAll();
     return true;
@@ -73,18 +73,6 @@ void CCalDlg::OnOk() {
         (wrong == StartupDateField::Year ? m_yearEdit : m_monthEdit)->setFocus();
         return;
     }
-    m_year = static_cast<uint16_t>(year);
-    m_month = static_cast<uint8_t>(month);
-    // The journal's entry first: when it cannot be stored, nothing is written.
-    auto journal = std::make_shared<WorkerJournal>(m_journal);
-    const QString failed = QStringLiteral("Nie można zapisać daty uruchamiania");
-    m_op->Start({{[driver = m_driver, y = m_year, m = m_month, journal] {
-                      if (!journal->Open()) return false;
-                      const bool ok =
-                          journal->Take(JournaledStartupDate(journal->Get(), *driver, y, m));
-                      journal->Close();
-                      return ok;
-                  },
-                  failed, [journal, failed] { return journal->FailureText(failed); }}},
-                nullptr, true);
+    // A date the meter holds already is not sent; the dialog closes all the same.
+    StartWrites(m_op, {MeterWrite::StartupDate(year, month)});
 }

@@ -7,14 +7,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "meter/kv60x_driver.h"
 #include "records/char_rec_format.h"
+#include "session/meter_session.h"
 #include "ui/device_operation.h"
 #include "ui/dialog_parts.h"
 
 using servicedialogs::LabelFor;
 
-CElectrodeDlg::CElectrodeDlg(Ckv60xDriver* driver, QWidget* parent) : MeterDialog(driver, parent) {
+CElectrodeDlg::CElectrodeDlg(MeterSession* session, QWidget* parent)
+    : MeterDialog(session, parent) {
     setWindowTitle(QStringLiteral("Współczynnik kształtu elektrod"));
 
     m_valueEdit = new QLineEdit(this);
@@ -51,24 +52,21 @@ bool CElectrodeDlg::InitDialog() {
     // The dialog opens at once; the read runs behind it with the controls locked.
     // If no worker can be started the helper says "Nie można odczytać ustawień"
     // and the dialog stays open with an empty box.
-    if (!m_driver) {
+    if (!m_session) {
         ShowMessage(CannotReadText());
         return true;
     }
-    m_coefficient = ElectrodeCoefficient();
     m_op->StartRead(
-        [this, driver = m_driver] {
+        [session = m_session] {
             ElectrodeCoefficient read;
-            const bool answered = driver->ReadElectrodeCoefficient(read);
-            m_coefficient = read;
-            return answered && read.valid;
+            return session->ReadElectrodeCoefficient(&read);
         },
         CannotReadText(), [this] { ShowReadValue(); });
     return true;
 }
 
 void CElectrodeDlg::ShowReadValue() {
-    m_shownText = FormatCoefficientText(m_coefficient.coefficient);
+    m_shownText = FormatCoefficientText(m_session->LastElectrodeCoefficient().coefficient);
     m_valueEdit->setText(m_shownText);
     m_valueEdit->setFocus();
     m_valueEdit->selectAll();
@@ -78,24 +76,15 @@ void CElectrodeDlg::OnOk() {
     if (m_op->IsBusy()) return;  // the opening read or a write still runs
 
     // Exact unless edited: the box shows only eight decimals of what the meter
-    // holds. Left as shown, it stands for the value read, which the driver then
-    // skips as unchanged; a typed text is read with a comma as the decimal sign
-    // (no number is 0).
-    const bool shown = !m_shownText.isEmpty() && m_coefficient.valid;
-    const double value = NumberUnlessEdited(m_valueEdit->text(), shown ? &m_shownText : nullptr,
-                                            m_coefficient.coefficient);
-    m_coefficient.coefficient = value;
-    m_coefficient.valid = true;
-    // The value before is the one the opening read got from the meter.
-    auto journal = std::make_shared<WorkerJournal>(m_journal);
-    const QString failed = QStringLiteral("Nie można zapisać ustawień");
-    m_op->Start({{[driver = m_driver, value, journal] {
-                      if (!driver || !journal->Open()) return false;
-                      const bool ok = journal->Take(
-                          JournaledElectrodeCoefficient(journal->Get(), *driver, value));
-                      journal->Close();
-                      return ok;
-                  },
-                  failed, [journal, failed] { return journal->FailureText(failed); }}},
-                nullptr, true);
+    // holds. Left as the read filled it, it stands for the value read, exactly,
+    // also after a failed write of another value (the session keeps what was
+    // read, never what was attempted); the write then sends nothing when the
+    // meter holds it. A typed text is read with a comma as the decimal sign (no
+    // number is 0).
+    const ElectrodeCoefficient read =
+        m_session ? m_session->LastElectrodeCoefficient() : ElectrodeCoefficient();
+    const bool shown = !m_shownText.isEmpty() && read.valid;
+    const double value =
+        NumberUnlessEdited(m_valueEdit->text(), shown ? &m_shownText : nullptr, read.coefficient);
+    StartWrites(m_op, {MeterWrite::ElectrodeCoefficient(value)});
 }

@@ -2,7 +2,6 @@
 
 #include <QString>
 
-#include "meter/meter_records.h"
 #include "service/widgets/meter_dialog.h"
 
 class DeviceOperation;
@@ -10,12 +9,13 @@ class QLineEdit;
 class QPushButton;
 
 // "Współczynnik kształtu elektrod": reads the meter's electrode shape coefficient
-// on a worker when it opens and writes the typed value on OK, again on a worker.
-// A failed read leaves the box empty; the user may still type a value.
+// through the session on a worker when it opens and writes the typed value on
+// OK, again on a worker. A failed read leaves the box empty; the user may still
+// type a value.
 class CElectrodeDlg : public MeterDialog {
     Q_OBJECT
 public:
-    explicit CElectrodeDlg(Ckv60xDriver* driver, QWidget* parent = nullptr);
+    explicit CElectrodeDlg(MeterSession* session, QWidget* parent = nullptr);
 
     // OK (also Enter): checks the input and starts the write. Ignored while
     // busy. The helper closes the dialog with QDialog::accept() on success.
@@ -34,7 +34,7 @@ private:
     QPushButton* m_okButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
     DeviceOperation* m_op = nullptr;  // the reading and the writing worker, one at a time
-    // Filled by the reading worker; read on the UI thread only after it ended.
-    ElectrodeCoefficient m_coefficient;
-    QString m_shownText;  // what the read put into the box (empty: nothing read)
+    // What the read put into the box (empty: nothing read); it stands for the
+    // session's LastElectrodeCoefficient().
+    QString m_shownText;
 };

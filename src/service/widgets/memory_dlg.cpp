@@ -7,7 +7,8 @@
 
 #include "ui/prompts.h"
 
-CMemoryDlg::CMemoryDlg(Ckv60xDriver* driver, QWidget* parent) : QDialog(parent), m_driver(driver) {
+CMemoryDlg::CMemoryDlg(MeterSession* session, QWidget* parent)
+    : QDialog(parent), m_session(session) {
     setWindowTitle(QStringLiteral("Pamięć uruchamiania miernika"));
     m_list = new QListWidget(this);
     m_list->setAccessibleName(windowTitle());

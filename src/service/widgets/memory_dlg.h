@@ -3,7 +3,7 @@
 #include <QDialog>
 
 class QListWidget;
-class Ckv60xDriver;
+class MeterSession;
 
 // "Pamięć uruchamiania miernika": the readout of the meter's startup memory.
 // The readout is switched off: running the dialog says "Chwilowo wyłączone" and
@@ -11,12 +11,12 @@ class Ckv60xDriver;
 class CMemoryDlg : public QDialog {
     Q_OBJECT
 public:
-    // driver: the main window's driver (not owned, not used).
-    explicit CMemoryDlg(Ckv60xDriver* driver, QWidget* parent = nullptr);
+    // session: the main window's meter session (not owned, not used).
+    explicit CMemoryDlg(MeterSession* session, QWidget* parent = nullptr);
 
     int exec() override;
 
 private:
-    Ckv60xDriver* m_driver = nullptr;
+    MeterSession* m_session = nullptr;
     QListWidget* m_list = nullptr;
 };

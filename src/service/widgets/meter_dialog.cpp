@@ -1,11 +1,15 @@
 #include "service/widgets/meter_dialog.h"
 
 #include <QLabel>
+#include <QStringList>
+#include <memory>
 
+#include "session/meter_session.h"
+#include "ui/device_operation.h"
 #include "ui/prompts.h"
 
-MeterDialog::MeterDialog(Ckv60xDriver* driver, QWidget* parent)
-    : QDialog(parent), m_driver(driver) {}
+MeterDialog::MeterDialog(MeterSession* session, QWidget* parent)
+    : QDialog(parent), m_session(session) {}
 
 int MeterDialog::exec() {
     if (!InitDialog()) {
@@ -30,6 +34,44 @@ void MeterDialog::ShowMessage(const QString& text) {
 
 QString MeterDialog::CannotReadText() {
     return QStringLiteral("Nie można odczytać ustawień");
+}
+
+bool MeterDialog::StartWrites(DeviceOperation* op, std::vector<MeterWrite> writes) {
+    if (writes.empty()) return false;
+    // Written by the worker; read on the UI thread only after it ended.
+    struct Result {
+        QString failure;
+        QStringList notes;  // what the journal could not record of the writes that succeeded
+    };
+    auto result = std::make_shared<Result>();
+    const QString firstFailure = WriteFailureText(writes.front().target, writes.front().slot);
+    // One step: the batch is opened, used and closed on the worker thread.
+    DeviceOperation::Step step{
+        [session = m_session, writes = std::move(writes), result] {
+            if (!session) return false;
+            WriteBatch batch(*session);
+            for (const MeterWrite& write : writes) {
+                const WriteOutcome outcome = batch.Write(write);
+                if (!outcome.ok()) {
+                    QStringList text = result->notes;
+                    text.prepend(outcome.Text(WriteFailureText(write.target, write.slot)));
+                    result->failure = text.join(QLatin1Char('\n'));
+                    return false;
+                }
+                if (!outcome.message.isEmpty()) result->notes << outcome.message;
+            }
+            return true;
+        },
+        firstFailure,
+        [result, firstFailure] {
+            return result->failure.isEmpty() ? firstFailure : result->failure;
+        }};
+    return op->Start(
+        {std::move(step)},
+        [this, result] {
+            for (const QString& note : result->notes) ShowMessage(note);
+        },
+        true);
 }
 
 QLabel* servicedialogs::LabelFor(const QString& text, QWidget* control, QWidget* parent) {

@@ -2,10 +2,12 @@
 
 #include <QDialog>
 #include <QString>
+#include <vector>
 
-#include "session/journaled_write.h"
+#include "session/meter_write.h"
 
-class Ckv60xDriver;
+class DeviceOperation;
+class MeterSession;
 class QLabel;
 class QWidget;
 
@@ -16,17 +18,15 @@ class QWidget;
 class MeterDialog : public QDialog {
     Q_OBJECT
 public:
-    // driver: the main window's driver (not owned).
-    MeterDialog(Ckv60xDriver* driver, QWidget* parent);
-
-    // The journal every write of the dialog goes through (none by default).
-    void SetJournal(const JournalSettings& settings) { m_journal = settings; }
+    // session: the main window's meter session (not owned). Every write goes
+    // through its journal.
+    MeterDialog(MeterSession* session, QWidget* parent);
 
     int exec() override;
     void open() override;
 
 protected:
-    // Fills the controls from the driver; false when the dialog must not open.
+    // Fills the controls from the session; false when the dialog must not open.
     virtual bool InitDialog() = 0;
 
     // A message box with an OK button only, over the dialog (or its parent while
@@ -36,8 +36,15 @@ protected:
     // "Nie można odczytać ustawień".
     static QString CannotReadText();
 
-    Ckv60xDriver* m_driver = nullptr;
-    JournalSettings m_journal;
+    // The writes of one OK, run in order on `op`'s worker in one batch of the
+    // session's journal. The first that does not leave its value in the meter
+    // ends the operation with its message (WriteOutcome::Text of the target's
+    // failure text); the dialog stays open. When all succeed the dialog closes
+    // with OK, after showing what the journal could not record (a write that
+    // reached the meter whose entry stays unconfirmed). False when ignored.
+    bool StartWrites(DeviceOperation* op, std::vector<MeterWrite> writes);
+
+    MeterSession* m_session = nullptr;
 };
 
 namespace servicedialogs {

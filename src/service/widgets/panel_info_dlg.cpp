@@ -5,11 +5,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "meter/kv60x_driver.h"
 #include "records/cp1250.h"
+#include "session/meter_session.h"
 #include "ui/ui_resources.h"
 
-CPanelInfoDlg::CPanelInfoDlg(Ckv60xDriver* driver, QWidget* parent) : MeterDialog(driver, parent) {
+CPanelInfoDlg::CPanelInfoDlg(MeterSession* session, QWidget* parent)
+    : MeterDialog(session, parent) {
     setWindowTitle(QStringLiteral("Informacje o panelu"));
 
     auto* picture = new QLabel(this);
@@ -61,12 +62,8 @@ QString CPanelInfoDlg::BuildText(const MeterCondition& condition, const SerialNu
 }
 
 bool CPanelInfoDlg::InitDialog() {
-    if (!m_driver) {
-        ShowMessage(CannotReadText());
-        return false;
-    }
     // One snapshot: the status and every record from the same moment.
-    const MeterSnapshot m = m_driver->Snapshot();
+    const MeterSnapshot m = m_session ? m_session->Snapshot() : MeterSnapshot();
     // The startup date's own flag is not looked at.
     if (!m.linkUp() || !m.condition.valid || !m.serialNumber.valid || !m.identity.valid) {
         ShowMessage(CannotReadText());

@@ -8,12 +8,12 @@
 class QLabel;
 
 // "Informacje o panelu": what the meter last reported about itself (serial
-// number, model and version, startup date, fault flags), taken once from the
-// driver's records when the dialog opens. Sends no command of its own.
+// number, model and version, startup date, fault flags), taken from one
+// snapshot of the session when the dialog opens. Sends no command of its own.
 class CPanelInfoDlg : public MeterDialog {
     Q_OBJECT
 public:
-    explicit CPanelInfoDlg(Ckv60xDriver* driver, QWidget* parent = nullptr);
+    explicit CPanelInfoDlg(MeterSession* session, QWidget* parent = nullptr);
 
     // The information text, each line ending in "\n".
     static QString BuildText(const MeterCondition& condition, const SerialNumberData& serial,

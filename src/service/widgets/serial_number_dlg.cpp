@@ -7,17 +7,17 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "meter/kv60x_driver.h"
 #include "records/char_rec_format.h"
 #include "records/cp1250.h"
+#include "session/meter_session.h"
 #include "session/service_limits.h"
 #include "ui/device_operation.h"
 #include "ui/dialog_parts.h"
 
 using servicedialogs::LabelFor;
 
-CSerialNumberDlg::CSerialNumberDlg(Ckv60xDriver* driver, QWidget* parent)
-    : MeterDialog(driver, parent) {
+CSerialNumberDlg::CSerialNumberDlg(MeterSession* session, QWidget* parent)
+    : MeterDialog(session, parent) {
     setWindowTitle(QStringLiteral("Numer seryjny"));
 
     m_serialEdit = new QLineEdit(this);
@@ -55,22 +55,16 @@ CSerialNumberDlg::CSerialNumberDlg(Ckv60xDriver* driver, QWidget* parent)
 }
 
 bool CSerialNumberDlg::InitDialog() {
-    SerialNumberData serial;
-    if (!m_driver || !m_driver->GetSerialNumber(serial) || !serial.valid) {
+    // One snapshot: the number and the letter from the same moment.
+    const MeterSnapshot m = m_session ? m_session->Snapshot() : MeterSnapshot();
+    if (!m.linkUp() || !m.serialNumber.valid || !m.identity.valid) {
         ShowMessage(CannotReadText());
         return false;
     }
-    m_serialEdit->setText(QString::number(serial.serialNumber));
-
-    MeterIdentity identity;
-    if (!m_driver->GetIdentity(identity) || !identity.valid) {
-        ShowMessage(CannotReadText());
-        return false;
-    }
+    m_serialEdit->setText(QString::number(m.serialNumber.serialNumber));
     // The letter is one byte of the meter's 8-bit code page.
-    m_letterEdit->setText(identity.versionLetter
-                              ? Cp1250ToUnicode(QByteArray(1, identity.versionLetter))
-                              : QString());
+    const char letter = m.identity.versionLetter;
+    m_letterEdit->setText(letter ? Cp1250ToUnicode(QByteArray(1, letter)) : QString());
     m_serialEdit->setFocus();
     m_serialEdit->selectAll();
     return true;
@@ -86,28 +80,16 @@ void CSerialNumberDlg::OnOk() {
         m_serialEdit->setFocus();
         return;
     }
-    m_serialNumber = serialNumber;
-    m_letter = VersionLetterFor(m_letterEdit->text());
-
-    Ckv60xDriver* driver = m_driver;
-    const int number = m_serialNumber;
-    const char versionLetter = m_letter;
-    // One journal for both writes, each its own entry stored before it is sent.
-    auto journal = std::make_shared<WorkerJournal>(m_journal);
-    const QString serialFailed = QStringLiteral("Nie można ustawić numeru seryjnego");
-    const QString letterFailed = QStringLiteral("Nie można zapisać typu panelu");
-    m_op->Start(
-        {{[driver, number, journal] {
-              if (!journal->Open()) return false;
-              return journal->Take(JournaledSerialNumber(journal->Get(), *driver, number));
-          },
-          serialFailed, [journal, serialFailed] { return journal->FailureText(serialFailed); }},
-         {[driver, versionLetter, journal] {
-              const bool ok =
-                  journal->Take(JournaledVersionLetter(journal->Get(), *driver, versionLetter));
-              journal->Close();
-              return ok;
-          },
-          letterFailed, [journal, letterFailed] { return journal->FailureText(letterFailed); }}},
-        nullptr, true);
+    // Checked here too, so that a letter the session would refuse does not
+    // stop the operation after the number went out.
+    const char letter = VersionLetterFor(m_letterEdit->text());
+    if (const QString refused = CheckVersionLetter(letter); !refused.isEmpty()) {
+        ShowMessage(refused);
+        m_letterEdit->setFocus();
+        return;
+    }
+    // One batch, the number first: each entry is stored before its value is
+    // sent, a value the meter holds already is not sent, and a failure of the
+    // number keeps the letter from going out.
+    StartWrites(m_op, {MeterWrite::SerialNumber(serialNumber), MeterWrite::VersionLetter(letter)});
 }

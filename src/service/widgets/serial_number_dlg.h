@@ -12,7 +12,7 @@ class QPushButton;
 class CSerialNumberDlg : public MeterDialog {
     Q_OBJECT
 public:
-    explicit CSerialNumberDlg(Ckv60xDriver* driver, QWidget* parent = nullptr);
+    explicit CSerialNumberDlg(MeterSession* session, QWidget* parent = nullptr);
 
     // OK (also Enter): checks the input and starts the write. Ignored while
     // busy. The helper closes the dialog with QDialog::accept() on success.
@@ -27,7 +27,4 @@ private:
     QPushButton* m_okButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
     DeviceOperation* m_op = nullptr;
-    // The values to write.
-    int m_serialNumber = 0;
-    char m_letter = ' ';
 };

@@ -5,32 +5,28 @@
 #include "service/widgets/memory_dlg.h"
 #include "service/widgets/panel_info_dlg.h"
 #include "service/widgets/serial_number_dlg.h"
-#include "session/meter_session.h"
 
 int RunCalDlg(QWidget* parent, MeterSession* session) {
-    CCalDlg dlg(&session->Driver(), parent);
-    dlg.SetJournal(session->Journal());
+    CCalDlg dlg(session, parent);
     return dlg.exec();
 }
 
 int RunSerialNumberDlg(QWidget* parent, MeterSession* session) {
-    CSerialNumberDlg dlg(&session->Driver(), parent);
-    dlg.SetJournal(session->Journal());
+    CSerialNumberDlg dlg(session, parent);
     return dlg.exec();
 }
 
 int RunElectrodeDlg(QWidget* parent, MeterSession* session) {
-    CElectrodeDlg dlg(&session->Driver(), parent);
-    dlg.SetJournal(session->Journal());
+    CElectrodeDlg dlg(session, parent);
     return dlg.exec();
 }
 
 int RunPanelInfoDlg(QWidget* parent, MeterSession* session) {
-    CPanelInfoDlg dlg(&session->Driver(), parent);
+    CPanelInfoDlg dlg(session, parent);
     return dlg.exec();
 }
 
 int RunMemoryDlg(QWidget* parent, MeterSession* session) {
-    CMemoryDlg dlg(&session->Driver(), parent);
+    CMemoryDlg dlg(session, parent);
     return dlg.exec();
 }
