@@ -183,7 +183,9 @@ int CmdLog(const CliEnv& env, const QStringList& args) {
     if (int rc = OpenLogFile(env, settings, &file); rc >= 0) return rc;
     const bool whole = LogLines(env, settings, s, file);
     file.Close();
-    return whole ? kExitOk : kExitMeter;
+    // A line that did not reach the file is a file not written, as for every
+    // other command.
+    return whole ? kExitOk : kExitUsage;
 }
 
 }  // namespace cli
