@@ -1,15 +1,14 @@
-// kv60x-monitor: a console view of the meter as the driver sees it: link status,
+// kv60x-monitor: a console view of the meter session's snapshots: link status,
 // identity, condition and temperature, one line per change.
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <csignal>
 #include <cstdio>
-#include <memory>
 #include <thread>
 
-#include "meter/kv60x_driver.h"
 #include "serial/port_names.h"
+#include "session/meter_session.h"
 #include "sim/demo_meter.h"
 
 namespace {
@@ -18,21 +17,15 @@ void OnSignal(int) {
     g_stop = 1;
 }
 
-QString Describe(Ckv60xDriver& d) {
-    MeterIdentity id;
-    SerialNumberData sn;
-    MeterCondition cond;
-    TemperatureReading t;
-    StartupDate date;
-    CharacteristicCount count;
-    const bool link = d.LinkUp();
-    d.GetIdentity(id);
-    d.GetSerialNumber(sn);
-    d.GetCondition(cond);
-    d.GetTemperature(t);
-    d.GetStartupDate(date);
-    d.GetCharacteristicCount(count);
-    if (!link) return QStringLiteral("Brak komunikacji z urządzeniem.");
+// The line of one snapshot: every record of the same moment.
+QString Describe(const MeterSnapshot& m) {
+    if (!m.linkUp()) return QStringLiteral("Brak komunikacji z urządzeniem.");
+    const MeterIdentity& id = m.identity;
+    const SerialNumberData& sn = m.serialNumber;
+    const MeterCondition& cond = m.condition;
+    const TemperatureReading& t = m.temperature;
+    const StartupDate& date = m.startupDate;
+    const CharacteristicCount& count = m.count;
     QString s;
     if (id.valid && sn.valid) {
         s += QString::asprintf("%s%c nr %d, wersja %d.%d", id.model, id.versionLetter,
@@ -83,11 +76,10 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    std::unique_ptr<MeterSimulator> sim;
+    MeterSession session;
     int port = 0;
     if (parser.isSet(demo)) {
-        sim = StartDemoMeter();
-        if (!sim) {
+        if (!session.StartDemo()) {
             std::fprintf(stderr, "kv60x-monitor: nie można uruchomić symulowanego miernika\n");
             return 1;
         }
@@ -105,12 +97,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    Ckv60xDriver driver;
-    driver.SetServiceDataOn(true);  // a reading every second
-    if (!driver.Connect(port)) {
+    session.SetServiceDataOn(true);  // a reading every second
+    if (!session.Connect(port)) {
         std::fprintf(stderr, "Nie można otworzyć portu COM%d (%s)\n", port,
-                     qPrintable(driver.LastOpenError()));
-        if (driver.LastOpenPermissionDenied()) {
+                     qPrintable(session.LastOpenError()));
+        if (session.LastOpenPermissionDenied()) {
             std::fprintf(stderr, "Brak uprawnień: dodaj użytkownika do grupy dialout.\n");
         }
         return 1;
@@ -120,7 +111,7 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, OnSignal);
     QString last;
     while (!g_stop) {
-        const QString now = Describe(driver);
+        const QString now = Describe(session.Snapshot());
         if (now != last) {
             std::printf("%s\n", now.toUtf8().constData());
             std::fflush(stdout);
@@ -128,7 +119,6 @@ int main(int argc, char** argv) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    driver.Disconnect();
-    StopDemoMeter(sim);
+    // The session lets the port go, then stops the demo meter behind it.
     return 0;
 }

@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "cli/cli_args.h"
 #include "cli/cli_commands.h"
-#include "cli/cli_session.h"
 #include "kv60x_version.h"
 
 namespace cli {

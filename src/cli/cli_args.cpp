@@ -1,6 +1,6 @@
 // What the commands share in reading their arguments and reporting failures.
 
-#include "cli/cli_session.h"
+#include "cli/cli_args.h"
 
 #include <QRegularExpression>
 #include <algorithm>

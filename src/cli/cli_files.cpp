@@ -3,8 +3,8 @@
 #include <QFileInfo>
 #include <memory>
 
+#include "cli/cli_args.h"
 #include "cli/cli_commands.h"
-#include "cli/cli_session.h"
 #include "cli/record_text.h"
 #include "records/record_files.h"
 

@@ -4,7 +4,7 @@
 #include <QDateTime>
 
 #include "cli/cli_commands.h"
-#include "cli/cli_session.h"
+#include "cli/cli_connection.h"
 #include "cli/record_text.h"
 #include "journal/journal_db.h"
 #include "journal/journal_fields.h"
@@ -43,29 +43,6 @@ JournalSettings JournalSettingsFor(const CliEnv& env, const CommandArgs& args,
     }
     s.path = ResolveJournalPath(args.Value(JournalOption()), QString());
     return s;
-}
-
-std::unique_ptr<MeterJournal> OpenCommandJournal(const CliEnv& env, const JournalSettings& settings,
-                                                 int* rc) {
-    *rc = -1;
-    if (!settings.Enabled()) return nullptr;
-    QString message;
-    auto journal = MeterJournal::Open(settings, &message);
-    if (!journal) *rc = Fail(env, kExitUsage, message);
-    return journal;
-}
-
-int JournaledWriteOutcome(const CliEnv& env, const MeterJournal::Result& result,
-                          const QString& meterFailure) {
-    if (!result.attempted) return Fail(env, kExitUsage, result.journalMessage);
-    if (!result.ok) {
-        return Fail(env, kExitMeter,
-                    result.journalMessage.isEmpty()
-                        ? meterFailure
-                        : meterFailure + QStringLiteral(" ") + result.journalMessage);
-    }
-    if (!result.journalMessage.isEmpty()) env.Err(JoinLines(result.journalMessage) + "\n");
-    return -1;
 }
 
 namespace {
@@ -311,16 +288,14 @@ int JournalRestore(const CliEnv& env, const QStringList& args) {
         }
     }
     // The journal before the meter: when it cannot be written, nothing is.
-    MeterSession s(env);
-    s.Session().SetJournal(settings);
-    s.Session().SetServiceMode(serviceMode);
-    WriteBatch batch(s.Session());
-    if (!batch.Open()) return Fail(env, kExitUsage, JournalBlockedText(batch.Message()));
-    int rc = -1;
-    if (rc = s.Resolve(a); rc >= 0) return rc;
-    if (rc = s.Connect(false); rc >= 0) return rc;
+    MeterSession s;
+    s.SetJournal(settings);
+    s.SetServiceMode(serviceMode);
+    WriteBatch batch(s);
+    if (int rc = OpenJournal(env, batch); rc >= 0) return rc;
+    if (int rc = ConnectMeter(env, a, s, false); rc >= 0) return rc;
     QString why;
-    switch (CheckRestore(*entry, s.Session(), &why)) {
+    switch (CheckRestore(*entry, s, &why)) {
         case RestoreRefusal::None:
             break;
         case RestoreRefusal::NoMeter:
@@ -328,7 +303,7 @@ int JournalRestore(const CliEnv& env, const QStringList& args) {
         default:
             return Fail(env, kExitUsage, why);
     }
-    const RestoreResult r = RestoreEntry(batch, s.Session(), *entry);
+    const RestoreResult r = RestoreEntry(batch, s, *entry);
     switch (r.outcome.status) {
         case WriteStatus::Unchanged:
             env.Out(r.message + QChar('\n'));

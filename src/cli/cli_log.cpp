@@ -6,7 +6,7 @@
 #include <map>
 
 #include "cli/cli_commands.h"
-#include "cli/cli_session.h"
+#include "cli/cli_connection.h"
 #include "session/registration_session.h"
 
 namespace cli {
@@ -124,7 +124,8 @@ int OpenLogFile(const CliEnv& env, const LogSettings& s, RegistrationSession* fi
 
 // Writes a line every interval until stopped or --count lines are written.
 // True when every line reached the file.
-bool LogLines(const CliEnv& env, const LogSettings& s, Ckv60xDriver& d, RegistrationSession& file) {
+bool LogLines(const CliEnv& env, const LogSettings& s, const MeterSession& meter,
+              RegistrationSession& file) {
     const auto start = std::chrono::steady_clock::now();
     const auto step = std::chrono::microseconds(static_cast<int64_t>(s.seconds * 1e6));
     int64_t written = 0;
@@ -139,7 +140,7 @@ bool LogLines(const CliEnv& env, const LogSettings& s, Ckv60xDriver& d, Registra
             continue;
         }
         const std::time_t when = env.clock ? env.clock() : std::time(nullptr);
-        if (file.WriteReading(d.Snapshot(), when)) {
+        if (file.WriteReading(meter.Snapshot(), when)) {
             failing = false;
             env.Out(file.LastLine() + QChar('\n'));
         } else {
@@ -176,14 +177,15 @@ int CmdLog(const CliEnv& env, const QStringList& args) {
     LogSettings settings;
     if (int rc = ReadLogSettings(env, a, o, &settings); rc >= 0) return rc;
 
-    MeterSession s(env);
-    if (int rc = s.Resolve(a); rc >= 0) return rc;
-    if (int rc = s.Connect(true); rc >= 0) return rc;
+    MeterSession s;
+    if (int rc = ConnectMeter(env, a, s, true); rc >= 0) return rc;
     RegistrationSession file;
     if (int rc = OpenLogFile(env, settings, &file); rc >= 0) return rc;
-    const bool whole = LogLines(env, settings, s.Driver(), file);
+    const bool whole = LogLines(env, settings, s, file);
     file.Close();
-    return whole ? kExitOk : kExitMeter;
+    // A line that did not reach the file is a file not written, as for every
+    // other command.
+    return whole ? kExitOk : kExitUsage;
 }
 
 }  // namespace cli

@@ -3,7 +3,7 @@
 #include <QDateTime>
 
 #include "cli/cli_commands.h"
-#include "cli/cli_session.h"
+#include "cli/cli_connection.h"
 #include "cli/record_text.h"
 #include "serial/port_names.h"
 
@@ -25,8 +25,8 @@ QString TemperatureText(const TemperatureReading& t) {
     return QString::asprintf("%.2f °C", t.temperature);
 }
 
-// What `info` shows, from one snapshot of the driver (every record of the
-// same moment, with the link that backs them).
+// What `info` shows: every record of one snapshot of the session, with the
+// link that backs them.
 struct MeterInfo {
     MeterIdentity id;
     SerialNumberData sn;
@@ -35,8 +35,7 @@ struct MeterInfo {
     TemperatureReading t;
     CharacteristicCount count;
 
-    bool Read(Ckv60xDriver& d) {
-        const MeterSnapshot m = d.Snapshot();
+    bool Take(const MeterSnapshot& m) {
         id = m.identity;
         sn = m.serialNumber;
         date = m.startupDate;
@@ -104,9 +103,9 @@ int CmdPorts(const CliEnv& env, const QStringList& args) {
                                  "urządzeniami."));
     a.Add(DemoOption());
     if (int rc = a.Parse(env, args, 0, 0); rc >= 0) return rc;
-    MeterSession demo(env);
-    if (a.IsSet(DemoOption()) && !demo.StartDemo()) {
-        return Fail(env, kExitMeter, QStringLiteral("Nie można uruchomić symulowanego miernika"));
+    MeterSession demo;
+    if (a.IsSet(DemoOption())) {
+        if (int rc = StartDemo(env, demo); rc >= 0) return rc;
     }
     const std::vector<PortEntry> ports = ListPortEntries();
     if (ports.empty()) {
@@ -132,11 +131,10 @@ int CmdInfo(const CliEnv& env, const QStringList& args) {
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Wypisz JSON."));
     a.Add(json);
     if (int rc = a.Parse(env, args, 0, 0); rc >= 0) return rc;
-    MeterSession s(env);
-    if (int rc = s.Resolve(a); rc >= 0) return rc;
-    if (int rc = s.Connect(false); rc >= 0) return rc;
+    MeterSession s;
+    if (int rc = ConnectMeter(env, a, s, false); rc >= 0) return rc;
     MeterInfo info;
-    if (!info.Read(s.Driver())) {
+    if (!info.Take(s.Snapshot())) {
         return Fail(env, kExitMeter, QStringLiteral("Nie można odczytać ustawień"));
     }
     const QString device = DeviceForPort(s.Port());
@@ -153,17 +151,15 @@ int CmdWatch(const CliEnv& env, const QStringList& args) {
     if (int rc = a.Parse(env, args, 0, 0); rc >= 0) return rc;
     const int maxLines = ReadCount(env, a);
     if (maxLines < 0) return kExitUsage;
-    MeterSession s(env);
-    if (int rc = s.Resolve(a); rc >= 0) return rc;
-    if (int rc = s.Connect(true); rc >= 0) return rc;
-    Ckv60xDriver& d = s.Driver();
+    MeterSession s;
+    if (int rc = ConnectMeter(env, a, s, true); rc >= 0) return rc;
     uint64_t seen = 0;
     bool lossShown = false;
     int lines = 0;
     while (!env.Stopped()) {
         const QString now =
             QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        const MeterSnapshot m = d.Snapshot();
+        const MeterSnapshot m = s.Snapshot();
         if (m.cycles != seen && m.linkUp()) {
             seen = m.cycles;
             lossShown = false;

@@ -5,7 +5,7 @@
 #include <QRegularExpression>
 
 #include "cli/cli_commands.h"
-#include "cli/cli_session.h"
+#include "cli/cli_connection.h"
 #include "session/service_limits.h"
 
 namespace cli {
@@ -60,60 +60,52 @@ int CheckCoefficient(const CliEnv& env, ServiceValue* v) {
                 QStringLiteral("Podaj prawidłową wartość współczynnika: %1").arg(v->text));
 }
 
-// Each write returns the exit code; on success it prints what the meter reports
-// now. `journal` is nullptr with --no-journal.
+// Each write goes through the command's batch and returns the exit code; on
+// success it prints what the meter reports now.
 
-int WriteDate(const CliEnv& env, Ckv60xDriver& d, MeterJournal* journal, const ServiceValue& v) {
-    const auto r = JournaledStartupDate(journal, d, static_cast<uint16_t>(v.year),
-                                        static_cast<uint8_t>(v.month));
-    if (int rc =
-            JournaledWriteOutcome(env, r, QStringLiteral("Nie można zapisać daty uruchamiania"));
+int WriteDate(const CliEnv& env, MeterSession& s, WriteBatch& batch, const ServiceValue& v) {
+    const WriteOutcome r = batch.Write(MeterWrite::StartupDate(v.year, v.month));
+    if (int rc = WriteOutcomeCode(env, r, WriteFailureText(JournalTarget::StartupDate, -1));
         rc >= 0)
         return rc;
-    StartupDate date;
-    d.GetStartupDate(date);
+    const StartupDate date = s.Snapshot().startupDate;
     env.Out(QString::asprintf("Data uruchamiania: %04d-%02d\n", date.year, date.month));
     return kExitOk;
 }
 
-int WriteSerial(const CliEnv& env, Ckv60xDriver& d, MeterJournal* journal, const ServiceValue& v) {
-    const auto r = JournaledSerialNumber(journal, d, v.serial);
-    if (int rc =
-            JournaledWriteOutcome(env, r, QStringLiteral("Nie można ustawić numeru seryjnego"));
+int WriteSerial(const CliEnv& env, MeterSession& s, WriteBatch& batch, const ServiceValue& v) {
+    const WriteOutcome r = batch.Write(MeterWrite::SerialNumber(v.serial));
+    if (int rc = WriteOutcomeCode(env, r, WriteFailureText(JournalTarget::SerialNumber, -1));
         rc >= 0)
         return rc;
-    SerialNumberData sn;
-    d.GetSerialNumber(sn);
-    env.Out(QStringLiteral("Numer seryjny: %1\n").arg(sn.serialNumber));
+    env.Out(QStringLiteral("Numer seryjny: %1\n").arg(s.Snapshot().serialNumber.serialNumber));
     return kExitOk;
 }
 
-int WriteLetter(const CliEnv& env, Ckv60xDriver& d, MeterJournal* journal, const ServiceValue& v) {
-    const auto r = JournaledVersionLetter(journal, d, v.letter);
-    if (int rc = JournaledWriteOutcome(env, r, QStringLiteral("Nie można zapisać typu panelu"));
+int WriteLetter(const CliEnv& env, MeterSession& s, WriteBatch& batch, const ServiceValue& v) {
+    const WriteOutcome r = batch.Write(MeterWrite::VersionLetter(v.letter));
+    if (int rc = WriteOutcomeCode(env, r, WriteFailureText(JournalTarget::VersionLetter, -1));
         rc >= 0)
         return rc;
-    MeterIdentity id;
-    d.GetIdentity(id);
+    const MeterIdentity id = s.Snapshot().identity;
     env.Out(QStringLiteral("Urządzenie: %1%2\n")
                 .arg(QString::fromLatin1(id.model))
                 .arg(QChar::fromLatin1(id.versionLetter)));
     return kExitOk;
 }
 
-// Writes the coefficient when one was given, then reads it back.
-int Coefficient(const CliEnv& env, Ckv60xDriver& d, MeterJournal* journal, const ServiceValue& v) {
-    ElectrodeCoefficient k;
+// Writes the coefficient when one was given (the batch reads the value before
+// from the meter), then reads it back.
+int Coefficient(const CliEnv& env, MeterSession& s, WriteBatch& batch, const ServiceValue& v) {
     if (!v.text.isEmpty()) {
-        // The driver skips a value equal to the one it last read, and the
-        // journal takes that value as the one before: read first.
-        d.ReadElectrodeCoefficient(k);
-        const auto r = JournaledElectrodeCoefficient(journal, d, v.coefficient);
-        if (int rc = JournaledWriteOutcome(env, r, QStringLiteral("Nie można zapisać ustawień"));
+        const WriteOutcome r = batch.Write(MeterWrite::ElectrodeCoefficient(v.coefficient));
+        if (int rc =
+                WriteOutcomeCode(env, r, WriteFailureText(JournalTarget::ElectrodeCoefficient, -1));
             rc >= 0)
             return rc;
     }
-    if (!d.ReadElectrodeCoefficient(k) || !k.valid) {
+    ElectrodeCoefficient k;
+    if (!s.ReadElectrodeCoefficient(&k)) {
         return Fail(env, kExitMeter, QStringLiteral("Nie można odczytać ustawień"));
     }
     env.Out(QString::asprintf("Współczynnik kształtu elektrod: %0.8f\n", k.coefficient));
@@ -128,7 +120,7 @@ struct ServiceCommand {
     const char* syntax;  // in the usage line; the argument's name when empty
     bool valueRequired;
     int (*check)(const CliEnv&, ServiceValue*);
-    int (*run)(const CliEnv&, Ckv60xDriver&, MeterJournal*, const ServiceValue&);
+    int (*run)(const CliEnv&, MeterSession&, WriteBatch&, const ServiceValue&);
 };
 
 const ServiceCommand kServiceCommands[] = {
@@ -168,17 +160,15 @@ int CmdService(const CliEnv& env, const QStringList& args) {
     value.text = a.Positional().value(0);
     if (int rc = c.check(env, &value); rc >= 0) return rc;
 
-    // The journal before the meter: when it cannot be written, nothing is.
-    std::unique_ptr<MeterJournal> journal;
-    if (!value.text.isEmpty()) {
-        int rc = -1;
-        journal = OpenCommandJournal(env, JournalSettingsFor(env, a), &rc);
-        if (rc >= 0) return rc;
-    }
-    MeterSession s(env);
-    if (int rc = s.Resolve(a); rc >= 0) return rc;
-    if (int rc = s.Connect(false); rc >= 0) return rc;
-    return c.run(env, s.Driver(), journal.get(), value);
+    // The journal before the meter: when it cannot be written, nothing is. A
+    // coefficient only read goes without one.
+    MeterSession s;
+    s.SetServiceMode(true);
+    if (!value.text.isEmpty()) s.SetJournal(JournalSettingsFor(env, a));
+    WriteBatch batch(s);
+    if (int rc = OpenJournal(env, batch); rc >= 0) return rc;
+    if (int rc = ConnectMeter(env, a, s, false); rc >= 0) return rc;
+    return c.run(env, s, batch, value);
 }
 
 }  // namespace cli

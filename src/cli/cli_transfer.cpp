@@ -3,15 +3,16 @@
 
 #include <QRegularExpression>
 #include <algorithm>
-#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
 #include "cli/cli_commands.h"
-#include "cli/cli_session.h"
+#include "cli/cli_connection.h"
 #include "cli/record_text.h"
 #include "records/record_files.h"
+#include "session/char_table.h"
 
 namespace cli {
 
@@ -31,23 +32,6 @@ bool ParseSlotList(const QString& text, std::set<int>* out) {
         for (int s = from; s <= to; ++s) out->insert(s);
     }
     return !out->empty();
-}
-
-// Reads slot `index` (0-based); the driver takes only the slot's own undamaged
-// answer. Empty when read, otherwise the failure line (a damaged answer or one
-// for another slot is named as such).
-QString ReadSlot(Ckv60xDriver& d, int index, CharRecData* out) {
-    CharReadReport report;
-    if (d.ReadCharacteristic(index, *out, &report)) return QString();
-    if (report.fault == CharReadReport::Fault::NoAnswer) {
-        return QStringLiteral("Nie można odczytać ustawień (charakterystyka nr %1)").arg(index + 1);
-    }
-    return CharReadFailureText(report);
-}
-
-// The 256 bytes of a characteristic image.
-QByteArray ImageBytes(const CharImage& image) {
-    return QByteArray(reinterpret_cast<const char*>(image.data()), static_cast<int>(image.size()));
 }
 
 void Progress(const CliEnv& env, const QString& what, int done, int total) {
@@ -76,27 +60,26 @@ int TableRead(const CliEnv& env, const QStringList& args) {
     FileError error;
     if (!OutputPathUsable(path, &error))
         return Fail(env, kExitUsage, FileFailure(failedWrite, path, error));
-    MeterSession s(env);
-    if (int rc = s.Resolve(a); rc >= 0) return rc;
-    if (int rc = s.Connect(false); rc >= 0) return rc;
-    const int n = s.SlotCount(CTableCharRec::kSlots);
-    if (n < 0) return kExitMeter;
-    auto set = std::make_unique<CTableCharRec>();
-    for (int i = 0; i < n; ++i) {
-        if (env.Stopped()) {
-            EndProgress(env, i, n);
-            return Fail(env, kExitMeter, QStringLiteral("Przerwano; plik nie został zapisany."));
-        }
-        // A slot that cannot be read ends the command without a file: nothing
-        // blank is passed on as the meter's record.
-        CharRecData rec;
-        if (const QString failure = ReadSlot(s.Driver(), i, &rec); !failure.isEmpty()) {
-            EndProgress(env, i, n);
-            return Fail(env, kExitMeter, failure);
-        }
-        set->Put(rec, i);
-        Progress(env, QStringLiteral("Odczyt charakterystyk"), i + 1, n);
+    MeterSession s;
+    if (int rc = ConnectMeter(env, a, s, false); rc >= 0) return rc;
+    CharTable table(&s);
+    if (!table.TakeCountFromMeter()) return Fail(env, kExitMeter, SlotCountFailureText());
+    const int n = table.Count();
+    // A slot that cannot be read ends the command without a file: nothing
+    // blank is passed on as the meter's record.
+    int done = 0;
+    const CharTable::ReadResult read = table.ReadAll(env.stop, [&](int, int count) {
+        done = count;
+        Progress(env, QStringLiteral("Odczyt charakterystyk"), count, n);
+    });
+    if (!read.ok) {
+        EndProgress(env, done, n);
+        return Fail(env, kExitMeter,
+                    read.stopped ? QStringLiteral("Przerwano; plik nie został zapisany.")
+                                 : SlotReadFailureText(read.report));
     }
+    auto set = std::make_unique<CTableCharRec>();
+    table.Export(set.get());
     if (!SaveCharRecSetFile(path, *set, &error))
         return Fail(env, kExitUsage, FileFailure(failedWrite, path, error));
     env.Out(QStringLiteral("Odczytano charakterystyk: %1 -> %2\n").arg(n).arg(path));
@@ -146,77 +129,54 @@ int PlanTableWrite(const CliEnv& env, const std::set<int>& chosen, int fileCount
     return -1;
 }
 
-// The bytes the meter holds in the slots `which` (0-based), read before anything is
-// overwritten: the journal's values before. -1 when every slot was read,
-// otherwise the exit code (message shown); then nothing has been written.
-int ReadBefore(const CliEnv& env, Ckv60xDriver& d, const std::vector<int>& which,
-               std::map<int, QByteArray>* out) {
+// The bytes the meter holds in the slots about to be overwritten (the table's
+// changed ones), read before anything is written: the journal's values before.
+// -1 when every slot was read, otherwise the exit code (message shown); then
+// nothing has been written.
+int ReadBefore(const CliEnv& env, CharTable& table) {
+    const std::vector<int> which = table.ChangedSlots();
     const int total = static_cast<int>(which.size());
-    for (int k = 0; k < total; ++k) {
-        const int i = which[static_cast<size_t>(k)];
-        if (env.Stopped()) {
-            EndProgress(env, k, total);
-            return Fail(env, kExitMeter, QStringLiteral("Przerwano; nic nie zapisano."));
-        }
-        CharRecData rec;
-        CharReadReport report;
-        if (!d.ReadCharacteristic(i, rec, &report)) {
-            EndProgress(env, k, total);
-            return Fail(env, kExitMeter,
-                        (report.fault == CharReadReport::Fault::NoAnswer
-                             ? QStringLiteral("Nie można odczytać ustawień (charakterystyka nr %1)")
-                                   .arg(i + 1)
-                             : CharReadFailureText(report)) +
-                            QStringLiteral("; nic nie zapisano."));
-        }
-        (*out)[i] = ImageBytes(report.image);
-        Progress(env, QStringLiteral("Odczyt zastępowanych charakterystyk"), k + 1, total);
-    }
-    return -1;
+    int done = 0;
+    const CharTable::ReadResult read = table.ReadSlots(which, env.stop, [&](int, int count) {
+        done = count;
+        Progress(env, QStringLiteral("Odczyt zastępowanych charakterystyk"), count, total);
+    });
+    if (read.ok) return -1;
+    EndProgress(env, done, total);
+    if (read.stopped) return Fail(env, kExitMeter, QStringLiteral("Przerwano; nic nie zapisano."));
+    return Fail(env, kExitMeter,
+                SlotReadFailureText(read.report) + QStringLiteral("; nic nie zapisano."));
 }
 
-// Record i of the file goes to slot i, each through the journal (nullptr:
-// none) with its value before from `before`. Returns the exit code.
-int WriteTableSlots(const CliEnv& env, Ckv60xDriver& d, MeterJournal* journal,
-                    const std::map<int, QByteArray>& before, const CTableCharRec& set,
-                    const std::vector<int>& todo) {
+// Writes the table's changed slots through the batch. `todo` are the chosen
+// slots in order, `skipped` of them without a record (never sent); the
+// progress counts them all. Returns the exit code.
+int WriteTableSlots(const CliEnv& env, CharTable& table, WriteBatch& batch,
+                    const std::vector<int>& todo, int skipped) {
     const int total = static_cast<int>(todo.size());
-    int done = 0;
-    int skipped = 0;
-    for (int k = 0; k < total; ++k) {
-        const int i = todo[static_cast<size_t>(k)];
-        if (env.Stopped()) {
-            EndProgress(env, k, total);
+    const QString what = QStringLiteral("Zapis charakterystyk");
+    int shown = 0;
+    const CharTable::WriteResult r = table.WriteChanged(batch, env.stop, [&](int slot, int) {
+        shown = static_cast<int>(std::find(todo.begin(), todo.end(), slot) - todo.begin()) + 1;
+        Progress(env, what, shown, total);
+    });
+    if (!r.ok) {
+        EndProgress(env, shown, total);
+        if (r.stopped) {
             return Fail(env, kExitMeter,
                         QStringLiteral("Przerwano po zapisaniu %1 z %2 charakterystyk.")
-                            .arg(done)
+                            .arg(r.written)
                             .arg(total));
         }
-        CharRecData rec = set.Get(i);
-        rec.REC_NUMBER = static_cast<uint8_t>(i);
-        if (!rec.valid) {
-            ++skipped;
-        } else {
-            const auto found = before.find(i);
-            const auto r = JournaledCharacteristicWrite(
-                journal, d,
-                found == before.end() ? std::nullopt : std::optional<QByteArray>(found->second),
-                rec);
-            if (int rc = JournaledWriteOutcome(
-                    env, r,
-                    QStringLiteral("Nie można zapisać ustawień (charakterystyka nr %1)")
-                        .arg(i + 1));
-                rc >= 0) {
-                EndProgress(env, k, total);
-                return rc;
-            }
-            ++done;
-        }
-        Progress(env, QStringLiteral("Zapis charakterystyk"), k + 1, total);
+        // As a single write: the journal stopped it (2) or the meter failed (1).
+        return Fail(env, r.status == WriteStatus::MeterFailed ? kExitMeter : kExitUsage, r.message);
     }
+    if (shown < total) Progress(env, what, total, total);
+    // Every slot reached the meter; the journal could not say so.
+    if (!r.message.isEmpty()) env.Err(JoinLines(r.message) + "\n");
     env.Out(
         QStringLiteral("Zapisano charakterystyk: %1%2\n")
-            .arg(done)
+            .arg(r.written)
             .arg(skipped ? QStringLiteral(" (pominięto pustych: %1)").arg(skipped) : QString()));
     return kExitOk;
 }
@@ -253,27 +213,32 @@ int TableWrite(const CliEnv& env, const QStringList& args) {
     const int fileCount = std::min(set->Count(), CTableCharRec::kSlots);
     if (int rc = CheckTableForWrite(env, *set, fileCount, chosen); rc >= 0) return rc;
     // The journal before the meter: when it cannot be written, nothing is.
-    int rc = -1;
-    auto journal = OpenCommandJournal(env, JournalSettingsFor(env, a), &rc);
-    if (rc >= 0) return rc;
-    MeterSession s(env);
-    if (rc = s.Resolve(a); rc >= 0) return rc;
-    if (rc = s.Connect(false); rc >= 0) return rc;
-    const int meterCount = s.SlotCount(CTableCharRec::kSlots);
-    if (meterCount < 0) return kExitMeter;
+    MeterSession s;
+    s.SetJournal(JournalSettingsFor(env, a));
+    WriteBatch batch(s);
+    if (int rc = OpenJournal(env, batch); rc >= 0) return rc;
+    if (int rc = ConnectMeter(env, a, s, false); rc >= 0) return rc;
+    CharTable table(&s);
+    if (!table.TakeCountFromMeter()) return Fail(env, kExitMeter, SlotCountFailureText());
     std::vector<int> todo;
-    if (rc = PlanTableWrite(env, chosen, set->Count(), meterCount, &todo); rc >= 0) return rc;
+    if (int rc = PlanTableWrite(env, chosen, set->Count(), table.Count(), &todo); rc >= 0)
+        return rc;
+    // Record i of the file goes to slot i; a block marked not valid is never sent.
+    int skipped = 0;
+    for (int i : todo) {
+        const CharRecData rec = set->Get(i);
+        if (rec.valid) {
+            table.Edit(i, rec, true);
+        } else {
+            ++skipped;
+        }
+    }
     // Safety before speed: every slot about to be overwritten is read first,
     // so that the journal can give it back (not with --no-journal).
-    std::map<int, QByteArray> before;
-    if (journal) {
-        std::vector<int> overwritten;
-        for (int i : todo) {
-            if (set->Get(i).valid) overwritten.push_back(i);
-        }
-        if (rc = ReadBefore(env, s.Driver(), overwritten, &before); rc >= 0) return rc;
+    if (batch.Journaled()) {
+        if (int rc = ReadBefore(env, table); rc >= 0) return rc;
     }
-    return WriteTableSlots(env, s.Driver(), journal.get(), before, *set, todo);
+    return WriteTableSlots(env, table, batch, todo, skipped);
 }
 
 }  // namespace
@@ -293,8 +258,9 @@ namespace {
 // Reads slot `n` into the record file. Returns the exit code.
 int RecordRead(const CliEnv& env, MeterSession& s, int n, const QString& path, bool service) {
     CharRecData rec;
-    if (const QString failure = ReadSlot(s.Driver(), n - 1, &rec); !failure.isEmpty()) {
-        return Fail(env, kExitMeter, failure);
+    CharReadReport report;
+    if (!s.ReadCharacteristic(n - 1, &rec, &report)) {
+        return Fail(env, kExitMeter, SlotReadFailureText(report));
     }
     // As the editor: a protected record is not shown outside service mode.
     if (int rc = RefuseProtected(env, service, rec); rc >= 0) return rc;
@@ -311,6 +277,34 @@ int RecordRead(const CliEnv& env, MeterSession& s, int n, const QString& path, b
             FileFailure(QStringLiteral("Błąd w trakcie zapisu charakterystyki"), path, error));
     }
     env.Out(QStringLiteral("Odczytano charakterystykę nr %1 -> %2\n").arg(n).arg(path));
+    return kExitOk;
+}
+
+// Writes `rec` to slot `n` through the batch. With a journal the slot is read
+// first, so that the journal can give it back. Returns the exit code.
+int RecordWrite(const CliEnv& env, MeterSession& s, WriteBatch& batch, int n, CharRecData rec) {
+    rec.REC_NUMBER = static_cast<uint8_t>(n - 1);
+    std::optional<QByteArray> before;
+    if (batch.Journaled()) {
+        if (env.Stopped()) {
+            EndProgress(env, 0, 1);
+            return Fail(env, kExitMeter, QStringLiteral("Przerwano; nic nie zapisano."));
+        }
+        CharRecData held;
+        CharReadReport report;
+        if (!s.ReadCharacteristic(n - 1, &held, &report)) {
+            EndProgress(env, 0, 1);
+            return Fail(env, kExitMeter,
+                        SlotReadFailureText(report) + QStringLiteral("; nic nie zapisano."));
+        }
+        before = ImageBytes(report.image);
+        Progress(env, QStringLiteral("Odczyt zastępowanych charakterystyk"), 1, 1);
+    }
+    const WriteOutcome r = batch.Write(MeterWrite::Characteristic(rec, before));
+    if (int rc = WriteOutcomeCode(env, r, WriteFailureText(JournalTarget::Characteristic, n - 1));
+        rc >= 0)
+        return rc;
+    env.Out(QStringLiteral("Zapisano charakterystykę nr %1\n").arg(n));
     return kExitOk;
 }
 
@@ -370,37 +364,20 @@ int CmdRecord(const CliEnv& env, const QStringList& args) {
     CharRecData rec;
     if (int rc = PrepareRecordFile(env, reading, service, path, &rec); rc >= 0) return rc;
     // The journal before the meter: when it cannot be written, nothing is.
-    std::unique_ptr<MeterJournal> journal;
-    if (!reading) {
-        int rc = -1;
-        journal = OpenCommandJournal(env, JournalSettingsFor(env, a), &rc);
-        if (rc >= 0) return rc;
-    }
-    MeterSession s(env);
-    if (int rc = s.Resolve(a); rc >= 0) return rc;
-    if (int rc = s.Connect(false); rc >= 0) return rc;
-    const int count = s.SlotCount(0);
-    if (count < 0) return kExitMeter;
+    MeterSession s;
+    s.SetServiceMode(service);
+    if (!reading) s.SetJournal(JournalSettingsFor(env, a));
+    WriteBatch batch(s);
+    if (int rc = OpenJournal(env, batch); rc >= 0) return rc;
+    if (int rc = ConnectMeter(env, a, s, false); rc >= 0) return rc;
+    const int count = s.SlotCount();
+    if (count < 0) return Fail(env, kExitMeter, SlotCountFailureText());
     if (n > count) {
         return Fail(env, kExitUsage,
                     QStringLiteral("Charakterystyka nr %1 poza zakresem 1..%2").arg(n).arg(count));
     }
     if (reading) return RecordRead(env, s, n, path, service);
-    rec.REC_NUMBER = static_cast<uint8_t>(n - 1);
-    // The slot is read first, so that the journal can give it back.
-    std::map<int, QByteArray> before;
-    if (journal) {
-        if (int rc = ReadBefore(env, s.Driver(), {n - 1}, &before); rc >= 0) return rc;
-    }
-    const auto r = JournaledCharacteristicWrite(
-        journal.get(), s.Driver(),
-        before.empty() ? std::nullopt : std::optional<QByteArray>(before.begin()->second), rec);
-    if (int rc = JournaledWriteOutcome(
-            env, r, QStringLiteral("Nie można zapisać ustawień (charakterystyka nr %1)").arg(n));
-        rc >= 0)
-        return rc;
-    env.Out(QStringLiteral("Zapisano charakterystykę nr %1\n").arg(n));
-    return kExitOk;
+    return RecordWrite(env, s, batch, n, rec);
 }
 
 }  // namespace cli

@@ -226,6 +226,7 @@ CharTable::WriteResult CharTable::WriteChanged(WriteBatch& batch, const std::ato
     if (todo.empty()) return result;
     if (!batch.Open()) {
         result.ok = false;
+        result.status = WriteStatus::JournalBlocked;
         result.message = JournalBlockedText(batch.Message());
         return result;
     }
@@ -262,6 +263,7 @@ CharTable::WriteResult CharTable::WriteChanged(WriteBatch& batch, const std::ato
         if (!outcome.ok()) {
             result.ok = false;
             result.failedSlot = i;
+            result.status = outcome.status;
             // Part of the pass reached the meter: the message says how much,
             // never that nothing was written.
             if (outcome.status == WriteStatus::JournalBlocked && result.written > 0) {

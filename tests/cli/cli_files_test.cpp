@@ -107,6 +107,14 @@ TEST_F(CliFiles, FullDiskLeavesEveryKindOfOutputAsItWasAndSaysSo) {
     EXPECT_EQ(r.errLines, QStringList{QStringLiteral(
                               "Błąd zapisu na standardowe wyjście (przekroczony dopuszczalny "
                               "rozmiar pliku)")});
+
+    // A registration file that fills up during `log`: a file not written, code 2.
+    const QStringList log = {"log",     "--demo", "--interval", "0.1",
+                             "--count", "6",      "--out",      Path("log.txt")};
+    const CliRun logged = RunCli(log, full);
+    EXPECT_EQ(logged.code, 2) << Describe(log, logged);
+    EXPECT_EQ(logged.errLines,
+              QStringList{QStringLiteral("Błąd zapisu do pliku rejestracji: ") + Path("log.txt")});
 }
 
 TEST_F(CliFiles, FullTmpfsKeepsTheOldOutput) {

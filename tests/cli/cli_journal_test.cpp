@@ -11,7 +11,7 @@
 #include "journal/journal_db.h"
 #include "meter/char_image.h"
 #include "records/cp1250.h"
-#include "session/journaled_write.h"
+#include "session/meter_session.h"
 #include "sim/demo_data.h"
 #include "sim/meter_simulator.h"
 #include "support/test_support.h"
@@ -31,35 +31,39 @@ protected:
     MeterSimulator& sim() { return meter->sim(); }
     QString port() const { return Com(meter->port()); }
 
-    // Changes made the way the window makes them, through a driver of its own
+    // Changes made the way the window makes them, through a session of its own
     // that lets the port go afterwards. Returns the entry ids, oldest first.
-    std::vector<int64_t> MakeChanges(
-        const std::function<void(Ckv60xDriver&, MeterJournal&, std::vector<int64_t>&)>& changes) {
-        Ckv60xDriver d;
-        d.SetTiming(testsupport::FastTiming());
+    using Changes = std::function<void(MeterSession&, WriteBatch&, std::vector<int64_t>&)>;
+    std::vector<int64_t> MakeChanges(const Changes& changes) {
+        MeterSession s;
+        s.SetTiming(testsupport::FastTiming());
+        JournalSettings settings;
+        settings.path = journal;
+        settings.program = QStringLiteral("kv60x");
+        settings.user = QStringLiteral("anna");
+        s.SetJournal(settings);
         std::vector<int64_t> ids;
-        EXPECT_TRUE(d.Connect(meter->port()));
-        EXPECT_TRUE(testsupport::WaitFor([&] { return d.LinkUp(); }, 5000));
-        JournalSettings s;
-        s.path = journal;
-        s.program = QStringLiteral("kv60x");
-        s.user = QStringLiteral("anna");
-        QString message;
-        auto j = MeterJournal::Open(s, &message);
-        EXPECT_TRUE(j) << message.toStdString();
-        if (j) changes(d, *j, ids);
-        d.Disconnect();
+        EXPECT_TRUE(s.Connect(meter->port()));
+        EXPECT_TRUE(s.WaitForLink(5000));
+        WriteBatch batch(s);
+        EXPECT_TRUE(batch.Open()) << batch.Message().toStdString();
+        changes(s, batch, ids);
         return ids;
+    }
+    // Slot `slot` as the meter holds it, and its bytes: the value before.
+    static std::pair<CharRecData, QByteArray> ReadSlot(MeterSession& s, int slot) {
+        CharRecData rec;
+        CharReadReport report;
+        EXPECT_TRUE(s.ReadCharacteristic(slot, &rec, &report));
+        return {rec, ImageBytes(report.image)};
     }
     // Slot 2 rewritten with another name, then the serial number changed.
     std::vector<int64_t> SlotThenSerial() {
-        return MakeChanges([](Ckv60xDriver& d, MeterJournal& j, std::vector<int64_t>& ids) {
-            CharRecData before;
-            ASSERT_TRUE(d.ReadCharacteristic(2, before));
-            CharRecData rec = before;
+        return MakeChanges([](MeterSession& s, WriteBatch& b, std::vector<int64_t>& ids) {
+            auto [rec, before] = ReadSlot(s, 2);
             SetFixedField(rec.NAME, CharRecData::kNameLen, QStringLiteral("Zmieniona"));
-            ids.push_back(JournaledCharacteristicWrite(&j, d, &before, rec).entryId);
-            ids.push_back(JournaledSerialNumber(&j, d, 4000).entryId);
+            ids.push_back(b.Write(MeterWrite::Characteristic(rec, before)).entryId);
+            ids.push_back(b.Write(MeterWrite::SerialNumber(4000)).entryId);
         });
     }
 
@@ -97,8 +101,8 @@ TEST_F(CliJournal, ListIsNewestFirstAsTableOrJsonAndFiltersByMeter) {
     EXPECT_TRUE(QDateTime::fromString(newest["time"].toString(), Qt::ISODateWithMs).isValid());
 
     // The meter is now number 4000; a change of it shows under its new number.
-    MakeChanges([](Ckv60xDriver& d, MeterJournal& j, std::vector<int64_t>&) {
-        JournaledStartupDate(&j, d, 2012, 5);
+    MakeChanges([](MeterSession&, WriteBatch& b, std::vector<int64_t>&) {
+        b.Write(MeterWrite::StartupDate(2012, 5));
     });
     r = RunIn({"journal", "list", "--json", "--meter", "4000", "--journal", journal});
     ASSERT_EQ(r.code, 0);
@@ -145,12 +149,10 @@ TEST_F(CliJournal, ShowGivesImagesAndFieldsBeforeAndAfter) {
 
 TEST_F(CliJournal, RestoreWritesTheSlotBackOnlyToTheSameMeter) {
     const CharImage original = sim().SlotImage(2);
-    const auto ids = MakeChanges([](Ckv60xDriver& d, MeterJournal& j, std::vector<int64_t>& ids) {
-        CharRecData before;
-        ASSERT_TRUE(d.ReadCharacteristic(2, before));
-        CharRecData rec = before;
+    const auto ids = MakeChanges([](MeterSession& s, WriteBatch& b, std::vector<int64_t>& ids) {
+        auto [rec, before] = ReadSlot(s, 2);
         rec.RH[0] += 1.0;
-        ids.push_back(JournaledCharacteristicWrite(&j, d, &before, rec).entryId);
+        ids.push_back(b.Write(MeterWrite::Characteristic(rec, before)).entryId);
     });
     ASSERT_NE(sim().SlotImage(2), original);
 
@@ -293,17 +295,47 @@ TEST_F(CliJournal, TableAndRecordWritesReadEachSlotFirstAndJournalIt) {
     EXPECT_EQ(now[0].toObject()["slot"].toInt(), 7);
 }
 
+TEST_F(CliJournal, TableWriteFailsAsASingleWriteDoes) {
+    const QString table = dir.filePath("t.kvz");
+    ASSERT_EQ(RunIn({"table", "read", "--port", port(), "--out", table}).code, 0);
+    // A journal that cannot be written: code 2, the port never opened.
+    const QString text = dir.filePath("notes.txt");
+    ASSERT_TRUE(testsupport::WriteFileBytes(text.toStdString(), "moje notatki\n"));
+    sim().ClearReceived();
+    auto r = RunIn({"table", "write", "--port", port(), table, "--journal", text});
+    EXPECT_EQ(r.code, 2);
+    ASSERT_EQ(r.ErrLines().size(), 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(text) && r.err.contains("Nic nie zapisano do miernika"));
+    EXPECT_TRUE(sim().ReceivedLines().empty());
+
+    // The meter refuses: code 1 naming the slot, every slot read first, and the
+    // attempt journaled as failed; the pass stops there.
+    SimFaults refuse;
+    refuse.refuseCharHeader = true;
+    sim().SetFaults(refuse);
+    r = RunIn({"table", "write", "--port", port(), table, "--slots", "2-3", "--journal", journal});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.ErrLines(),
+              QStringList{QStringLiteral("Nie można zapisać ustawień (charakterystyka nr 2)")});
+    EXPECT_EQ(sim().CountReceived("CR02"), 1u);
+    EXPECT_GE(sim().CountReceived("CW01"), 1u);
+    EXPECT_EQ(sim().CountReceived("CW02"), 0u);
+    r = RunIn({"journal", "list", "--json", "--journal", journal});
+    const QJsonArray all = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    ASSERT_EQ(all.size(), 1);
+    EXPECT_EQ(all[0].toObject()["slot"].toInt(), 2);
+    EXPECT_EQ(all[0].toObject()["outcome"].toString(), "failed");
+}
+
 TEST_F(CliJournal, ProtectedCurvesAndServiceValuesNeedService) {
     CharRecData locked = sim().SlotRecord(1);
     locked.PASSWORD = 1;
     sim().SetSlotRecord(1, locked);
-    const auto ids = MakeChanges([](Ckv60xDriver& d, MeterJournal& j, std::vector<int64_t>& ids) {
-        CharRecData before;
-        ASSERT_TRUE(d.ReadCharacteristic(1, before));
-        CharRecData rec = before;
+    const auto ids = MakeChanges([](MeterSession& s, WriteBatch& b, std::vector<int64_t>& ids) {
+        auto [rec, before] = ReadSlot(s, 1);
         rec.RH[0] += 0.5;
-        ids.push_back(JournaledCharacteristicWrite(&j, d, &before, rec).entryId);
-        ids.push_back(JournaledSerialNumber(&j, d, 4000).entryId);
+        ids.push_back(b.Write(MeterWrite::Characteristic(rec, before)).entryId);
+        ids.push_back(b.Write(MeterWrite::SerialNumber(4000)).entryId);
     });
     const QString id = QString::number(ids[0]);
     auto r = RunIn({"journal", "show", id, "--json", "--journal", journal});

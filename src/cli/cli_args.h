@@ -5,19 +5,18 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <memory>
 #include <utility>
 #include <vector>
 
 #include "cli/cli.h"
 #include "files/safe_file.h"
-#include "meter/kv60x_driver.h"
-#include "session/journaled_write.h"
-#include "session/meter_session.h"
+#include "journal/journal_settings.h"
+#include "records/char_rec_data.h"
 
-// What every command of kv60x-cli shares: failing with one line, reading its
-// arguments (with the Polish help built from them) and the connection to the
-// meter.
+// What every command of kv60x-cli shares in its arguments and its failures:
+// failing with one line, the files it writes, reading its arguments (with the
+// Polish help built from them) and the options several commands have. The
+// connection to the meter is in cli_connection.h.
 namespace cli {
 
 inline constexpr char kProgram[] = "kv60x-cli";
@@ -116,58 +115,10 @@ const QCommandLineOption& NoJournalOption();
 // `noJournalOffered`: the command has the --no-journal option.
 JournalSettings JournalSettingsFor(const CliEnv& env, const CommandArgs& args,
                                    bool noJournalOffered = true);
-// Opens the journal for the writes of a command. nullptr both when it is off
-// (*rc -1) and when it cannot be written (*rc the exit code, message shown).
-std::unique_ptr<MeterJournal> OpenCommandJournal(const CliEnv& env, const JournalSettings& settings,
-                                                 int* rc);
-// How a journaled write went: -1 when the meter confirmed it (a journal that
-// failed only afterwards is reported on stderr), otherwise the exit code with
-// the message shown: 2 when the journal stopped the write (nothing was sent),
-// 1 with `meterFailure` when the meter failed.
-int JournaledWriteOutcome(const CliEnv& env, const MeterJournal::Result& result,
-                          const QString& meterFailure);
 
 // --count N of watch and log.
 const QCommandLineOption& CountOption();
 // N; 0 (no limit) when --count is not given; -1 with the message shown when wrong.
 int ReadCount(const CliEnv& env, const CommandArgs& args);
-
-// The connection of one command: resolves the port (or starts the demo meter),
-// connects, waits for the first complete polling cycle and releases it all.
-class MeterSession {
-public:
-    explicit MeterSession(const CliEnv& env);
-    ~MeterSession();
-    MeterSession(const MeterSession&) = delete;
-    MeterSession& operator=(const MeterSession&) = delete;
-
-    // Returns -1 when a port is known, otherwise the exit code (message shown).
-    int Resolve(const CommandArgs& args);
-
-    // Starts the built-in simulated meter as COM250; false when it cannot run.
-    bool StartDemo();
-
-    // Connects and waits for a complete polling cycle. -1 when the meter
-    // answers, otherwise the exit code (message shown).
-    int Connect(bool serviceData);
-
-    ::MeterSession& Session() { return *m_session; }
-    Ckv60xDriver& Driver() { return m_session->Driver(); }
-    int Port() const { return m_port; }
-
-    // The meter's slot count (clamped to `cap` when cap > 0); -1 with the
-    // message shown when the meter never reported it.
-    int SlotCount(int cap);
-
-private:
-    int ReadTimeout(const CommandArgs& args);
-    int ResolvePort(const QString& text);
-    void ReportOpenFailure();
-
-    const CliEnv& m_env;
-    std::unique_ptr<::MeterSession> m_session;
-    int m_port = 0;
-    int m_firstCycleMs = 0;
-};
 
 }  // namespace cli
