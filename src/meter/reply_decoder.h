@@ -54,7 +54,7 @@ struct DecodeResult {
 // than their kind's minimum, refusals ("!C...") and answers whose number
 // fields hold anything but their digits (upper-case hex for "ST", "TR", "CN",
 // "KR"; decimal for "SR", "DR") are rejected and change nothing, so that line
-// noise is asked again instead of being taken for zeros; a line of no known kind is accepted without effect. A "CR" answer is
-// accepted whatever its checksum, so that the reader can judge it at once and ask
-// again. `now` (seconds since 1970) dates the empty record of an erased slot.
+// noise is asked again instead of being taken for zeros; a line of no known kind is accepted
+// without effect. A "CR" answer is accepted whatever its checksum, so that the reader can judge it
+// at once and ask again. `now` (seconds since 1970) dates the empty record of an erased slot.
 DecodeResult DecodeReply(const char* line, size_t length, MeterState& state, int32_t now);
