@@ -2,11 +2,14 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -196,8 +199,10 @@ std::unique_ptr<JournalDb> JournalDb::Open(const QString& path, Mode mode, QStri
     QString failure;
     bool damaged = check == FileCheck::Damaged;
     if (!damaged) {
-        if (db->Connect(busyTimeoutMs, &failure) && db->Migrate(mode, &failure)) return db;
-        damaged = failure.isEmpty();  // Connect and Migrate leave it empty for damage
+        db->m_busyTimeoutMs = busyTimeoutMs;
+        const Step step = db->OpenWaiting(mode, &failure);
+        if (step == Step::Done) return db;
+        damaged = step == Step::Damaged;
     }
     if (!damaged) {
         *error = failure;
@@ -225,13 +230,19 @@ std::unique_ptr<JournalDb> JournalDb::Open(const QString& path, Mode mode, QStri
 }
 
 JournalDb::~JournalDb() {
-    if (m_connection.isEmpty()) return;
     // A completion committed without its own sync reaches the disk now: a
     // checkpoint syncs the log first.
-    if (m_unsynced) QSqlQuery(m_db).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+    if (m_unsynced && !m_connection.isEmpty())
+        QSqlQuery(m_db).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+    Disconnect();
+}
+
+void JournalDb::Disconnect() {
+    if (m_connection.isEmpty()) return;
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connection);
+    m_connection.clear();
 }
 
 QString JournalDb::SqlErrorText(const QString& what, int nativeCode,
@@ -253,33 +264,54 @@ QString JournalDb::SqlErrorText(const QString& what, int nativeCode,
     return QStringLiteral("Błąd dziennika zmian %1 (%2: %3).").arg(m_path, what, driverText);
 }
 
-// Opens the connection in WAL mode. On damage returns false with `error` empty.
-bool JournalDb::Connect(int busyTimeoutMs, QString* error) {
+// Tells how a statement failed: busy, damage, or a reason set in `error`.
+JournalDb::Step JournalDb::Failure(const QString& what, const QSqlError& e, QString* error) const {
+    const int code = NativeCode(e);
+    *error = SqlErrorText(what, code, e.text());
+    if (code == kSqliteBusy || code == kSqliteLocked) return Step::Busy;
+    if (code == kSqliteCorrupt || code == kSqliteNotADb) return Step::Damaged;
+    return Step::Failed;
+}
+
+// Connects and brings the schema up to date. While SQLite answers busy or
+// locked (another program is creating, migrating or writing the journal; some
+// of these SQLite reports at once, without waiting itself, to avoid a
+// deadlock) it starts again from a new connection, until the busy time-out
+// has passed.
+JournalDb::Step JournalDb::OpenWaiting(Mode mode, QString* error) {
+    QElapsedTimer since;
+    since.start();
+    for (int attempt = 1;; ++attempt) {
+        Step step = Connect(error);
+        if (step == Step::Done) step = Migrate(mode, error);
+        if (step != Step::Busy) return step;
+        const qint64 left = m_busyTimeoutMs - since.elapsed();
+        if (left <= 0) return step;
+        Disconnect();
+        QThread::msleep(static_cast<unsigned long>(std::min<qint64>({5LL * attempt, 50, left})));
+    }
+}
+
+// Opens the connection. On damage returns Step::Damaged.
+JournalDb::Step JournalDb::Connect(QString* error) {
     m_connection = QStringLiteral("kv60x_journal_%1").arg(++g_connections);
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     if (!m_db.isValid()) {
         *error = QStringLiteral(
             "Brak sterownika SQLite (QSQLITE) dla dziennika zmian: zainstaluj pakiet "
             "libqt6sql6-sqlite.");
-        return false;
+        return Step::Failed;
     }
     m_db.setDatabaseName(m_path);
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
     if (!m_db.open()) {
-        *error = SqlErrorText(QStringLiteral("open"), NativeCode(m_db.lastError()),
-                              m_db.lastError().text());
-        return false;
+        const Step step = Failure(QStringLiteral("open"), m_db.lastError(), error);
+        return step == Step::Busy ? step : Step::Failed;
     }
     QSqlQuery q(m_db);
-    for (const char* pragma : {"PRAGMA synchronous=FULL"}) {
-        if (!q.exec(QString::fromLatin1(pragma))) {
-            const int code = NativeCode(q.lastError());
-            if (code == kSqliteCorrupt || code == kSqliteNotADb) return false;
-            *error = SqlErrorText(QStringLiteral("pragma"), code, q.lastError().text());
-            return false;
-        }
-    }
-    return true;
+    if (!q.exec(QStringLiteral("PRAGMA synchronous=FULL")))
+        return Failure(QStringLiteral("pragma"), q.lastError(), error);
+    return Step::Done;
 }
 
 // The schema version of the open file: 0 for a file without tables, -1 for a
@@ -296,21 +328,20 @@ std::optional<int> JournalDb::ReadVersion(QSqlQuery& q) {
     return q.value(0).toInt();
 }
 
-// Brings the schema to kSchemaVersion. On damage returns false with `error` empty.
-bool JournalDb::Migrate(Mode mode, QString* error) {
+// Brings the schema to kSchemaVersion.
+JournalDb::Step JournalDb::Migrate(Mode mode, QString* error) {
     QSqlQuery q(m_db);
     auto fail = [&](const QString& what) {
-        const int code = NativeCode(q.lastError());
-        if (code == kSqliteCorrupt || code == kSqliteNotADb || code == kSqliteIoErr) return false;
-        *error = SqlErrorText(what, code, q.lastError().text());
-        return false;
+        const Step step = Failure(what, q.lastError(), error);
+        return step == Step::Failed && NativeCode(q.lastError()) == kSqliteIoErr ? Step::Damaged
+                                                                                 : step;
     };
     // Before anything is written, the whole file is checked (about 60 ms for
     // 100 000 entries); reading leaves that to the queries, which report
     // damage they meet, so the history opens at once.
     if (mode == Mode::Write) {
         if (!q.exec(QStringLiteral("PRAGMA quick_check(1)"))) return fail(QStringLiteral("check"));
-        if (!q.next() || q.value(0).toString() != QLatin1String("ok")) return false;
+        if (!q.next() || q.value(0).toString() != QLatin1String("ok")) return Step::Damaged;
     }
     auto version = ReadVersion(q);
     if (!version) return fail(QStringLiteral("schema"));
@@ -319,7 +350,7 @@ bool JournalDb::Migrate(Mode mode, QString* error) {
                      "Plik %1 jest bazą danych innego programu, nie dziennikiem zmian; "
                      "pozostawiono go bez zmian.")
                      .arg(m_path);
-        return false;
+        return Step::Failed;
     }
     if (*version > kSchemaVersion) {
         *error = QStringLiteral(
@@ -328,22 +359,22 @@ bool JournalDb::Migrate(Mode mode, QString* error) {
                      .arg(m_path)
                      .arg(*version)
                      .arg(kSchemaVersion);
-        return false;
+        return Step::Failed;
     }
     // Only now, with the file known to be a journal (or empty), is it put in
     // WAL mode, which changes its header.
     if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) return fail(QStringLiteral("wal"));
     if (*version == kSchemaVersion) {
         m_version = kSchemaVersion;
-        return true;
+        return Step::Done;
     }
     // Upgrading under the write lock, the version read again: two programs
     // opening a new journal at once must not both create it.
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) return fail(QStringLiteral("begin"));
     auto abandon = [&](const QString& what) {
-        const bool r = fail(what);
+        const Step step = fail(what);
         QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
-        return r;
+        return step;
     };
     version = ReadVersion(q);
     if (!version || *version < 0 || *version > kSchemaVersion)
@@ -359,7 +390,7 @@ bool JournalDb::Migrate(Mode mode, QString* error) {
     }
     if (!q.exec(QStringLiteral("COMMIT"))) return abandon(QStringLiteral("commit"));
     m_version = kSchemaVersion;
-    return true;
+    return Step::Done;
 }
 
 // A pending entry is synced to the disk before it counts as stored, since the

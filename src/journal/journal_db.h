@@ -38,7 +38,10 @@ public:
     static constexpr int kSchemaVersion = 2;
 
     // Opens `path` on the calling thread. nullptr with `error` set (one Polish
-    // sentence naming the file) when it cannot be used.
+    // sentence naming the file) when it cannot be used. Another program's lock
+    // met on the way (connecting, the check, the schema version, write-ahead
+    // logging, the migration: two programs creating a new journal at once) is
+    // waited for and the opening tried again until `busyTimeoutMs` has passed.
     static std::unique_ptr<JournalDb> Open(const QString& path, Mode mode, QString* error,
                                            int busyTimeoutMs = 3000);
     ~JournalDb();
@@ -66,9 +69,20 @@ public:
     int SchemaVersion() const { return m_version; }
 
 private:
+    // How a step of opening ended.
+    enum class Step {
+        Done,
+        Busy,     // SQLite answered busy or locked: worth trying again
+        Damaged,  // the file reads as damaged
+        Failed,   // any other reason, told in the error
+    };
+
     JournalDb() = default;
-    bool Connect(int busyTimeoutMs, QString* error);
-    bool Migrate(Mode mode, QString* error);
+    Step OpenWaiting(Mode mode, QString* error);
+    Step Connect(QString* error);
+    Step Migrate(Mode mode, QString* error);
+    void Disconnect();
+    Step Failure(const QString& what, const QSqlError& e, QString* error) const;
     static std::optional<int> ReadVersion(QSqlQuery& q);
     void SetSync(bool full);
     QString SqlErrorText(const QString& what, int nativeCode, const QString& driverText) const;
@@ -76,6 +90,7 @@ private:
     QString m_path;
     QString m_connection;
     QSqlDatabase m_db;
+    int m_busyTimeoutMs = 3000;
     bool m_empty = false;  // read mode, no file: every query answers nothing
     int m_version = 0;
     bool m_syncFull = true;   // PRAGMA synchronous of the connection: FULL or NORMAL
