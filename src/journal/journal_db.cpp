@@ -444,20 +444,28 @@ int64_t JournalDb::AddPending(const JournalEntry& e, QString* error) {
 bool JournalDb::Complete(int64_t id, JournalOutcome outcome, const QString& message,
                          QString* error) {
     SetSync(false);
-    QSqlQuery q(m_db);
-    q.prepare(QStringLiteral(
-        "UPDATE entries SET outcome = ?, completed_ms = ?, message = ? WHERE id = ?"));
-    q.addBindValue(OutcomeKey(outcome));
-    q.addBindValue(QDateTime::currentMSecsSinceEpoch());
-    q.addBindValue(NotNull(message));
-    q.addBindValue(static_cast<qlonglong>(id));
     m_unsynced = true;
-    if (!q.exec()) {
-        *error =
-            SqlErrorText(QStringLiteral("update"), NativeCode(q.lastError()), q.lastError().text());
-        return false;
+    QElapsedTimer since;
+    since.start();
+    for (;;) {
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral(
+            "UPDATE entries SET outcome = ?, completed_ms = ?, message = ? WHERE id = ?"));
+        q.addBindValue(OutcomeKey(outcome));
+        q.addBindValue(QDateTime::currentMSecsSinceEpoch());
+        q.addBindValue(NotNull(message));
+        q.addBindValue(static_cast<qlonglong>(id));
+        if (q.exec()) return true;
+        // Each try has waited up to the busy time-out inside SQLite already;
+        // the pause keeps a lock SQLite reports at once from being hammered.
+        const int code = NativeCode(q.lastError());
+        if ((code != kSqliteBusy && code != kSqliteLocked) ||
+            since.elapsed() >= static_cast<qint64>(kCompleteWaitFactor) * m_busyTimeoutMs) {
+            *error = SqlErrorText(QStringLiteral("update"), code, q.lastError().text());
+            return false;
+        }
+        QThread::msleep(10);
     }
-    return true;
 }
 
 std::vector<JournalEntry> JournalDb::List(const JournalQuery& query, QString* error) const {

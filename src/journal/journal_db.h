@@ -36,6 +36,7 @@ public:
     };
 
     static constexpr int kSchemaVersion = 2;
+    static constexpr int kCompleteWaitFactor = 10;
 
     // Opens `path` on the calling thread. nullptr with `error` set (one Polish
     // sentence naming the file) when it cannot be used. Another program's lock
@@ -53,7 +54,9 @@ public:
     // Stores the entry as pending with the current time; its id, or 0 with
     // `error` set.
     int64_t AddPending(const JournalEntry& entry, QString* error);
-    // Completes a pending entry as confirmed or failed.
+    // Completes a pending entry. The meter has been written by then, so a lock
+    // of another program is waited out for up to kCompleteWaitFactor times the
+    // busy time-out before the entry is left pending and `error` set.
     bool Complete(int64_t id, JournalOutcome outcome, const QString& message, QString* error);
 
     // Entries without their values (before and after are left empty).

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
@@ -75,4 +76,31 @@ TEST(JournalBusy, ProgramsCreatingANewJournalAtOnceAllGetTheirEntry) {
     LockHolder other(fresh, 400);
     QString error;
     EXPECT_TRUE(JournalDb::Open(fresh, JournalDb::Mode::Write, &error)) << error.toStdString();
+}
+
+// The meter has been written when the completion comes: a lock held longer
+// than the busy time-out is waited out, one held beyond ten of them is not.
+TEST(JournalBusy, CompletionWaitsOutALongLockAndOnlyThenFails) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("journal.sqlite");
+    QString error;
+    auto db = JournalDb::Open(path, JournalDb::Mode::Write, &error, 100);
+    ASSERT_TRUE(db) << error.toStdString();
+    const int64_t first = db->AddPending(SampleEntry(1), &error);
+    const int64_t second = db->AddPending(SampleEntry(2), &error);
+    {
+        LockHolder other(path, 400);
+        EXPECT_TRUE(db->Complete(first, JournalOutcome::Confirmed, QString(), &error))
+            << error.toStdString();
+    }
+    {
+        LockHolder other(path, 1600);
+        QElapsedTimer t;
+        t.start();
+        EXPECT_FALSE(db->Complete(second, JournalOutcome::Failed, "x", &error));
+        EXPECT_GE(t.elapsed(), 980);
+        EXPECT_TRUE(error.endsWith(path + " jest zablokowany przez inny program."));
+    }
+    EXPECT_EQ(db->Get(first, &error)->outcome, JournalOutcome::Confirmed);
+    EXPECT_EQ(db->Get(second, &error)->outcome, JournalOutcome::Pending);
 }
