@@ -1,5 +1,8 @@
 #include "journal/journal_db.h"
 
+#include <sys/statvfs.h>
+#include <unistd.h>
+
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -8,6 +11,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
+#include <QUrl>
 #include <QVariant>
 #include <algorithm>
 #include <atomic>
@@ -25,6 +29,7 @@ constexpr int kSqliteCantOpen = 14;
 constexpr int kSqliteNotADb = 26;
 
 constexpr char kMagic[] = "SQLite format 3";  // and its terminating zero: 16 bytes
+constexpr qint64 kWalHeaderSize = 32;         // a write-ahead log without frames
 
 int NativeCode(const QSqlError& e) {
     bool ok = false;
@@ -145,6 +150,30 @@ QString MoveAside(const QString& path) {
     return target;
 }
 
+// SQLite tells a full disk met while writing as SQLITE_FULL, but one met while
+// creating a file (the journal, its -wal or -shm) or growing the shared-memory
+// index as "cannot open" or an I/O error, without the system's reason. Those
+// count as a full disk when the file system that holds (or would hold) `path`
+// has no room for another file or for kRoomNeeded bytes, the most SQLite adds
+// at once (a 32 KiB region of the index, then a page of the log).
+constexpr unsigned long long kRoomNeeded = 64 * 1024;
+
+bool NoRoomFor(const QString& path) {
+    QString folder = QFileInfo(path).absolutePath();
+    while (!QFileInfo::exists(folder)) {
+        const QString up = QFileInfo(folder).absolutePath();
+        if (up == folder) break;
+        folder = up;
+    }
+    struct statvfs fs {};
+    if (statvfs(QFile::encodeName(folder).constData(), &fs) != 0) return false;
+    // The blocks kept for the superuser are room for the superuser only.
+    const bool root = geteuid() == 0;
+    const unsigned long long blocks = root ? fs.f_bfree : fs.f_bavail;
+    if (blocks * fs.f_frsize < kRoomNeeded) return true;
+    return fs.f_files > 0 && (root ? fs.f_ffree : fs.f_favail) == 0;
+}
+
 std::atomic<int> g_connections{0};
 
 // Texts are bound never as NULL: the columns hold an empty text for "none".
@@ -175,6 +204,7 @@ std::unique_ptr<JournalDb> JournalDb::Open(const QString& path, Mode mode, QStri
         }
         if (!QDir().mkpath(info.absolutePath())) {
             *error = QStringLiteral("Nie można utworzyć folderu dziennika zmian %1").arg(path);
+            if (NoRoomFor(path)) *error = db->SqlErrorText(QString(), kSqliteFull, QString());
             return nullptr;
         }
     } else if (!info.isFile()) {
@@ -256,8 +286,12 @@ QString JournalDb::SqlErrorText(const QString& what, int nativeCode,
             return QStringLiteral("Dziennik zmian %1 jest tylko do odczytu.").arg(m_path);
         case kSqliteFull:
             return QStringLiteral("Brak miejsca na dysku dla dziennika zmian %1.").arg(m_path);
+        case kSqliteIoErr:
         case kSqliteCantOpen:
-            return QStringLiteral("Nie można otworzyć dziennika zmian %1.").arg(m_path);
+            if (NoRoomFor(m_path)) return SqlErrorText(what, kSqliteFull, driverText);
+            if (nativeCode == kSqliteCantOpen)
+                return QStringLiteral("Nie można otworzyć dziennika zmian %1.").arg(m_path);
+            break;
         default:
             break;
     }
@@ -265,8 +299,9 @@ QString JournalDb::SqlErrorText(const QString& what, int nativeCode,
 }
 
 // Tells how a statement failed: busy, damage, or a reason set in `error`.
-JournalDb::Step JournalDb::Failure(const QString& what, const QSqlError& e, QString* error) const {
+JournalDb::Step JournalDb::Failure(const QString& what, const QSqlError& e, QString* error) {
     const int code = NativeCode(e);
+    m_failCode = code;
     *error = SqlErrorText(what, code, e.text());
     if (code == kSqliteBusy || code == kSqliteLocked) return Step::Busy;
     if (code == kSqliteCorrupt || code == kSqliteNotADb) return Step::Damaged;
@@ -281,19 +316,51 @@ JournalDb::Step JournalDb::Failure(const QString& what, const QSqlError& e, QStr
 JournalDb::Step JournalDb::OpenWaiting(Mode mode, QString* error) {
     QElapsedTimer since;
     since.start();
+    Step step = Step::Failed;
     for (int attempt = 1;; ++attempt) {
-        Step step = Connect(error);
+        m_failCode = 0;
+        step = Connect(m_path, QString(), error);
         if (step == Step::Done) step = Migrate(mode, error);
-        if (step != Step::Busy) return step;
+        if (step != Step::Busy) break;
         const qint64 left = m_busyTimeoutMs - since.elapsed();
-        if (left <= 0) return step;
+        if (left <= 0) break;
         Disconnect();
         QThread::msleep(static_cast<unsigned long>(std::min<qint64>({5LL * attempt, 50, left})));
     }
+    const bool sideFiles = m_failCode == kSqliteIoErr || m_failCode == kSqliteCantOpen ||
+                           m_failCode == kSqliteReadOnly || m_failCode == kSqliteFull;
+    if (step == Step::Done || mode != Mode::Read || !sideFiles) return step;
+    Disconnect();
+    return OpenReadOnly() ? Step::Done : step;
 }
 
-// Opens the connection. On damage returns Step::Damaged.
-JournalDb::Step JournalDb::Connect(QString* error) {
+// A journal to be read whose side files cannot be made or grown (a full disk,
+// a read-only medium) is read without writing anything: first with the shared
+// index opened read-only, which still sees entries only in the write-ahead
+// log; else as an unchanging file, which SQLite reads without locks and
+// without the log, so only when the log holds no entries.
+bool JournalDb::OpenReadOnly() {
+    const QString uri =
+        QUrl::fromLocalFile(QFileInfo(m_path).absoluteFilePath()).toString(QUrl::FullyEncoded);
+    QStringList ways = {uri + QStringLiteral("?readonly_shm=1")};
+    const QFileInfo log(m_path + QStringLiteral("-wal"));
+    if (!log.exists() || log.size() <= kWalHeaderSize) ways << uri + QStringLiteral("?immutable=1");
+    m_readOnly = true;
+    for (const QString& name : ways) {
+        QString ignored;
+        if (Connect(name, QStringLiteral(";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"), &ignored) ==
+                Step::Done &&
+            Migrate(Mode::Read, &ignored) == Step::Done)
+            return true;
+        Disconnect();
+    }
+    m_readOnly = false;
+    return false;
+}
+
+// Opens the connection to `name` (the path or an SQLite URI). On damage
+// returns Step::Damaged.
+JournalDb::Step JournalDb::Connect(const QString& name, const QString& options, QString* error) {
     m_connection = QStringLiteral("kv60x_journal_%1").arg(++g_connections);
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     if (!m_db.isValid()) {
@@ -302,8 +369,9 @@ JournalDb::Step JournalDb::Connect(QString* error) {
             "libqt6sql6-sqlite.");
         return Step::Failed;
     }
-    m_db.setDatabaseName(m_path);
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
+    m_db.setDatabaseName(name);
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs) +
+                           options);
     if (!m_db.open()) {
         const Step step = Failure(QStringLiteral("open"), m_db.lastError(), error);
         return step == Step::Busy ? step : Step::Failed;
@@ -331,10 +399,12 @@ std::optional<int> JournalDb::ReadVersion(QSqlQuery& q) {
 // Brings the schema to kSchemaVersion.
 JournalDb::Step JournalDb::Migrate(Mode mode, QString* error) {
     QSqlQuery q(m_db);
+    // An I/O error while reading is taken for damage, unless the disk is full
+    // (SQLite could not make its index): that is no reason to move the file.
     auto fail = [&](const QString& what) {
         const Step step = Failure(what, q.lastError(), error);
-        return step == Step::Failed && NativeCode(q.lastError()) == kSqliteIoErr ? Step::Damaged
-                                                                                 : step;
+        const bool damage = m_failCode == kSqliteIoErr && !NoRoomFor(m_path);
+        return step == Step::Failed && damage ? Step::Damaged : step;
     };
     // Before anything is written, the whole file is checked (about 60 ms for
     // 100 000 entries); reading leaves that to the queries, which report
@@ -360,6 +430,14 @@ JournalDb::Step JournalDb::Migrate(Mode mode, QString* error) {
                      .arg(*version)
                      .arg(kSchemaVersion);
         return Step::Failed;
+    }
+    if (m_readOnly) {
+        // Nothing may be written: a file without tables reads as empty, and
+        // one of an older schema is not read (the queries need the new one).
+        if (*version != 0 && *version != kSchemaVersion) return Step::Failed;
+        m_empty = *version == 0;
+        m_version = *version;
+        return Step::Done;
     }
     // Only now, with the file known to be a journal (or empty), is it put in
     // WAL mode, which changes its header.

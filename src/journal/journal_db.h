@@ -43,6 +43,9 @@ public:
     // met on the way (connecting, the check, the schema version, write-ahead
     // logging, the migration: two programs creating a new journal at once) is
     // waited for and the opening tried again until `busyTimeoutMs` has passed.
+    // To read, a journal whose -shm or -wal cannot be made (a full disk, a
+    // read-only medium) is opened read-only without them. Every write a full
+    // disk refuses, here or later, says so ("Brak miejsca na dysku...").
     static std::unique_ptr<JournalDb> Open(const QString& path, Mode mode, QString* error,
                                            int busyTimeoutMs = 3000);
     ~JournalDb();
@@ -82,10 +85,11 @@ private:
 
     JournalDb() = default;
     Step OpenWaiting(Mode mode, QString* error);
-    Step Connect(QString* error);
+    bool OpenReadOnly();
+    Step Connect(const QString& name, const QString& options, QString* error);
     Step Migrate(Mode mode, QString* error);
     void Disconnect();
-    Step Failure(const QString& what, const QSqlError& e, QString* error) const;
+    Step Failure(const QString& what, const QSqlError& e, QString* error);
     static std::optional<int> ReadVersion(QSqlQuery& q);
     void SetSync(bool full);
     QString SqlErrorText(const QString& what, int nativeCode, const QString& driverText) const;
@@ -94,7 +98,9 @@ private:
     QString m_connection;
     QSqlDatabase m_db;
     int m_busyTimeoutMs = 3000;
-    bool m_empty = false;  // read mode, no file: every query answers nothing
+    bool m_empty = false;     // read mode, no file: every query answers nothing
+    bool m_readOnly = false;  // read mode without side files (full disk, read-only medium)
+    int m_failCode = 0;       // SQLite's primary code of the last failure while opening
     int m_version = 0;
     bool m_syncFull = true;   // PRAGMA synchronous of the connection: FULL or NORMAL
     bool m_unsynced = false;  // a completion was committed without a sync
