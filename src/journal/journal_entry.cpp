@@ -47,13 +47,15 @@ QString OutcomeKey(JournalOutcome outcome) {
             return QStringLiteral("confirmed");
         case JournalOutcome::Failed:
             return QStringLiteral("failed");
+        case JournalOutcome::Uncertain:
+            return QStringLiteral("uncertain");
     }
     return QString();
 }
 
 std::optional<JournalOutcome> OutcomeFromKey(const QString& key) {
-    for (JournalOutcome o :
-         {JournalOutcome::Pending, JournalOutcome::Confirmed, JournalOutcome::Failed}) {
+    for (JournalOutcome o : {JournalOutcome::Pending, JournalOutcome::Confirmed,
+                             JournalOutcome::Failed, JournalOutcome::Uncertain}) {
         if (key == OutcomeKey(o)) return o;
     }
     return std::nullopt;
@@ -83,6 +85,8 @@ QString OutcomeText(JournalOutcome outcome) {
             return QStringLiteral("potwierdzony");
         case JournalOutcome::Failed:
             return QStringLiteral("nieudany");
+        case JournalOutcome::Uncertain:
+            return QStringLiteral("niepewny");
     }
     return QString();
 }

@@ -21,7 +21,9 @@ enum class JournalTarget {
 
 // Pending is stored before the first byte goes to the meter; an entry that
 // stays pending was cut short (the program crashed or the meter was unplugged).
-enum class JournalOutcome { Pending, Confirmed, Failed };
+// Uncertain: the write was sent but its confirmation never came, so the meter
+// may or may not hold the new value.
+enum class JournalOutcome { Pending, Confirmed, Failed, Uncertain };
 
 // The meter as the program knew it when it wrote.
 struct MeterStamp {

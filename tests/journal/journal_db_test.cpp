@@ -80,6 +80,11 @@ TEST(JournalDb, NewJournalStoresEntriesWholeAndCompletesThem) {
     unread.before.reset();
     const int64_t id2 = db->AddPending(unread, &error);
     EXPECT_FALSE(db->Get(id2, &error)->before.has_value());
+    // Sent, never confirmed: the meter may or may not hold the new value.
+    ASSERT_TRUE(db->Complete(id2, JournalOutcome::Uncertain, QString(), &error));
+    EXPECT_EQ(db->Get(id2, &error)->outcome, JournalOutcome::Uncertain);
+    EXPECT_EQ(OutcomeKey(JournalOutcome::Uncertain), "uncertain");
+    EXPECT_EQ(OutcomeText(JournalOutcome::Uncertain), "niepewny");
     EXPECT_FALSE(db->Get(999, &error).has_value());
 }
 
