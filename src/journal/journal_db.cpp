@@ -77,12 +77,18 @@ const char kListColumns[] =
     "id, time_ms, program, user_name, meter_model, meter_letter, meter_serial, meter_version,"
     " target, slot, outcome, completed_ms, message, restored_from";
 
-// Fills the listed columns (kListColumns order) of one row; false for a row
-// whose kind or outcome this program does not know.
-bool ReadRow(const QSqlQuery& q, JournalEntry* e) {
-    const auto target = TargetFromKey(q.value(8).toString());
-    const auto outcome = OutcomeFromKey(q.value(10).toString());
-    if (!target || !outcome) return false;
+// Fills the listed columns (kListColumns order) of one row. A kind or an
+// outcome this program does not know is kept as stored in `unknown`.
+void ReadRow(const QSqlQuery& q, JournalEntry* e) {
+    const QString targetKey = q.value(8).toString();
+    const QString outcomeKey = q.value(10).toString();
+    const auto target = TargetFromKey(targetKey);
+    const auto outcome = OutcomeFromKey(outcomeKey);
+    if (!target || !outcome) {
+        e->unknown = JournalUnknown();
+        e->unknown->targetKey = targetKey;
+        e->unknown->outcomeKey = outcomeKey;
+    }
     e->id = q.value(0).toLongLong();
     e->timeMs = q.value(1).toLongLong();
     e->program = q.value(2).toString();
@@ -91,13 +97,12 @@ bool ReadRow(const QSqlQuery& q, JournalEntry* e) {
     e->meter.letter = q.value(5).toString();
     if (!q.value(6).isNull()) e->meter.serial = q.value(6).toInt();
     e->meter.version = q.value(7).toString();
-    e->target = *target;
+    if (target) e->target = *target;
     e->slot = q.value(9).isNull() ? -1 : q.value(9).toInt();
-    e->outcome = *outcome;
+    if (outcome) e->outcome = *outcome;
     e->completedMs = q.value(11).isNull() ? 0 : q.value(11).toLongLong();
     e->message = q.value(12).toString();
     e->restoredFrom = q.value(13).isNull() ? 0 : q.value(13).toLongLong();
-    return true;
 }
 
 enum class FileCheck { Usable, NotSqlite, Damaged };
@@ -569,7 +574,8 @@ std::vector<JournalEntry> JournalDb::List(const JournalQuery& query, QString* er
     }
     while (q.next()) {
         JournalEntry e;
-        if (ReadRow(q, &e)) out.push_back(std::move(e));
+        ReadRow(q, &e);
+        out.push_back(std::move(e));
     }
     return out;
 }
@@ -588,13 +594,16 @@ std::optional<JournalEntry> JournalDb::Get(int64_t id, QString* error) const {
     }
     if (!q.next()) return std::nullopt;
     JournalEntry e;
-    if (!ReadRow(q, &e)) {
-        *error =
-            QStringLiteral("Wpis nr %1 dziennika zmian %2 ma nieznany rodzaj.").arg(id).arg(m_path);
-        return std::nullopt;
+    ReadRow(q, &e);
+    std::optional<QByteArray> before;
+    if (!q.value(14).isNull()) before = q.value(14).toByteArray();
+    if (e.unknown) {
+        e.unknown->before = before;
+        e.unknown->after = q.value(15).toByteArray();
+    } else {
+        e.before = before;
+        e.after = q.value(15).toByteArray();
     }
-    if (!q.value(14).isNull()) e.before = q.value(14).toByteArray();
-    e.after = q.value(15).toByteArray();
     return e;
 }
 

@@ -61,6 +61,14 @@ std::optional<JournalOutcome> OutcomeFromKey(const QString& key) {
     return std::nullopt;
 }
 
+QString TargetKey(const JournalEntry& entry) {
+    return entry.unknown ? entry.unknown->targetKey : TargetKey(entry.target);
+}
+
+QString OutcomeKey(const JournalEntry& entry) {
+    return entry.unknown ? entry.unknown->outcomeKey : OutcomeKey(entry.outcome);
+}
+
 QString TargetText(JournalTarget target, int slot) {
     switch (target) {
         case JournalTarget::Characteristic:
@@ -89,6 +97,18 @@ QString OutcomeText(JournalOutcome outcome) {
             return QStringLiteral("niepewny");
     }
     return QString();
+}
+
+QString TargetText(const JournalEntry& entry) {
+    if (entry.unknown && !TargetFromKey(entry.unknown->targetKey))
+        return QStringLiteral("nieznany rodzaj (%1)").arg(entry.unknown->targetKey);
+    return TargetText(entry.target, entry.slot);
+}
+
+QString OutcomeText(const JournalEntry& entry) {
+    if (entry.unknown && !OutcomeFromKey(entry.unknown->outcomeKey))
+        return QStringLiteral("nieznany wynik (%1)").arg(entry.unknown->outcomeKey);
+    return OutcomeText(entry.outcome);
 }
 
 QString MeterText(const MeterStamp& meter) {
