@@ -1,12 +1,19 @@
 #include "journal/journal_db.h"
 
+#include <sys/statvfs.h>
+#include <unistd.h>
+
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
+#include <QUrl>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -22,6 +29,7 @@ constexpr int kSqliteCantOpen = 14;
 constexpr int kSqliteNotADb = 26;
 
 constexpr char kMagic[] = "SQLite format 3";  // and its terminating zero: 16 bytes
+constexpr qint64 kWalHeaderSize = 32;         // a write-ahead log without frames
 
 int NativeCode(const QSqlError& e) {
     bool ok = false;
@@ -69,12 +77,18 @@ const char kListColumns[] =
     "id, time_ms, program, user_name, meter_model, meter_letter, meter_serial, meter_version,"
     " target, slot, outcome, completed_ms, message, restored_from";
 
-// Fills the listed columns (kListColumns order) of one row; false for a row
-// whose kind or outcome this program does not know.
-bool ReadRow(const QSqlQuery& q, JournalEntry* e) {
-    const auto target = TargetFromKey(q.value(8).toString());
-    const auto outcome = OutcomeFromKey(q.value(10).toString());
-    if (!target || !outcome) return false;
+// Fills the listed columns (kListColumns order) of one row. A kind or an
+// outcome this program does not know is kept as stored in `unknown`.
+void ReadRow(const QSqlQuery& q, JournalEntry* e) {
+    const QString targetKey = q.value(8).toString();
+    const QString outcomeKey = q.value(10).toString();
+    const auto target = TargetFromKey(targetKey);
+    const auto outcome = OutcomeFromKey(outcomeKey);
+    if (!target || !outcome) {
+        e->unknown = JournalUnknown();
+        e->unknown->targetKey = targetKey;
+        e->unknown->outcomeKey = outcomeKey;
+    }
     e->id = q.value(0).toLongLong();
     e->timeMs = q.value(1).toLongLong();
     e->program = q.value(2).toString();
@@ -83,13 +97,12 @@ bool ReadRow(const QSqlQuery& q, JournalEntry* e) {
     e->meter.letter = q.value(5).toString();
     if (!q.value(6).isNull()) e->meter.serial = q.value(6).toInt();
     e->meter.version = q.value(7).toString();
-    e->target = *target;
+    if (target) e->target = *target;
     e->slot = q.value(9).isNull() ? -1 : q.value(9).toInt();
-    e->outcome = *outcome;
+    if (outcome) e->outcome = *outcome;
     e->completedMs = q.value(11).isNull() ? 0 : q.value(11).toLongLong();
     e->message = q.value(12).toString();
     e->restoredFrom = q.value(13).isNull() ? 0 : q.value(13).toLongLong();
-    return true;
 }
 
 enum class FileCheck { Usable, NotSqlite, Damaged };
@@ -142,6 +155,30 @@ QString MoveAside(const QString& path) {
     return target;
 }
 
+// SQLite tells a full disk met while writing as SQLITE_FULL, but one met while
+// creating a file (the journal, its -wal or -shm) or growing the shared-memory
+// index as "cannot open" or an I/O error, without the system's reason. Those
+// count as a full disk when the file system that holds (or would hold) `path`
+// has no room for another file or for kRoomNeeded bytes, the most SQLite adds
+// at once (a 32 KiB region of the index, then a page of the log).
+constexpr unsigned long long kRoomNeeded = 64 * 1024;
+
+bool NoRoomFor(const QString& path) {
+    QString folder = QFileInfo(path).absolutePath();
+    while (!QFileInfo::exists(folder)) {
+        const QString up = QFileInfo(folder).absolutePath();
+        if (up == folder) break;
+        folder = up;
+    }
+    struct statvfs fs {};
+    if (statvfs(QFile::encodeName(folder).constData(), &fs) != 0) return false;
+    // The blocks kept for the superuser are room for the superuser only.
+    const bool root = geteuid() == 0;
+    const unsigned long long blocks = root ? fs.f_bfree : fs.f_bavail;
+    if (blocks * fs.f_frsize < kRoomNeeded) return true;
+    return fs.f_files > 0 && (root ? fs.f_ffree : fs.f_favail) == 0;
+}
+
 std::atomic<int> g_connections{0};
 
 // Texts are bound never as NULL: the columns hold an empty text for "none".
@@ -172,6 +209,7 @@ std::unique_ptr<JournalDb> JournalDb::Open(const QString& path, Mode mode, QStri
         }
         if (!QDir().mkpath(info.absolutePath())) {
             *error = QStringLiteral("Nie można utworzyć folderu dziennika zmian %1").arg(path);
+            if (NoRoomFor(path)) *error = db->SqlErrorText(QString(), kSqliteFull, QString());
             return nullptr;
         }
     } else if (!info.isFile()) {
@@ -196,8 +234,10 @@ std::unique_ptr<JournalDb> JournalDb::Open(const QString& path, Mode mode, QStri
     QString failure;
     bool damaged = check == FileCheck::Damaged;
     if (!damaged) {
-        if (db->Connect(busyTimeoutMs, &failure) && db->Migrate(mode, &failure)) return db;
-        damaged = failure.isEmpty();  // Connect and Migrate leave it empty for damage
+        db->m_busyTimeoutMs = busyTimeoutMs;
+        const Step step = db->OpenWaiting(mode, &failure);
+        if (step == Step::Done) return db;
+        damaged = step == Step::Damaged;
     }
     if (!damaged) {
         *error = failure;
@@ -225,13 +265,19 @@ std::unique_ptr<JournalDb> JournalDb::Open(const QString& path, Mode mode, QStri
 }
 
 JournalDb::~JournalDb() {
-    if (m_connection.isEmpty()) return;
     // A completion committed without its own sync reaches the disk now: a
     // checkpoint syncs the log first.
-    if (m_unsynced) QSqlQuery(m_db).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+    if (m_unsynced && !m_connection.isEmpty())
+        QSqlQuery(m_db).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+    Disconnect();
+}
+
+void JournalDb::Disconnect() {
+    if (m_connection.isEmpty()) return;
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connection);
+    m_connection.clear();
 }
 
 QString JournalDb::SqlErrorText(const QString& what, int nativeCode,
@@ -245,41 +291,100 @@ QString JournalDb::SqlErrorText(const QString& what, int nativeCode,
             return QStringLiteral("Dziennik zmian %1 jest tylko do odczytu.").arg(m_path);
         case kSqliteFull:
             return QStringLiteral("Brak miejsca na dysku dla dziennika zmian %1.").arg(m_path);
+        case kSqliteIoErr:
         case kSqliteCantOpen:
-            return QStringLiteral("Nie można otworzyć dziennika zmian %1.").arg(m_path);
+            if (NoRoomFor(m_path)) return SqlErrorText(what, kSqliteFull, driverText);
+            if (nativeCode == kSqliteCantOpen)
+                return QStringLiteral("Nie można otworzyć dziennika zmian %1.").arg(m_path);
+            break;
         default:
             break;
     }
     return QStringLiteral("Błąd dziennika zmian %1 (%2: %3).").arg(m_path, what, driverText);
 }
 
-// Opens the connection in WAL mode. On damage returns false with `error` empty.
-bool JournalDb::Connect(int busyTimeoutMs, QString* error) {
+// Tells how a statement failed: busy, damage, or a reason set in `error`.
+JournalDb::Step JournalDb::Failure(const QString& what, const QSqlError& e, QString* error) {
+    const int code = NativeCode(e);
+    m_failCode = code;
+    *error = SqlErrorText(what, code, e.text());
+    if (code == kSqliteBusy || code == kSqliteLocked) return Step::Busy;
+    if (code == kSqliteCorrupt || code == kSqliteNotADb) return Step::Damaged;
+    return Step::Failed;
+}
+
+// Connects and brings the schema up to date. While SQLite answers busy or
+// locked (another program is creating, migrating or writing the journal; some
+// of these SQLite reports at once, without waiting itself, to avoid a
+// deadlock) it starts again from a new connection, until the busy time-out
+// has passed.
+JournalDb::Step JournalDb::OpenWaiting(Mode mode, QString* error) {
+    QElapsedTimer since;
+    since.start();
+    Step step = Step::Failed;
+    for (int attempt = 1;; ++attempt) {
+        m_failCode = 0;
+        step = Connect(m_path, QString(), error);
+        if (step == Step::Done) step = Migrate(mode, error);
+        if (step != Step::Busy) break;
+        const qint64 left = m_busyTimeoutMs - since.elapsed();
+        if (left <= 0) break;
+        Disconnect();
+        QThread::msleep(static_cast<unsigned long>(std::min<qint64>({5LL * attempt, 50, left})));
+    }
+    const bool sideFiles = m_failCode == kSqliteIoErr || m_failCode == kSqliteCantOpen ||
+                           m_failCode == kSqliteReadOnly || m_failCode == kSqliteFull;
+    if (step == Step::Done || mode != Mode::Read || !sideFiles) return step;
+    Disconnect();
+    return OpenReadOnly() ? Step::Done : step;
+}
+
+// A journal to be read whose side files cannot be made or grown (a full disk,
+// a read-only medium) is read without writing anything: first with the shared
+// index opened read-only, which still sees entries only in the write-ahead
+// log; else as an unchanging file, which SQLite reads without locks and
+// without the log, so only when the log holds no entries.
+bool JournalDb::OpenReadOnly() {
+    const QString uri =
+        QUrl::fromLocalFile(QFileInfo(m_path).absoluteFilePath()).toString(QUrl::FullyEncoded);
+    QStringList ways = {uri + QStringLiteral("?readonly_shm=1")};
+    const QFileInfo log(m_path + QStringLiteral("-wal"));
+    if (!log.exists() || log.size() <= kWalHeaderSize) ways << uri + QStringLiteral("?immutable=1");
+    m_readOnly = true;
+    for (const QString& name : ways) {
+        QString ignored;
+        if (Connect(name, QStringLiteral(";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"), &ignored) ==
+                Step::Done &&
+            Migrate(Mode::Read, &ignored) == Step::Done)
+            return true;
+        Disconnect();
+    }
+    m_readOnly = false;
+    return false;
+}
+
+// Opens the connection to `name` (the path or an SQLite URI). On damage
+// returns Step::Damaged.
+JournalDb::Step JournalDb::Connect(const QString& name, const QString& options, QString* error) {
     m_connection = QStringLiteral("kv60x_journal_%1").arg(++g_connections);
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     if (!m_db.isValid()) {
         *error = QStringLiteral(
             "Brak sterownika SQLite (QSQLITE) dla dziennika zmian: zainstaluj pakiet "
             "libqt6sql6-sqlite.");
-        return false;
+        return Step::Failed;
     }
-    m_db.setDatabaseName(m_path);
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
+    m_db.setDatabaseName(name);
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs) +
+                           options);
     if (!m_db.open()) {
-        *error = SqlErrorText(QStringLiteral("open"), NativeCode(m_db.lastError()),
-                              m_db.lastError().text());
-        return false;
+        const Step step = Failure(QStringLiteral("open"), m_db.lastError(), error);
+        return step == Step::Busy ? step : Step::Failed;
     }
     QSqlQuery q(m_db);
-    for (const char* pragma : {"PRAGMA synchronous=FULL"}) {
-        if (!q.exec(QString::fromLatin1(pragma))) {
-            const int code = NativeCode(q.lastError());
-            if (code == kSqliteCorrupt || code == kSqliteNotADb) return false;
-            *error = SqlErrorText(QStringLiteral("pragma"), code, q.lastError().text());
-            return false;
-        }
-    }
-    return true;
+    if (!q.exec(QStringLiteral("PRAGMA synchronous=FULL")))
+        return Failure(QStringLiteral("pragma"), q.lastError(), error);
+    return Step::Done;
 }
 
 // The schema version of the open file: 0 for a file without tables, -1 for a
@@ -296,21 +401,22 @@ std::optional<int> JournalDb::ReadVersion(QSqlQuery& q) {
     return q.value(0).toInt();
 }
 
-// Brings the schema to kSchemaVersion. On damage returns false with `error` empty.
-bool JournalDb::Migrate(Mode mode, QString* error) {
+// Brings the schema to kSchemaVersion.
+JournalDb::Step JournalDb::Migrate(Mode mode, QString* error) {
     QSqlQuery q(m_db);
+    // An I/O error while reading is taken for damage, unless the disk is full
+    // (SQLite could not make its index): that is no reason to move the file.
     auto fail = [&](const QString& what) {
-        const int code = NativeCode(q.lastError());
-        if (code == kSqliteCorrupt || code == kSqliteNotADb || code == kSqliteIoErr) return false;
-        *error = SqlErrorText(what, code, q.lastError().text());
-        return false;
+        const Step step = Failure(what, q.lastError(), error);
+        const bool damage = m_failCode == kSqliteIoErr && !NoRoomFor(m_path);
+        return step == Step::Failed && damage ? Step::Damaged : step;
     };
     // Before anything is written, the whole file is checked (about 60 ms for
     // 100 000 entries); reading leaves that to the queries, which report
     // damage they meet, so the history opens at once.
     if (mode == Mode::Write) {
         if (!q.exec(QStringLiteral("PRAGMA quick_check(1)"))) return fail(QStringLiteral("check"));
-        if (!q.next() || q.value(0).toString() != QLatin1String("ok")) return false;
+        if (!q.next() || q.value(0).toString() != QLatin1String("ok")) return Step::Damaged;
     }
     auto version = ReadVersion(q);
     if (!version) return fail(QStringLiteral("schema"));
@@ -319,7 +425,7 @@ bool JournalDb::Migrate(Mode mode, QString* error) {
                      "Plik %1 jest bazą danych innego programu, nie dziennikiem zmian; "
                      "pozostawiono go bez zmian.")
                      .arg(m_path);
-        return false;
+        return Step::Failed;
     }
     if (*version > kSchemaVersion) {
         *error = QStringLiteral(
@@ -328,22 +434,30 @@ bool JournalDb::Migrate(Mode mode, QString* error) {
                      .arg(m_path)
                      .arg(*version)
                      .arg(kSchemaVersion);
-        return false;
+        return Step::Failed;
+    }
+    if (m_readOnly) {
+        // Nothing may be written: a file without tables reads as empty, and
+        // one of an older schema is not read (the queries need the new one).
+        if (*version != 0 && *version != kSchemaVersion) return Step::Failed;
+        m_empty = *version == 0;
+        m_version = *version;
+        return Step::Done;
     }
     // Only now, with the file known to be a journal (or empty), is it put in
     // WAL mode, which changes its header.
     if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) return fail(QStringLiteral("wal"));
     if (*version == kSchemaVersion) {
         m_version = kSchemaVersion;
-        return true;
+        return Step::Done;
     }
     // Upgrading under the write lock, the version read again: two programs
     // opening a new journal at once must not both create it.
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) return fail(QStringLiteral("begin"));
     auto abandon = [&](const QString& what) {
-        const bool r = fail(what);
+        const Step step = fail(what);
         QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
-        return r;
+        return step;
     };
     version = ReadVersion(q);
     if (!version || *version < 0 || *version > kSchemaVersion)
@@ -359,7 +473,7 @@ bool JournalDb::Migrate(Mode mode, QString* error) {
     }
     if (!q.exec(QStringLiteral("COMMIT"))) return abandon(QStringLiteral("commit"));
     m_version = kSchemaVersion;
-    return true;
+    return Step::Done;
 }
 
 // A pending entry is synced to the disk before it counts as stored, since the
@@ -413,20 +527,28 @@ int64_t JournalDb::AddPending(const JournalEntry& e, QString* error) {
 bool JournalDb::Complete(int64_t id, JournalOutcome outcome, const QString& message,
                          QString* error) {
     SetSync(false);
-    QSqlQuery q(m_db);
-    q.prepare(QStringLiteral(
-        "UPDATE entries SET outcome = ?, completed_ms = ?, message = ? WHERE id = ?"));
-    q.addBindValue(OutcomeKey(outcome));
-    q.addBindValue(QDateTime::currentMSecsSinceEpoch());
-    q.addBindValue(NotNull(message));
-    q.addBindValue(static_cast<qlonglong>(id));
     m_unsynced = true;
-    if (!q.exec()) {
-        *error =
-            SqlErrorText(QStringLiteral("update"), NativeCode(q.lastError()), q.lastError().text());
-        return false;
+    QElapsedTimer since;
+    since.start();
+    for (;;) {
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral(
+            "UPDATE entries SET outcome = ?, completed_ms = ?, message = ? WHERE id = ?"));
+        q.addBindValue(OutcomeKey(outcome));
+        q.addBindValue(QDateTime::currentMSecsSinceEpoch());
+        q.addBindValue(NotNull(message));
+        q.addBindValue(static_cast<qlonglong>(id));
+        if (q.exec()) return true;
+        // Each try has waited up to the busy time-out inside SQLite already;
+        // the pause keeps a lock SQLite reports at once from being hammered.
+        const int code = NativeCode(q.lastError());
+        if ((code != kSqliteBusy && code != kSqliteLocked) ||
+            since.elapsed() >= static_cast<qint64>(kCompleteWaitFactor) * m_busyTimeoutMs) {
+            *error = SqlErrorText(QStringLiteral("update"), code, q.lastError().text());
+            return false;
+        }
+        QThread::msleep(10);
     }
-    return true;
 }
 
 std::vector<JournalEntry> JournalDb::List(const JournalQuery& query, QString* error) const {
@@ -452,7 +574,8 @@ std::vector<JournalEntry> JournalDb::List(const JournalQuery& query, QString* er
     }
     while (q.next()) {
         JournalEntry e;
-        if (ReadRow(q, &e)) out.push_back(std::move(e));
+        ReadRow(q, &e);
+        out.push_back(std::move(e));
     }
     return out;
 }
@@ -471,13 +594,16 @@ std::optional<JournalEntry> JournalDb::Get(int64_t id, QString* error) const {
     }
     if (!q.next()) return std::nullopt;
     JournalEntry e;
-    if (!ReadRow(q, &e)) {
-        *error =
-            QStringLiteral("Wpis nr %1 dziennika zmian %2 ma nieznany rodzaj.").arg(id).arg(m_path);
-        return std::nullopt;
+    ReadRow(q, &e);
+    std::optional<QByteArray> before;
+    if (!q.value(14).isNull()) before = q.value(14).toByteArray();
+    if (e.unknown) {
+        e.unknown->before = before;
+        e.unknown->after = q.value(15).toByteArray();
+    } else {
+        e.before = before;
+        e.after = q.value(15).toByteArray();
     }
-    if (!q.value(14).isNull()) e.before = q.value(14).toByteArray();
-    e.after = q.value(15).toByteArray();
     return e;
 }
 

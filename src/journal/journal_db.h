@@ -36,9 +36,16 @@ public:
     };
 
     static constexpr int kSchemaVersion = 2;
+    static constexpr int kCompleteWaitFactor = 10;
 
     // Opens `path` on the calling thread. nullptr with `error` set (one Polish
-    // sentence naming the file) when it cannot be used.
+    // sentence naming the file) when it cannot be used. Another program's lock
+    // met on the way (connecting, the check, the schema version, write-ahead
+    // logging, the migration: two programs creating a new journal at once) is
+    // waited for and the opening tried again until `busyTimeoutMs` has passed.
+    // To read, a journal whose -shm or -wal cannot be made (a full disk, a
+    // read-only medium) is opened read-only without them. Every write a full
+    // disk refuses, here or later, says so ("Brak miejsca na dysku...").
     static std::unique_ptr<JournalDb> Open(const QString& path, Mode mode, QString* error,
                                            int busyTimeoutMs = 3000);
     ~JournalDb();
@@ -50,7 +57,9 @@ public:
     // Stores the entry as pending with the current time; its id, or 0 with
     // `error` set.
     int64_t AddPending(const JournalEntry& entry, QString* error);
-    // Completes a pending entry as confirmed or failed.
+    // Completes a pending entry. The meter has been written by then, so a lock
+    // of another program is waited out for up to kCompleteWaitFactor times the
+    // busy time-out before the entry is left pending and `error` set.
     bool Complete(int64_t id, JournalOutcome outcome, const QString& message, QString* error);
 
     // Entries without their values (before and after are left empty).
@@ -66,9 +75,21 @@ public:
     int SchemaVersion() const { return m_version; }
 
 private:
+    // How a step of opening ended.
+    enum class Step {
+        Done,
+        Busy,     // SQLite answered busy or locked: worth trying again
+        Damaged,  // the file reads as damaged
+        Failed,   // any other reason, told in the error
+    };
+
     JournalDb() = default;
-    bool Connect(int busyTimeoutMs, QString* error);
-    bool Migrate(Mode mode, QString* error);
+    Step OpenWaiting(Mode mode, QString* error);
+    bool OpenReadOnly();
+    Step Connect(const QString& name, const QString& options, QString* error);
+    Step Migrate(Mode mode, QString* error);
+    void Disconnect();
+    Step Failure(const QString& what, const QSqlError& e, QString* error);
     static std::optional<int> ReadVersion(QSqlQuery& q);
     void SetSync(bool full);
     QString SqlErrorText(const QString& what, int nativeCode, const QString& driverText) const;
@@ -76,7 +97,10 @@ private:
     QString m_path;
     QString m_connection;
     QSqlDatabase m_db;
-    bool m_empty = false;  // read mode, no file: every query answers nothing
+    int m_busyTimeoutMs = 3000;
+    bool m_empty = false;     // read mode, no file: every query answers nothing
+    bool m_readOnly = false;  // read mode without side files (full disk, read-only medium)
+    int m_failCode = 0;       // SQLite's primary code of the last failure while opening
     int m_version = 0;
     bool m_syncFull = true;   // PRAGMA synchronous of the connection: FULL or NORMAL
     bool m_unsynced = false;  // a completion was committed without a sync

@@ -47,16 +47,26 @@ QString OutcomeKey(JournalOutcome outcome) {
             return QStringLiteral("confirmed");
         case JournalOutcome::Failed:
             return QStringLiteral("failed");
+        case JournalOutcome::Uncertain:
+            return QStringLiteral("uncertain");
     }
     return QString();
 }
 
 std::optional<JournalOutcome> OutcomeFromKey(const QString& key) {
-    for (JournalOutcome o :
-         {JournalOutcome::Pending, JournalOutcome::Confirmed, JournalOutcome::Failed}) {
+    for (JournalOutcome o : {JournalOutcome::Pending, JournalOutcome::Confirmed,
+                             JournalOutcome::Failed, JournalOutcome::Uncertain}) {
         if (key == OutcomeKey(o)) return o;
     }
     return std::nullopt;
+}
+
+QString TargetKey(const JournalEntry& entry) {
+    return entry.unknown ? entry.unknown->targetKey : TargetKey(entry.target);
+}
+
+QString OutcomeKey(const JournalEntry& entry) {
+    return entry.unknown ? entry.unknown->outcomeKey : OutcomeKey(entry.outcome);
 }
 
 QString TargetText(JournalTarget target, int slot) {
@@ -83,8 +93,22 @@ QString OutcomeText(JournalOutcome outcome) {
             return QStringLiteral("potwierdzony");
         case JournalOutcome::Failed:
             return QStringLiteral("nieudany");
+        case JournalOutcome::Uncertain:
+            return QStringLiteral("niepewny");
     }
     return QString();
+}
+
+QString TargetText(const JournalEntry& entry) {
+    if (entry.unknown && !TargetFromKey(entry.unknown->targetKey))
+        return QStringLiteral("nieznany rodzaj (%1)").arg(entry.unknown->targetKey);
+    return TargetText(entry.target, entry.slot);
+}
+
+QString OutcomeText(const JournalEntry& entry) {
+    if (entry.unknown && !OutcomeFromKey(entry.unknown->outcomeKey))
+        return QStringLiteral("nieznany wynik (%1)").arg(entry.unknown->outcomeKey);
+    return OutcomeText(entry.outcome);
 }
 
 QString MeterText(const MeterStamp& meter) {

@@ -21,7 +21,9 @@ enum class JournalTarget {
 
 // Pending is stored before the first byte goes to the meter; an entry that
 // stays pending was cut short (the program crashed or the meter was unplugged).
-enum class JournalOutcome { Pending, Confirmed, Failed };
+// Uncertain: the write was sent but its confirmation never came, so the meter
+// may or may not hold the new value.
+enum class JournalOutcome { Pending, Confirmed, Failed, Uncertain };
 
 // The meter as the program knew it when it wrote.
 struct MeterStamp {
@@ -29,6 +31,15 @@ struct MeterStamp {
     QString letter;  // version letter; empty when unknown
     std::optional<int> serial;
     QString version;  // "1.05"; empty when unknown
+};
+
+// What an entry written by a newer program holds when its kind or its outcome
+// is one this program does not know: the keys and the values as stored.
+struct JournalUnknown {
+    QString targetKey;  // as stored, known or not
+    QString outcomeKey;
+    std::optional<QByteArray> before;
+    QByteArray after;
 };
 
 struct JournalEntry {
@@ -48,6 +59,12 @@ struct JournalEntry {
     int64_t completedMs = 0;   // 0 while pending
     QString message;           // why it failed
     int64_t restoredFrom = 0;  // the entry whose before value this write brought back
+    // Set for an entry of a kind or an outcome this program does not know.
+    // `target` and `outcome` then hold whichever of the two is known and their
+    // defaults otherwise, and `before` and `after` stay empty (the values are
+    // in `unknown`): nothing may take such an entry for a write it could
+    // restore or read its values as those of `target`.
+    std::optional<JournalUnknown> unknown;
 };
 
 // Keys stored in the database (stable, not translated).
@@ -56,10 +73,18 @@ std::optional<JournalTarget> TargetFromKey(const QString& key);
 QString OutcomeKey(JournalOutcome outcome);
 std::optional<JournalOutcome> OutcomeFromKey(const QString& key);
 
+// The keys of an entry: for one of an unknown kind or outcome, as stored.
+QString TargetKey(const JournalEntry& entry);
+QString OutcomeKey(const JournalEntry& entry);
+
 // Polish texts for the user.
 QString TargetText(JournalTarget target, int slot);  // "Charakterystyka nr 5", "Numer seryjny"
 QString OutcomeText(JournalOutcome outcome);         // "potwierdzony", ...
 QString MeterText(const MeterStamp& meter);          // "KV-606A nr 1234"
+// The texts of an entry, which may be of a kind or an outcome this program
+// does not know: "nieznany rodzaj (<key>)", "nieznany wynik (<key>)".
+QString TargetText(const JournalEntry& entry);
+QString OutcomeText(const JournalEntry& entry);
 
 // The stored form of each kind of value, and back. Parsing fails (nullopt) on
 // anything these functions would not have written.

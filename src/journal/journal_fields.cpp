@@ -86,9 +86,24 @@ std::vector<Field> Fields() {
 
 const QString kProtected = QStringLiteral("(ochrona hasłem)");
 
+// An entry of a known kind whose outcome is unknown, with its stored values
+// where the values of its kind are read from.
+std::optional<JournalEntry> KnownKindOf(const JournalEntry& entry) {
+    if (!entry.unknown || !TargetFromKey(entry.unknown->targetKey)) return std::nullopt;
+    JournalEntry known = entry;
+    known.before = entry.unknown->before;
+    known.after = entry.unknown->after;
+    known.unknown.reset();
+    return known;
+}
+
 }  // namespace
 
 bool JournalEntryProtected(const JournalEntry& entry) {
+    if (entry.unknown) {
+        const auto known = KnownKindOf(entry);
+        return known && JournalEntryProtected(*known);
+    }
     if (entry.target != JournalTarget::Characteristic) return false;
     const auto after = CharacteristicFromValue(entry.after, 0);
     const auto before =
@@ -98,6 +113,19 @@ bool JournalEntryProtected(const JournalEntry& entry) {
 
 std::vector<JournalFieldRow> JournalFieldRows(const JournalEntry& entry, bool serviceMode) {
     std::vector<JournalFieldRow> rows;
+    if (entry.unknown) {
+        if (const auto known = KnownKindOf(entry)) return JournalFieldRows(*known, serviceMode);
+        // A kind this program cannot read: its bytes as they are.
+        const JournalUnknown& u = *entry.unknown;
+        JournalFieldRow row;
+        row.name = TargetText(entry);
+        row.before = u.before ? QString::fromLatin1(u.before->toHex().toUpper())
+                              : QStringLiteral("(nieodczytana)");
+        row.after = QString::fromLatin1(u.after.toHex().toUpper());
+        row.changed = u.before && *u.before != u.after;
+        rows.push_back(row);
+        return rows;
+    }
     if (entry.target != JournalTarget::Characteristic) {
         JournalFieldRow row;
         row.name = TargetText(entry.target, entry.slot);

@@ -16,8 +16,10 @@ struct JournalFieldRow {
 
 // A characteristic gives one row per field (texts, flags, dates, the four
 // coefficients and all 15 points, numbers exact to the meter's precision); any
-// other change gives one row. Outside service mode (`serviceMode` false) the
-// curve of a password-protected record (points and coefficients) is shown as
+// other change gives one row, a kind this program does not know its stored
+// bytes in hexadecimal (an unknown outcome alone does not change the rows). Outside service mode
+// (`serviceMode` false) the curve of a password-protected record (points and coefficients) is shown
+// as
 // "(ochrona hasłem)", as the window shows no such record's curve then.
 std::vector<JournalFieldRow> JournalFieldRows(const JournalEntry& entry, bool serviceMode);
 

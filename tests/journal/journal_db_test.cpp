@@ -80,6 +80,11 @@ TEST(JournalDb, NewJournalStoresEntriesWholeAndCompletesThem) {
     unread.before.reset();
     const int64_t id2 = db->AddPending(unread, &error);
     EXPECT_FALSE(db->Get(id2, &error)->before.has_value());
+    // Sent, never confirmed: the meter may or may not hold the new value.
+    ASSERT_TRUE(db->Complete(id2, JournalOutcome::Uncertain, QString(), &error));
+    EXPECT_EQ(db->Get(id2, &error)->outcome, JournalOutcome::Uncertain);
+    EXPECT_EQ(OutcomeKey(JournalOutcome::Uncertain), "uncertain");
+    EXPECT_EQ(OutcomeText(JournalOutcome::Uncertain), "niepewny");
     EXPECT_FALSE(db->Get(999, &error).has_value());
 }
 
@@ -183,6 +188,44 @@ TEST(JournalDb, MigrationFromVersionOneKeepsEveryEntry) {
     EXPECT_EQ(id, 3);
     EXPECT_EQ(db->Get(id, &error)->restoredFrom, 1);
     EXPECT_EQ(db->Count(55, &error), 3);
+}
+
+// Rows a newer program wrote, of a kind or an outcome this one does not know:
+// listed and named with their keys, values as stored, nothing to restore.
+TEST(JournalDb, EntriesOfUnknownKindsAreListedButNeverRestorable) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("journal.sqlite");
+    auto db = OpenForWrite(path);
+    ASSERT_TRUE(db);
+    CharRecData rec = MakeEmptySlot(2);
+    rec.PASSWORD = 1;
+    const QString image = "x'" + QString::fromLatin1(CharacteristicValue(rec).toHex()) + "'";
+    {
+        RawDb raw(path);
+        const QString insert = QStringLiteral(
+            "INSERT INTO entries (time_ms, program, user_name, meter_model, meter_letter, "
+            "meter_version, target, slot, before, after, outcome) VALUES (1, 'kv60x', 'ewa', "
+            "'KV-606', 'A', '2.0', %1)");
+        ASSERT_TRUE(raw.Exec(insert.arg("'contrast', NULL, x'0A0B', x'FF00', 'confirmed'")));
+        ASSERT_TRUE(raw.Exec(insert.arg("'characteristic', 2, %1, %1, 'rolled_back'").arg(image)));
+    }
+    QString error;
+    ASSERT_EQ(db->List({}, &error).size(), 2u) << error.toStdString();
+    const auto kind = db->Get(1, &error), outcome = db->Get(2, &error);
+    ASSERT_TRUE(kind && kind->unknown && outcome && outcome->unknown) << error.toStdString();
+    EXPECT_EQ(TargetText(*kind), "nieznany rodzaj (contrast)");
+    EXPECT_EQ(OutcomeText(*kind), "potwierdzony");
+    EXPECT_EQ(TargetText(*outcome), "Charakterystyka nr 3");
+    EXPECT_EQ(OutcomeText(*outcome), "nieznany wynik (rolled_back)");
+    EXPECT_EQ(OutcomeKey(*outcome), "rolled_back");
+    EXPECT_FALSE(kind->before || outcome->before) << "nothing offered for restore";
+    const auto rows = JournalFieldRows(*kind, true);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].before + " " + rows[0].after, "0A0B FF00");
+    // A known kind reads field by field from the stored values, its protected
+    // curve hidden as ever.
+    EXPECT_TRUE(JournalEntryProtected(*outcome));
+    EXPECT_EQ(JournalFieldRows(*outcome, false).back().after, "(ochrona hasłem)");
 }
 
 TEST(JournalDb, FilesItCannotUseAreRefusedAndLeftAsTheyAre) {
