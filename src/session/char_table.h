@@ -11,6 +11,7 @@
 #include "meter/char_image.h"
 #include "meter/char_read.h"
 #include "records/char_rec_data.h"
+#include "session/meter_write.h"
 
 class CTableCharRec;
 class MeterSession;
@@ -113,6 +114,9 @@ public:
         int failedSlot = -1;            // 0-based
         QString message;                // why it stopped
         bool beforeReadFailed = false;  // reading the values before failed: nothing written
+        // The write of failedSlot that stopped the pass (its status tells a
+        // meter failure from a refusal or a journal that stopped it).
+        std::optional<WriteOutcome> failedWrite;
     };
     // Writes every changed slot holding a record to its slot, through the
     // batch's journal. With a journal on, each slot whose bytes the table does
