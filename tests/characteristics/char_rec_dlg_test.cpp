@@ -61,7 +61,7 @@ CharRecData Sample(int slot) {
 }  // namespace
 
 TEST_F(CharDialogTest, NumberPromptBoundsFollowTheMeterCount) {
-    CCharRecSelectDlg dlg(driver.get());
+    CCharRecSelectDlg dlg(session.get());
     dlg.NumberEdit()->setText(QStringLiteral("21"));
     dlg.OnOk();
     dlg.NumberEdit()->setText(QStringLiteral("abc"));
@@ -76,7 +76,7 @@ TEST_F(CharDialogTest, NumberPromptBoundsFollowTheMeterCount) {
     EXPECT_EQ(dlg.Number(), 20);
 
     // No valid count: 1..150.
-    Ckv60xDriver idle;
+    MeterSession idle;
     CCharRecSelectDlg noCount(&idle);
     noCount.NumberEdit()->setText(QStringLiteral("151"));
     noCount.OnOk();
@@ -89,7 +89,7 @@ TEST_F(CharDialogTest, NumberPromptBoundsFollowTheMeterCount) {
 }
 
 TEST_F(CharDialogTest, OpeningByNumberReadsTheSlotAndFillsTheControls) {
-    CCharRecDlg dlg(driver.get(), 1, false);
+    CCharRecDlg dlg(session.get(), 1);
     dlg.show();
     EXPECT_FALSE(dlg.OkButton()->isEnabled());  // locked while reading
     ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
@@ -195,7 +195,7 @@ TEST_F(CharDialogTest, PointDialogTakesCommaAndSinglePrecision) {
 }
 
 TEST_F(CharDialogTest, OkWritesTheValidatedRecordIntoTheSlot) {
-    CCharRecDlg dlg(driver.get(), 3, false);
+    CCharRecDlg dlg(session.get(), 3);
     dlg.show();
     ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
     dlg.NameEdit()->setText(QStringLiteral("Żyto"));
@@ -227,7 +227,7 @@ TEST_F(CharDialogTest, OkWritesTheValidatedRecordIntoTheSlot) {
 }
 
 TEST_F(CharDialogTest, FailedWriteKeepsTheEditorOpenWithItsInputs) {
-    CCharRecDlg dlg(driver.get(), 2, false);
+    CCharRecDlg dlg(session.get(), 2);
     dlg.show();
     ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
     const CharRecData before = sim().SlotRecord(1);
@@ -366,7 +366,7 @@ TEST_F(CharDialogTest, FailedReadLeavesAnEmptyRecordForTheSlot) {
     SimFaults f;
     f.silentLines = {"CR04"};
     sim().SetFaults(f);
-    CCharRecDlg dlg(driver.get(), 5, false);
+    CCharRecDlg dlg(session.get(), 5);
     dlg.show();
     ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
     ASSERT_EQ(prompts->messages.size(), 1u);
@@ -388,12 +388,12 @@ TEST_F(CharDialogTest, UntouchedFieldsKeepTheMetersValuesThroughOkGraphExportAnd
 
     // Opened by number 7 and OK without a touch: the very same bytes go back.
     {
-        CCharRecDlg dlg(driver.get(), 7, false);
+        CCharRecDlg dlg(session.get(), 7);
         dlg.show();
         ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
         EXPECT_EQ(dlg.CoefficientEdit(3)->text(), QStringLiteral("0.0000000"));
-        ASSERT_TRUE(dlg.SlotRead());
-        EXPECT_TRUE(dlg.ReadImage() == image);
+        ASSERT_TRUE(dlg.Edit().SlotRead());
+        EXPECT_TRUE(dlg.Edit().Image() == image);
         EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Pszenica"));
         std::vector<CharRecData> graphed;
         dlg.graphHook = [&](QWidget*, const CharRecData& r) { graphed.push_back(r); };
@@ -424,7 +424,7 @@ TEST_F(CharDialogTest, UntouchedFieldsKeepTheMetersValuesThroughOkGraphExportAnd
     }
 
     // Renaming changes the name and nothing else.
-    CCharRecDlg dlg(driver.get(), 7, false);
+    CCharRecDlg dlg(session.get(), 7);
     dlg.show();
     ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
     dlg.NameEdit()->setText(QStringLiteral("Żyto"));
@@ -481,7 +481,7 @@ TEST_F(CharDialogTest, BadChecksumIsAskedAgainThenRefusedByName) {
     f.badChecksumLimit = 2;  // two spoiled answers, then a good one
     sim().SetFaults(f);
     {
-        CCharRecDlg dlg(driver.get(), 5, false);
+        CCharRecDlg dlg(session.get(), 5);
         dlg.show();
         ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
         EXPECT_TRUE(prompts->messages.empty());
@@ -492,7 +492,7 @@ TEST_F(CharDialogTest, BadChecksumIsAskedAgainThenRefusedByName) {
     f.badChecksumLimit = -1;
     sim().SetFaults(f);
     const MeterSimulator::Image image = sim().SlotImage(4);
-    CCharRecDlg dlg(driver.get(), 5, false);
+    CCharRecDlg dlg(session.get(), 5);
     dlg.show();
     ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
     ASSERT_EQ(prompts->messages.size(), 1u);
@@ -501,6 +501,6 @@ TEST_F(CharDialogTest, BadChecksumIsAskedAgainThenRefusedByName) {
                                 "(odebrana %02X, obliczona %02X)",
                                 static_cast<uint8_t>(image[255] + 0x55), image[255]));
     EXPECT_EQ(dlg.Data().valid, 0);  // no blank record passed on as the meter's
-    EXPECT_FALSE(dlg.SlotRead());
+    EXPECT_FALSE(dlg.Edit().SlotRead());
     EXPECT_TRUE(dlg.NameEdit()->text().isEmpty());
 }

@@ -41,8 +41,8 @@ bool ShownUnread(const CCharTableDlg& t, int row) {
 }
 
 // Opens the table and waits until every slot was read.
-std::unique_ptr<CCharTableDlg> OpenTable(Ckv60xDriver* driver) {
-    auto t = std::make_unique<CCharTableDlg>(driver, false);
+std::unique_ptr<CCharTableDlg> OpenTable(MeterSession* session) {
+    auto t = std::make_unique<CCharTableDlg>(session);
     t->show();
     EXPECT_TRUE(WaitUntil([&] { return !t->IsBusy(); }, 20000));
     return t;
@@ -77,7 +77,7 @@ CTableCharRec FileSet(int n) {
 
 TEST_F(CharDialogTest, TableReadsEverySlotWithTheProgressBar) {
     std::vector<int> progress;
-    auto t = std::make_unique<CCharTableDlg>(driver.get(), false);
+    auto t = std::make_unique<CCharTableDlg>(session.get());
     QObject::connect(t->Progress(), &QProgressBar::valueChanged,
                      [&](int v) { progress.push_back(v); });
     EXPECT_EQ(t->Progress()->maximum(), 20);
@@ -115,7 +115,7 @@ TEST_F(CharDialogTest, ReadFailureStopsTheTableAndOkWritesOnlyChangedSlots) {
     SimFaults f;
     f.silentLines = {"CR05"};
     sim().SetFaults(f);
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można odczytać ustawień"));
     EXPECT_EQ(ReceivedPrefix("CR06"), 0u);
@@ -144,7 +144,7 @@ TEST_F(CharDialogTest, ReadFailureStopsTheTableAndOkWritesOnlyChangedSlots) {
 }
 
 TEST_F(CharDialogTest, CopyTakesTheSourceAsItIsWhenPasting) {
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     EXPECT_EQ(t->CreateContextMenu(), nullptr);  // no row selected
     Select(*t, 1);
     t->Copy();
@@ -172,7 +172,7 @@ TEST_F(CharDialogTest, CopyTakesTheSourceAsItIsWhenPasting) {
 }
 
 TEST_F(CharDialogTest, CutRecordPastesIntoSeveralRowsAndLeavesAnEmptySlot) {
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     const CharRecData third = t->Slot(2);
     Select(*t, 2);
     t->Copy();
@@ -208,7 +208,7 @@ TEST_F(CharDialogTest, CutRecordPastesIntoSeveralRowsAndLeavesAnEmptySlot) {
 }
 
 TEST_F(CharDialogTest, ClipboardRefusesWithoutRowOrSource) {
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     t->Cut();
     t->Paste();
     Select(*t, 0);
@@ -227,7 +227,7 @@ TEST_F(CharDialogTest, ClipboardRefusesWithoutRowOrSource) {
 TEST_F(CharDialogTest, ImportOfTenIntoTwentySlotsAndExport) {
     const QString ten = TempPath(QStringLiteral("ten.kvz"));
     ASSERT_TRUE(SaveCharRecSetFile(ten, FileSet(10)));
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     prompts->answerFile(ten);
     const int32_t before = static_cast<int32_t>(std::time(nullptr));
     t->OnImport();
@@ -259,7 +259,7 @@ TEST_F(CharDialogTest, ImportOfTenIntoTwentySlotsAndExport) {
 }
 
 TEST_F(CharDialogTest, TableFilesThatCannotBeReadOrWrittenChangeNothing) {
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     const CharRecData before = t->Slot(0);
     // A FIFO is refused at once rather than waited on.
     const QString fifo = TempPath(QStringLiteral("fifo.kvz"));
@@ -293,7 +293,7 @@ TEST_F(CharDialogTest, WithoutCountThereAre150RowsAndImportSetsTheCount) {
     StartMeter(20, false);
     const QString thirty = TempPath(QStringLiteral("thirty.kvz"));
     ASSERT_TRUE(SaveCharRecSetFile(thirty, FileSet(30)));
-    CCharTableDlg t(driver.get(), false);
+    CCharTableDlg t(session.get());
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].text,
               QStringLiteral("Błąd przy próbie odczytu liczy charakterystyk"));
@@ -316,7 +316,7 @@ TEST_F(CharDialogTest, WithoutCountThereAre150RowsAndImportSetsTheCount) {
 }
 
 TEST_F(CharDialogTest, FailedWriteStaysOpenAndTheNextOkWritesAllChangedAgain) {
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     RenameRow(*t, 0, QStringLiteral("A"));
     RenameRow(*t, 1, QStringLiteral("B"));
     SimFaults f;
@@ -341,7 +341,7 @@ TEST_F(CharDialogTest, FailedWriteStaysOpenAndTheNextOkWritesAllChangedAgain) {
 }
 
 TEST_F(CharDialogTest, PrintTitleNamesThePanelOrIsEmpty) {
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     std::vector<QString> titles;
     QTreeWidget* printed = nullptr;
     t->printHook = [&](QWidget*, QTreeWidget* list, const QString& title) {
@@ -355,8 +355,8 @@ TEST_F(CharDialogTest, PrintTitleNamesThePanelOrIsEmpty) {
                              QLocale().toString(QDate::currentDate(), QLocale::LongFormat));
     EXPECT_TRUE(prompts->messages.empty());
 
-    Ckv60xDriver idle;
-    CCharTableDlg noPanel(&idle, false);
+    MeterSession idle;
+    CCharTableDlg noPanel(&idle);
     noPanel.printHook = t->printHook;
     noPanel.OnPrint();
     ASSERT_EQ(titles.size(), 2u);
@@ -367,7 +367,7 @@ TEST_F(CharDialogTest, PrintTitleNamesThePanelOrIsEmpty) {
 
 TEST_F(CharDialogTest, MeterWithMoreThan150SlotsShows150) {
     StartMeter(200);
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     EXPECT_EQ(t->Count(), 150);
     EXPECT_EQ(t->List()->topLevelItemCount(), 150);
     EXPECT_EQ(ReceivedPrefix("CR"), 150u);
@@ -383,7 +383,7 @@ TEST_F(CharDialogTest, ImportedRecordIsWrittenToItsRowsSlot) {
     }
     const QString path = TempPath(QStringLiteral("foreign.kvz"));
     ASSERT_TRUE(SaveCharRecSetFile(path, set));
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     const CharRecData eighth = sim().SlotRecord(7);
     prompts->answerFile(path);
     t->OnImport();
@@ -398,7 +398,7 @@ TEST_F(CharDialogTest, ImportedRecordIsWrittenToItsRowsSlot) {
 }
 
 TEST_F(CharDialogTest, TableControlsAreNamedAndThePicturesLookRight) {
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     for (QWidget* w : t->findChildren<QWidget*>()) {
         if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QTreeWidget*>(w) ||
             qobject_cast<QProgressBar*>(w)) {
@@ -424,7 +424,7 @@ TEST_F(CharDialogTest, InterruptedReadThenExportImportAndOkWritesNothingToUnread
     f.badChecksumSlots = {5};  // slot 6 always arrives damaged
     sim().SetFaults(f);
     const MeterSimulator::Image sixth = sim().SlotImage(5);
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].text,
               QString::asprintf("Nie można odczytać charakterystyki nr 6 - błędna suma kontrolna "
@@ -436,7 +436,7 @@ TEST_F(CharDialogTest, InterruptedReadThenExportImportAndOkWritesNothingToUnread
         EXPECT_EQ(t->SlotRead(i), i < 5) << i;
         EXPECT_EQ(t->Slot(i).valid, i < 5 ? 1 : 0) << i;
         if (i < 5) {
-            EXPECT_TRUE(t->ReadImage(i) == sim().SlotImage(i)) << i;
+            EXPECT_TRUE(t->Table().At(i).image == sim().SlotImage(i)) << i;
         }
     }
     // An unread row has nothing to paste.
@@ -468,7 +468,7 @@ TEST_F(CharDialogTest, InterruptedReadThenExportImportAndOkWritesNothingToUnread
     std::vector<CharRecData> before;
     for (int i = 0; i < 20; ++i) before.push_back(sim().SlotRecord(i));
     prompts->messages.clear();
-    auto u = OpenTable(driver.get());
+    auto u = OpenTable(session.get());
     ASSERT_TRUE(prompts->messages.empty());
     prompts->answerFile(path);
     u->OnImport();
@@ -482,20 +482,20 @@ TEST_F(CharDialogTest, InterruptedReadThenExportImportAndOkWritesNothingToUnread
 
 namespace {
 // Reads at the real wire speed with the real time-outs (an answer takes 0.6 s).
-void PaceAtWireSpeed(MeterSimulator& sim, Ckv60xDriver& driver) {
+void PaceAtWireSpeed(MeterSimulator& sim, MeterSession& session) {
     SimFaults f;
     f.wireSpeed = true;
     sim.SetFaults(f);
     DriverTiming t = testsupport::FastTiming();
     t.replyTimeoutMs = 1000;
     t.idleMs = 60000;  // the polling keeps out of the way
-    driver.SetTiming(t);
+    session.SetTiming(t);
 }
 }  // namespace
 
 TEST_F(CharDialogTest, AnulujDuringAPacedReadStopsAfterTheSlotUnderWay) {
-    PaceAtWireSpeed(sim(), *driver);
-    auto t = std::make_unique<CCharTableDlg>(driver.get(), false);
+    PaceAtWireSpeed(sim(), *session);
+    auto t = std::make_unique<CCharTableDlg>(session.get());
     t->show();
     EXPECT_TRUE(t->CancelButton()->isEnabled());
     EXPECT_FALSE(t->OkButton()->isEnabled());
@@ -521,8 +521,8 @@ TEST_F(CharDialogTest, AnulujDuringAPacedReadStopsAfterTheSlotUnderWay) {
 }
 
 TEST_F(CharDialogTest, ClosingDuringAReadDoesNotWaitForEverySlot) {
-    PaceAtWireSpeed(sim(), *driver);
-    auto t = std::make_unique<CCharTableDlg>(driver.get(), false);
+    PaceAtWireSpeed(sim(), *session);
+    auto t = std::make_unique<CCharTableDlg>(session.get());
     t->show();
     ASSERT_TRUE(WaitUntil([&] { return t->Progress()->value() >= 1; }, 5000));
     const auto start = std::chrono::steady_clock::now();
@@ -535,7 +535,7 @@ TEST_F(CharDialogTest, ClosingDuringAReadDoesNotWaitForEverySlot) {
 
 TEST_F(CharDialogTest, MeterWithNoSlotsShowsAnEmptyProgressBar) {
     StartMeter(0);
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     EXPECT_EQ(t->List()->topLevelItemCount(), 0);
     EXPECT_GT(t->Progress()->maximum(), t->Progress()->minimum());  // not the busy animation
     EXPECT_EQ(t->Progress()->value(), 0);
@@ -549,7 +549,7 @@ TEST_F(CharDialogTest, EditorTitleNamesTheRowItWillBeWrittenTo) {
     set.Put(r, 0);
     const QString path = TempPath(QStringLiteral("foreign1.kvz"));
     ASSERT_TRUE(SaveCharRecSetFile(path, set));
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     prompts->answerFile(path);
     t->OnImport();
     QString title;
