@@ -504,3 +504,71 @@ TEST_F(CharDialogTest, BadChecksumIsAskedAgainThenRefusedByName) {
     EXPECT_FALSE(dlg.Edit().SlotRead());
     EXPECT_TRUE(dlg.NameEdit()->text().isEmpty());
 }
+
+TEST_F(CharDialogTest, AfterAFailedWriteOkSendsWhatTheEditorShows) {
+    for (const bool rising : {true, false}) {
+        SCOPED_TRACE(rising ? "rising" : "falling");
+        // Seven points with more digits than the list shows, and a point left
+        // beyond the count.
+        CharRecData curve = FineMeterRecord(3);
+        curve.ACTIVE = 7;
+        for (int i = 0; i < 7; ++i) {
+            const double step = rising ? i : -i;
+            curve.RH[i] = static_cast<float>(40.123456 + 2.5 * step);
+            curve.VALUE[i] = static_cast<float>(200.000987 + 17.3 * step);
+        }
+        curve.RH[9] = 3.25;
+        sim().SetSlotRecord(3, curve);
+        const MeterSimulator::Image read = sim().SlotImage(3);
+        prompts->messages.clear();
+
+        CCharRecDlg dlg(session.get(), 4);
+        dlg.show();
+        ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
+        // Count 6 while the meter does not answer writes: OK fails.
+        dlg.CountEdit()->setText(QStringLiteral("6"));
+        SimFaults silent;
+        silent.silentCommands = {"CW"};
+        sim().SetFaults(silent);
+        dlg.OnOk();
+        ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }, 10000));
+        ASSERT_EQ(prompts->messages.size(), 1u);
+        EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można zapisać ustawień"));
+
+        // The meter answers again; count back to 7: the record as read goes
+        // back, every point exact, the hidden one kept.
+        sim().ClearFaults();
+        sim().ClearReceived();
+        dlg.CountEdit()->setText(QStringLiteral("7"));
+        ASSERT_EQ(dlg.PointList()->topLevelItemCount(), 7);
+        dlg.OnOk();
+        ASSERT_TRUE(WaitUntil([&] { return !dlg.isVisible(); }, 10000))
+            << prompts->log.join('|').toStdString();
+        EXPECT_EQ(prompts->messages.size(), 1u) << prompts->log.join('|').toStdString();
+        EXPECT_EQ(Received("CW03"), 1u);
+        EXPECT_TRUE(sim().SlotImage(3) == read);
+    }
+}
+
+TEST_F(CharDialogTest, OutsideServiceModeAProtectedFileIsNotImported) {
+    CharRecData locked = Sample(6);
+    locked.PASSWORD = 1;
+    std::memcpy(locked.NAME, "Tajna     ", 10);
+    const QString path = TempPath(QStringLiteral("locked.kvr"));
+    ASSERT_TRUE(SaveCharRecFile(path, locked));
+
+    CCharRecDlg dlg(Sample(2), false);
+    dlg.show();
+    prompts->answerFile(path);
+    dlg.OnImport();
+    QTest::qWait(20);
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text,
+              QStringLiteral("Brak dostępu do charakterystyki - ochrona hasłem"));
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_FALSE(dlg.Modified());
+    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Próbka"));
+    dlg.OnOk();
+    ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_TRUE(dlg.Data() == Sample(2));
+}
