@@ -18,6 +18,8 @@
 #include "characteristics/char_dialog_fixture.h"
 #include "characteristics/widgets/char_rec_dlg.h"
 #include "characteristics/widgets/char_table_dlg.h"
+#include "journal/journal_db.h"
+#include "journal/journal_test_support.h"
 #include "records/record_files.h"
 
 using testsupport::WaitUntil;
@@ -338,6 +340,72 @@ TEST_F(CharDialogTest, FailedWriteStaysOpenAndTheNextOkWritesAllChangedAgain) {
     EXPECT_EQ(Received("CW00"), 1u);
     EXPECT_EQ(Received("CW01"), 1u);
     EXPECT_EQ(QByteArray(sim().SlotRecord(1).NAME), QByteArray("B         "));
+}
+
+TEST_F(CharDialogTest, ASlotTheMeterConfirmedLosesItsMarkWhenALaterOneFails) {
+    auto t = OpenTable(session.get());
+    for (int row : {0, 1, 2}) RenameRow(*t, row, QStringLiteral("Nowa"));
+    SimFaults f;
+    f.silentLines = {"CW01"};
+    sim().SetFaults(f);
+    t->OnOk();
+    ASSERT_TRUE(WaitUntil([&] { return !t->IsBusy(); }, 10000));
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można zapisać ustawień"));
+    EXPECT_EQ(Cell(*t, 0, 0), QStringLiteral("1"));
+    EXPECT_EQ(Cell(*t, 1, 0), QStringLiteral("2*"));
+    EXPECT_EQ(Cell(*t, 2, 0), QStringLiteral("3*"));
+
+    sim().ClearFaults();
+    sim().ClearReceived();
+    t->OnOk();
+    ASSERT_TRUE(WaitUntil([&] { return !t->isVisible(); }, 10000));
+    EXPECT_EQ(Received("CW00"), 0u);
+    EXPECT_EQ(Received("CW01"), 1u);
+    EXPECT_EQ(Received("CW02"), 1u);
+}
+
+TEST_F(CharDialogTest, AWriteTheJournalCouldNotConfirmIsToldBeforeTheWindowCloses) {
+    // Entries are stored, but none can be completed.
+    JournalSettings journal;
+    journal.path = TempPath(QStringLiteral("journal.sqlite"));
+    journal.program = QStringLiteral("kv60x");
+    journal.busyTimeoutMs = 100;
+    QString why;
+    ASSERT_TRUE(JournalDb::Open(journal.path, JournalDb::Mode::Write, &why)) << why.toStdString();
+    ASSERT_TRUE(journaltest::RawDb(journal.path)
+                    .Exec("CREATE TRIGGER stuck BEFORE UPDATE ON entries "
+                          "BEGIN SELECT RAISE(ABORT, 'x'); END"));
+    session->SetJournal(journal);
+
+    auto told = [&](QDialog& dlg, const std::function<void()>& ok) {
+        size_t atClose = 0;
+        QObject::connect(&dlg, &QDialog::finished, [&] { atClose = prompts->messages.size(); });
+        prompts->messages.clear();
+        ok();
+        EXPECT_TRUE(WaitUntil([&] { return !dlg.isVisible(); }, 10000));
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        ASSERT_EQ(atClose, 1u) << prompts->log.join('|').toStdString();
+        EXPECT_TRUE(prompts->messages[0].text.contains(QStringLiteral("Zapis dotarł do miernika")))
+            << prompts->messages[0].text.toStdString();
+        EXPECT_TRUE(prompts->messages[0].text.contains(QStringLiteral("niepotwierdzony")));
+    };
+    CCharRecDlg editor(session.get(), 2);
+    editor.show();
+    ASSERT_TRUE(WaitUntil([&] { return !editor.IsBusy(); }));
+    editor.NameEdit()->setText(QStringLiteral("Edytor"));
+    told(editor, [&] { editor.OnOk(); });
+    auto t = OpenTable(session.get());
+    RenameRow(*t, 4, QStringLiteral("Tabela"));
+    told(*t, [&] { t->OnOk(); });
+
+    EXPECT_EQ(QByteArray(sim().SlotRecord(1).NAME), QByteArray("Edytor    "));
+    EXPECT_EQ(QByteArray(sim().SlotRecord(4).NAME), QByteArray("Tabela    "));
+    auto db = JournalDb::Open(journal.path, JournalDb::Mode::Read, &why);
+    ASSERT_TRUE(db);
+    const auto entries = db->List({}, &why);
+    ASSERT_EQ(entries.size(), 2u);
+    for (const JournalEntry& e : entries) EXPECT_EQ(e.outcome, JournalOutcome::Pending);
 }
 
 TEST_F(CharDialogTest, PrintTitleNamesThePanelOrIsEmpty) {
