@@ -80,9 +80,8 @@ CCharRecDlg::CCharRecDlg(MeterSession* session, int number, QWidget* parent)
       m_session(session),
       m_recordNumber(number),
       m_edit(session && session->ServiceMode()) {
-    m_slotIndex = number - 1;
     // Until the meter answers nothing is known of the slot but its number.
-    m_edit.LoadUnread(m_slotIndex, NowSeconds());
+    m_edit.LoadUnread(number - 1, NowSeconds());
     BuildControls();
     m_title = QStringLiteral("Charakterystyka materiału nr %1").arg(number);
     setWindowTitle(m_title);
@@ -91,10 +90,9 @@ CCharRecDlg::CCharRecDlg(MeterSession* session, int number, QWidget* parent)
 
 CCharRecDlg::CCharRecDlg(const CharRecData& rec, bool serviceMode, QWidget* parent)
     : QDialog(parent), m_edit(serviceMode) {
-    m_slotIndex = rec.REC_NUMBER;
-    m_edit.Load(rec, m_slotIndex, NowSeconds());
+    m_edit.Load(rec, rec.REC_NUMBER, NowSeconds());
     BuildControls();
-    m_title = QStringLiteral("Charakterystyka materiału nr %1").arg(m_slotIndex + 1);
+    m_title = QStringLiteral("Charakterystyka materiału nr %1").arg(m_edit.Slot() + 1);
     setWindowTitle(m_title);
     FillControls();
     m_filled = true;
@@ -306,7 +304,7 @@ void CCharRecDlg::StartRead() {
     m_readBuffer = std::make_shared<CharRecData>();
     m_readReport = std::make_shared<CharReadReport>();
     MeterSession* session = m_session;
-    const int slot = m_slotIndex;
+    const int slot = m_edit.Slot();
     std::shared_ptr<CharRecData> buffer = m_readBuffer;
     std::shared_ptr<CharReadReport> report = m_readReport;
     auto work = [session, slot, buffer, report]() {
@@ -324,9 +322,9 @@ void CCharRecDlg::OnReadFinished(bool ok) {
     // The record belongs to the slot asked for, whatever number the answer
     // carried: a write goes to the editor's slot.
     if (ok) {
-        m_edit.LoadRead(*m_readBuffer, m_readReport->image, m_slotIndex, NowSeconds());
+        m_edit.LoadRead(*m_readBuffer, m_readReport->image, m_edit.Slot(), NowSeconds());
     } else {
-        m_edit.LoadUnread(m_slotIndex, NowSeconds());
+        m_edit.LoadUnread(m_edit.Slot(), NowSeconds());
     }
     FillControls();
     m_filled = true;
@@ -460,7 +458,7 @@ void CCharRecDlg::OnOk() {
     // validates the form against the record as read.
     auto write = std::make_shared<const MeterWrite>(m_edit.WriteOf(validated));
     CharRecData sent = validated;
-    sent.REC_NUMBER = static_cast<uint8_t>(m_slotIndex);
+    sent.REC_NUMBER = static_cast<uint8_t>(m_edit.Slot());
     MeterSession* session = m_session;
     auto outcome = std::make_shared<WriteOutcome>();
     auto work = [session, write, outcome]() {

@@ -107,7 +107,6 @@ private:
 
     MeterSession* m_session = nullptr;
     int m_recordNumber = 0;  // 1-based; 0 when opened with a record
-    int m_slotIndex = 0;
     CharRecEdit m_edit;
     std::optional<CharRecData> m_accepted;  // the block OK validated (and wrote)
     bool m_filled = false;
