@@ -188,6 +188,9 @@ TEST_F(CharDialogTest, CutRecordPastesIntoSeveralRowsAndLeavesAnEmptySlot) {
     EXPECT_EQ(Cell(*t, 2, 0), QStringLiteral("3*"));
     EXPECT_EQ(Cell(*t, 2, 7), QStringLiteral("Nieaktywna"));
     EXPECT_TRUE(t->PasteAvailable());  // the copy source is gone, the cut record is held
+    t->List()->clearSelection();
+    t->Copy();  // no row: the cut record stays held
+    EXPECT_TRUE(t->PasteAvailable());
 
     for (int row : {4, 5}) {
         Select(*t, row);

@@ -345,7 +345,10 @@ void CCharTableDlg::Cut() {
 }
 
 void CCharTableDlg::Copy() {
-    m_table.Copy(SelectedRow());
+    // Without a row there is nothing to copy, and a cut record, which only the
+    // clipboard holds now, stays pasteable.
+    const int i = SelectedRow();
+    if (ValidRow(i)) m_table.Copy(i);
 }
 
 void CCharTableDlg::Paste() {
