@@ -27,6 +27,7 @@
 #include "characteristics/widgets/char_table_dlg.h"
 #include "meter/kv60x_driver.h"
 #include "serial/port_names.h"
+#include "session/meter_session.h"
 #include "sim/demo_data.h"
 #include "sim/meter_simulator.h"
 
@@ -86,12 +87,12 @@ int main(int argc, char** argv) {
     sim.ModifyState([slotCount](SimMeterState& s) { s.slotCount = slotCount; });
     if (!sim.Start()) return 1;
     RegisterPortDevice(243, QString::fromStdString(sim.LinkPath()));
-    Ckv60xDriver driver;
+    MeterSession session;
     DriverTiming t;               // the meter's own time-outs
     t.idleMs = 24 * 3600 * 1000;  // keep the polling out of the measurement
-    driver.SetTiming(t);
-    if (!driver.Connect(243)) return 1;
-    while (!driver.LinkUp()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    session.SetTiming(t);
+    if (!session.Connect(243)) return 1;
+    if (!session.WaitForLink(10000)) return 1;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     SimFaults f;
     f.wireSpeed = true;
@@ -116,7 +117,7 @@ int main(int argc, char** argv) {
         in0 = sim.BytesReceived();
         out0 = sim.BytesSent();
         start = std::chrono::steady_clock::now();
-        dlg = std::make_unique<CCharTableDlg>(&driver, false);
+        dlg = std::make_unique<CCharTableDlg>(&session);
         dlg->show();
         // When each slot reached the window (its row and the bar are updated).
         QObject::connect(dlg->Progress(), &QProgressBar::valueChanged,
@@ -166,6 +167,6 @@ int main(int argc, char** argv) {
     std::printf("longest stall spanning a slot's arrival: %.1f ms (%zu updates of the bar)\n",
                 withSlot, arrivals.size());
     dlg.reset();
-    driver.Disconnect();
+    session.Disconnect();
     return unread == 0 ? 0 : 1;
 }

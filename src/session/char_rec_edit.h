@@ -31,7 +31,10 @@ public:
     const CharRecData& Base() const { return m_base; }
     const CharRecForm& Shown() const { return m_shown; }
     int Slot() const { return m_slot; }
+    bool ServiceMode() const { return m_serviceMode; }
     bool SlotRead() const { return m_image.has_value(); }
+    // The bytes the slot holds as last read or written (nullopt: unknown).
+    const std::optional<CharImage>& Image() const { return m_image; }
     // May the record be shown (a password-protected one needs service mode)?
     bool MayShow() const;
 

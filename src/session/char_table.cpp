@@ -264,6 +264,7 @@ CharTable::WriteResult CharTable::WriteChanged(WriteBatch& batch, const std::ato
             result.ok = false;
             result.failedSlot = i;
             result.status = outcome.status;
+            result.failedWrite = outcome;
             // Part of the pass reached the meter: the message says how much,
             // never that nothing was written.
             if (outcome.status == WriteStatus::JournalBlocked && result.written > 0) {

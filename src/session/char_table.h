@@ -117,6 +117,9 @@ public:
         // How the write that stopped the pass ended (JournalBlocked also for a
         // journal that could not be opened); Confirmed when no write failed.
         WriteStatus status = WriteStatus::Confirmed;
+        // The write of failedSlot that stopped the pass (its status tells a
+        // meter failure from a refusal or a journal that stopped it).
+        std::optional<WriteOutcome> failedWrite;
     };
     // Writes every changed slot holding a record to its slot, through the
     // batch's journal. With a journal on, each slot whose bytes the table does

@@ -10,7 +10,7 @@
 #include <ostream>
 #include <string>
 
-#include "meter/kv60x_driver.h"
+#include "session/meter_session.h"
 #include "sim/demo_data.h"
 #include "sim/meter_simulator.h"
 #include "support/scripted_prompts.h"
@@ -51,33 +51,28 @@ inline CharRecData FineMeterRecord(int slot) {
     return r;
 }
 
-// A simulated meter with demo characteristics, a connected driver with fast
-// timing, and scripted prompts.
+// A simulated meter with demo characteristics, a meter session connected to it
+// with fast timing, and scripted prompts.
 class CharDialogTest : public ::testing::Test {
 protected:
     void SetUp() override { StartMeter(20); }
 
     void StartMeter(int slotCount, bool connect = true) {
-        driver.reset();
+        session.reset();
         meter = std::make_unique<testsupport::SimulatedMeter>();
         FillDemoCharacteristics(sim(), std::min<int>(slotCount, MeterSimulator::kSlots));
         sim().ModifyState([slotCount](SimMeterState& s) { s.slotCount = slotCount; });
-        driver = std::make_unique<Ckv60xDriver>();
-        driver->SetTiming(testsupport::FastTiming());
+        session = std::make_unique<MeterSession>();
+        session->SetTiming(testsupport::FastTiming());
         if (!connect) return;
-        ASSERT_TRUE(driver->Connect(meter->port()));
-        ASSERT_TRUE(testsupport::WaitFor(
-            [&] {
-                CharacteristicCount c;
-                driver->GetCharacteristicCount(c);
-                return c.valid && driver->LinkUp();
-            },
-            5000));
+        ASSERT_TRUE(session->Connect(meter->port()));
+        ASSERT_TRUE(session->WaitForLink(5000));
+        ASSERT_TRUE(testsupport::WaitFor([&] { return session->SlotCount() >= 0; }, 5000));
         sim().ClearReceived();
     }
 
     void TearDown() override {
-        driver.reset();
+        session.reset();
         meter.reset();
     }
 
@@ -96,5 +91,5 @@ protected:
     ScopedPrompts prompts;
     QTemporaryDir dir;
     std::unique_ptr<testsupport::SimulatedMeter> meter;
-    std::unique_ptr<Ckv60xDriver> driver;
+    std::unique_ptr<MeterSession> session;
 };

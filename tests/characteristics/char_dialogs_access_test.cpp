@@ -124,7 +124,7 @@ TEST_F(CharDialogTest, EditorBoxesActHoweverTheyAreChanged) {
 }
 
 TEST_F(CharDialogTest, TableRowsAreEditedCopiedAndPastedWithoutAMouse) {
-    auto t = std::make_unique<CCharTableDlg>(driver.get(), false);
+    auto t = std::make_unique<CCharTableDlg>(session.get());
     t->show();
     ASSERT_TRUE(WaitUntil([&] { return !t->IsBusy(); }, 20000));
     QTreeWidget* list = t->List();

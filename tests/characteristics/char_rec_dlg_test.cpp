@@ -61,7 +61,7 @@ CharRecData Sample(int slot) {
 }  // namespace
 
 TEST_F(CharDialogTest, NumberPromptBoundsFollowTheMeterCount) {
-    CCharRecSelectDlg dlg(driver.get());
+    CCharRecSelectDlg dlg(session.get());
     dlg.NumberEdit()->setText(QStringLiteral("21"));
     dlg.OnOk();
     dlg.NumberEdit()->setText(QStringLiteral("abc"));
@@ -76,7 +76,7 @@ TEST_F(CharDialogTest, NumberPromptBoundsFollowTheMeterCount) {
     EXPECT_EQ(dlg.Number(), 20);
 
     // No valid count: 1..150.
-    Ckv60xDriver idle;
+    MeterSession idle;
     CCharRecSelectDlg noCount(&idle);
     noCount.NumberEdit()->setText(QStringLiteral("151"));
     noCount.OnOk();
@@ -89,7 +89,7 @@ TEST_F(CharDialogTest, NumberPromptBoundsFollowTheMeterCount) {
 }
 
 TEST_F(CharDialogTest, OpeningByNumberReadsTheSlotAndFillsTheControls) {
-    CCharRecDlg dlg(driver.get(), 1, false);
+    CCharRecDlg dlg(session.get(), 1);
     dlg.show();
     EXPECT_FALSE(dlg.OkButton()->isEnabled());  // locked while reading
     ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
@@ -195,7 +195,7 @@ TEST_F(CharDialogTest, PointDialogTakesCommaAndSinglePrecision) {
 }
 
 TEST_F(CharDialogTest, OkWritesTheValidatedRecordIntoTheSlot) {
-    CCharRecDlg dlg(driver.get(), 3, false);
+    CCharRecDlg dlg(session.get(), 3);
     dlg.show();
     ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
     dlg.NameEdit()->setText(QStringLiteral("Żyto"));
@@ -227,7 +227,7 @@ TEST_F(CharDialogTest, OkWritesTheValidatedRecordIntoTheSlot) {
 }
 
 TEST_F(CharDialogTest, FailedWriteKeepsTheEditorOpenWithItsInputs) {
-    CCharRecDlg dlg(driver.get(), 2, false);
+    CCharRecDlg dlg(session.get(), 2);
     dlg.show();
     ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
     const CharRecData before = sim().SlotRecord(1);
@@ -366,7 +366,7 @@ TEST_F(CharDialogTest, FailedReadLeavesAnEmptyRecordForTheSlot) {
     SimFaults f;
     f.silentLines = {"CR04"};
     sim().SetFaults(f);
-    CCharRecDlg dlg(driver.get(), 5, false);
+    CCharRecDlg dlg(session.get(), 5);
     dlg.show();
     ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
     ASSERT_EQ(prompts->messages.size(), 1u);
@@ -388,12 +388,12 @@ TEST_F(CharDialogTest, UntouchedFieldsKeepTheMetersValuesThroughOkGraphExportAnd
 
     // Opened by number 7 and OK without a touch: the very same bytes go back.
     {
-        CCharRecDlg dlg(driver.get(), 7, false);
+        CCharRecDlg dlg(session.get(), 7);
         dlg.show();
         ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
         EXPECT_EQ(dlg.CoefficientEdit(3)->text(), QStringLiteral("0.0000000"));
-        ASSERT_TRUE(dlg.SlotRead());
-        EXPECT_TRUE(dlg.ReadImage() == image);
+        ASSERT_TRUE(dlg.Edit().SlotRead());
+        EXPECT_TRUE(dlg.Edit().Image() == image);
         EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Pszenica"));
         std::vector<CharRecData> graphed;
         dlg.graphHook = [&](QWidget*, const CharRecData& r) { graphed.push_back(r); };
@@ -424,7 +424,7 @@ TEST_F(CharDialogTest, UntouchedFieldsKeepTheMetersValuesThroughOkGraphExportAnd
     }
 
     // Renaming changes the name and nothing else.
-    CCharRecDlg dlg(driver.get(), 7, false);
+    CCharRecDlg dlg(session.get(), 7);
     dlg.show();
     ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
     dlg.NameEdit()->setText(QStringLiteral("Żyto"));
@@ -481,7 +481,7 @@ TEST_F(CharDialogTest, BadChecksumIsAskedAgainThenRefusedByName) {
     f.badChecksumLimit = 2;  // two spoiled answers, then a good one
     sim().SetFaults(f);
     {
-        CCharRecDlg dlg(driver.get(), 5, false);
+        CCharRecDlg dlg(session.get(), 5);
         dlg.show();
         ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
         EXPECT_TRUE(prompts->messages.empty());
@@ -492,7 +492,7 @@ TEST_F(CharDialogTest, BadChecksumIsAskedAgainThenRefusedByName) {
     f.badChecksumLimit = -1;
     sim().SetFaults(f);
     const MeterSimulator::Image image = sim().SlotImage(4);
-    CCharRecDlg dlg(driver.get(), 5, false);
+    CCharRecDlg dlg(session.get(), 5);
     dlg.show();
     ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
     ASSERT_EQ(prompts->messages.size(), 1u);
@@ -501,6 +501,74 @@ TEST_F(CharDialogTest, BadChecksumIsAskedAgainThenRefusedByName) {
                                 "(odebrana %02X, obliczona %02X)",
                                 static_cast<uint8_t>(image[255] + 0x55), image[255]));
     EXPECT_EQ(dlg.Data().valid, 0);  // no blank record passed on as the meter's
-    EXPECT_FALSE(dlg.SlotRead());
+    EXPECT_FALSE(dlg.Edit().SlotRead());
     EXPECT_TRUE(dlg.NameEdit()->text().isEmpty());
+}
+
+TEST_F(CharDialogTest, AfterAFailedWriteOkSendsWhatTheEditorShows) {
+    for (const bool rising : {true, false}) {
+        SCOPED_TRACE(rising ? "rising" : "falling");
+        // Seven points with more digits than the list shows, and a point left
+        // beyond the count.
+        CharRecData curve = FineMeterRecord(3);
+        curve.ACTIVE = 7;
+        for (int i = 0; i < 7; ++i) {
+            const double step = rising ? i : -i;
+            curve.RH[i] = static_cast<float>(40.123456 + 2.5 * step);
+            curve.VALUE[i] = static_cast<float>(200.000987 + 17.3 * step);
+        }
+        curve.RH[9] = 3.25;
+        sim().SetSlotRecord(3, curve);
+        const MeterSimulator::Image read = sim().SlotImage(3);
+        prompts->messages.clear();
+
+        CCharRecDlg dlg(session.get(), 4);
+        dlg.show();
+        ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
+        // Count 6 while the meter does not answer writes: OK fails.
+        dlg.CountEdit()->setText(QStringLiteral("6"));
+        SimFaults silent;
+        silent.silentCommands = {"CW"};
+        sim().SetFaults(silent);
+        dlg.OnOk();
+        ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }, 10000));
+        ASSERT_EQ(prompts->messages.size(), 1u);
+        EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można zapisać ustawień"));
+
+        // The meter answers again; count back to 7: the record as read goes
+        // back, every point exact, the hidden one kept.
+        sim().ClearFaults();
+        sim().ClearReceived();
+        dlg.CountEdit()->setText(QStringLiteral("7"));
+        ASSERT_EQ(dlg.PointList()->topLevelItemCount(), 7);
+        dlg.OnOk();
+        ASSERT_TRUE(WaitUntil([&] { return !dlg.isVisible(); }, 10000))
+            << prompts->log.join('|').toStdString();
+        EXPECT_EQ(prompts->messages.size(), 1u) << prompts->log.join('|').toStdString();
+        EXPECT_EQ(Received("CW03"), 1u);
+        EXPECT_TRUE(sim().SlotImage(3) == read);
+    }
+}
+
+TEST_F(CharDialogTest, OutsideServiceModeAProtectedFileIsNotImported) {
+    CharRecData locked = Sample(6);
+    locked.PASSWORD = 1;
+    std::memcpy(locked.NAME, "Tajna     ", 10);
+    const QString path = TempPath(QStringLiteral("locked.kvr"));
+    ASSERT_TRUE(SaveCharRecFile(path, locked));
+
+    CCharRecDlg dlg(Sample(2), false);
+    dlg.show();
+    prompts->answerFile(path);
+    dlg.OnImport();
+    QTest::qWait(20);
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text,
+              QStringLiteral("Brak dostępu do charakterystyki - ochrona hasłem"));
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_FALSE(dlg.Modified());
+    EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Próbka"));
+    dlg.OnOk();
+    ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_TRUE(dlg.Data() == Sample(2));
 }

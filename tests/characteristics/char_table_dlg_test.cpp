@@ -18,6 +18,8 @@
 #include "characteristics/char_dialog_fixture.h"
 #include "characteristics/widgets/char_rec_dlg.h"
 #include "characteristics/widgets/char_table_dlg.h"
+#include "journal/journal_db.h"
+#include "journal/journal_test_support.h"
 #include "records/record_files.h"
 
 using testsupport::WaitUntil;
@@ -41,8 +43,8 @@ bool ShownUnread(const CCharTableDlg& t, int row) {
 }
 
 // Opens the table and waits until every slot was read.
-std::unique_ptr<CCharTableDlg> OpenTable(Ckv60xDriver* driver) {
-    auto t = std::make_unique<CCharTableDlg>(driver, false);
+std::unique_ptr<CCharTableDlg> OpenTable(MeterSession* session) {
+    auto t = std::make_unique<CCharTableDlg>(session);
     t->show();
     EXPECT_TRUE(WaitUntil([&] { return !t->IsBusy(); }, 20000));
     return t;
@@ -77,7 +79,7 @@ CTableCharRec FileSet(int n) {
 
 TEST_F(CharDialogTest, TableReadsEverySlotWithTheProgressBar) {
     std::vector<int> progress;
-    auto t = std::make_unique<CCharTableDlg>(driver.get(), false);
+    auto t = std::make_unique<CCharTableDlg>(session.get());
     QObject::connect(t->Progress(), &QProgressBar::valueChanged,
                      [&](int v) { progress.push_back(v); });
     EXPECT_EQ(t->Progress()->maximum(), 20);
@@ -115,7 +117,7 @@ TEST_F(CharDialogTest, ReadFailureStopsTheTableAndOkWritesOnlyChangedSlots) {
     SimFaults f;
     f.silentLines = {"CR05"};
     sim().SetFaults(f);
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można odczytać ustawień"));
     EXPECT_EQ(ReceivedPrefix("CR06"), 0u);
@@ -144,7 +146,7 @@ TEST_F(CharDialogTest, ReadFailureStopsTheTableAndOkWritesOnlyChangedSlots) {
 }
 
 TEST_F(CharDialogTest, CopyTakesTheSourceAsItIsWhenPasting) {
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     EXPECT_EQ(t->CreateContextMenu(), nullptr);  // no row selected
     Select(*t, 1);
     t->Copy();
@@ -172,7 +174,7 @@ TEST_F(CharDialogTest, CopyTakesTheSourceAsItIsWhenPasting) {
 }
 
 TEST_F(CharDialogTest, CutRecordPastesIntoSeveralRowsAndLeavesAnEmptySlot) {
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     const CharRecData third = t->Slot(2);
     Select(*t, 2);
     t->Copy();
@@ -186,6 +188,9 @@ TEST_F(CharDialogTest, CutRecordPastesIntoSeveralRowsAndLeavesAnEmptySlot) {
     EXPECT_EQ(Cell(*t, 2, 0), QStringLiteral("3*"));
     EXPECT_EQ(Cell(*t, 2, 7), QStringLiteral("Nieaktywna"));
     EXPECT_TRUE(t->PasteAvailable());  // the copy source is gone, the cut record is held
+    t->List()->clearSelection();
+    t->Copy();  // no row: the cut record stays held
+    EXPECT_TRUE(t->PasteAvailable());
 
     for (int row : {4, 5}) {
         Select(*t, row);
@@ -208,7 +213,7 @@ TEST_F(CharDialogTest, CutRecordPastesIntoSeveralRowsAndLeavesAnEmptySlot) {
 }
 
 TEST_F(CharDialogTest, ClipboardRefusesWithoutRowOrSource) {
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     t->Cut();
     t->Paste();
     Select(*t, 0);
@@ -227,7 +232,7 @@ TEST_F(CharDialogTest, ClipboardRefusesWithoutRowOrSource) {
 TEST_F(CharDialogTest, ImportOfTenIntoTwentySlotsAndExport) {
     const QString ten = TempPath(QStringLiteral("ten.kvz"));
     ASSERT_TRUE(SaveCharRecSetFile(ten, FileSet(10)));
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     prompts->answerFile(ten);
     const int32_t before = static_cast<int32_t>(std::time(nullptr));
     t->OnImport();
@@ -259,7 +264,7 @@ TEST_F(CharDialogTest, ImportOfTenIntoTwentySlotsAndExport) {
 }
 
 TEST_F(CharDialogTest, TableFilesThatCannotBeReadOrWrittenChangeNothing) {
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     const CharRecData before = t->Slot(0);
     // A FIFO is refused at once rather than waited on.
     const QString fifo = TempPath(QStringLiteral("fifo.kvz"));
@@ -293,7 +298,7 @@ TEST_F(CharDialogTest, WithoutCountThereAre150RowsAndImportSetsTheCount) {
     StartMeter(20, false);
     const QString thirty = TempPath(QStringLiteral("thirty.kvz"));
     ASSERT_TRUE(SaveCharRecSetFile(thirty, FileSet(30)));
-    CCharTableDlg t(driver.get(), false);
+    CCharTableDlg t(session.get());
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].text,
               QStringLiteral("Błąd przy próbie odczytu liczy charakterystyk"));
@@ -316,7 +321,7 @@ TEST_F(CharDialogTest, WithoutCountThereAre150RowsAndImportSetsTheCount) {
 }
 
 TEST_F(CharDialogTest, FailedWriteStaysOpenAndTheNextOkWritesAllChangedAgain) {
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     RenameRow(*t, 0, QStringLiteral("A"));
     RenameRow(*t, 1, QStringLiteral("B"));
     SimFaults f;
@@ -340,8 +345,74 @@ TEST_F(CharDialogTest, FailedWriteStaysOpenAndTheNextOkWritesAllChangedAgain) {
     EXPECT_EQ(QByteArray(sim().SlotRecord(1).NAME), QByteArray("B         "));
 }
 
+TEST_F(CharDialogTest, ASlotTheMeterConfirmedLosesItsMarkWhenALaterOneFails) {
+    auto t = OpenTable(session.get());
+    for (int row : {0, 1, 2}) RenameRow(*t, row, QStringLiteral("Nowa"));
+    SimFaults f;
+    f.silentLines = {"CW01"};
+    sim().SetFaults(f);
+    t->OnOk();
+    ASSERT_TRUE(WaitUntil([&] { return !t->IsBusy(); }, 10000));
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, QStringLiteral("Nie można zapisać ustawień"));
+    EXPECT_EQ(Cell(*t, 0, 0), QStringLiteral("1"));
+    EXPECT_EQ(Cell(*t, 1, 0), QStringLiteral("2*"));
+    EXPECT_EQ(Cell(*t, 2, 0), QStringLiteral("3*"));
+
+    sim().ClearFaults();
+    sim().ClearReceived();
+    t->OnOk();
+    ASSERT_TRUE(WaitUntil([&] { return !t->isVisible(); }, 10000));
+    EXPECT_EQ(Received("CW00"), 0u);
+    EXPECT_EQ(Received("CW01"), 1u);
+    EXPECT_EQ(Received("CW02"), 1u);
+}
+
+TEST_F(CharDialogTest, AWriteTheJournalCouldNotConfirmIsToldBeforeTheWindowCloses) {
+    // Entries are stored, but none can be completed.
+    JournalSettings journal;
+    journal.path = TempPath(QStringLiteral("journal.sqlite"));
+    journal.program = QStringLiteral("kv60x");
+    journal.busyTimeoutMs = 100;
+    QString why;
+    ASSERT_TRUE(JournalDb::Open(journal.path, JournalDb::Mode::Write, &why)) << why.toStdString();
+    ASSERT_TRUE(journaltest::RawDb(journal.path)
+                    .Exec("CREATE TRIGGER stuck BEFORE UPDATE ON entries "
+                          "BEGIN SELECT RAISE(ABORT, 'x'); END"));
+    session->SetJournal(journal);
+
+    auto told = [&](QDialog& dlg, const std::function<void()>& ok) {
+        size_t atClose = 0;
+        QObject::connect(&dlg, &QDialog::finished, [&] { atClose = prompts->messages.size(); });
+        prompts->messages.clear();
+        ok();
+        EXPECT_TRUE(WaitUntil([&] { return !dlg.isVisible(); }, 10000));
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        ASSERT_EQ(atClose, 1u) << prompts->log.join('|').toStdString();
+        EXPECT_TRUE(prompts->messages[0].text.contains(QStringLiteral("Zapis dotarł do miernika")))
+            << prompts->messages[0].text.toStdString();
+        EXPECT_TRUE(prompts->messages[0].text.contains(QStringLiteral("niepotwierdzony")));
+    };
+    CCharRecDlg editor(session.get(), 2);
+    editor.show();
+    ASSERT_TRUE(WaitUntil([&] { return !editor.IsBusy(); }));
+    editor.NameEdit()->setText(QStringLiteral("Edytor"));
+    told(editor, [&] { editor.OnOk(); });
+    auto t = OpenTable(session.get());
+    RenameRow(*t, 4, QStringLiteral("Tabela"));
+    told(*t, [&] { t->OnOk(); });
+
+    EXPECT_EQ(QByteArray(sim().SlotRecord(1).NAME), QByteArray("Edytor    "));
+    EXPECT_EQ(QByteArray(sim().SlotRecord(4).NAME), QByteArray("Tabela    "));
+    auto db = JournalDb::Open(journal.path, JournalDb::Mode::Read, &why);
+    ASSERT_TRUE(db);
+    const auto entries = db->List({}, &why);
+    ASSERT_EQ(entries.size(), 2u);
+    for (const JournalEntry& e : entries) EXPECT_EQ(e.outcome, JournalOutcome::Pending);
+}
+
 TEST_F(CharDialogTest, PrintTitleNamesThePanelOrIsEmpty) {
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     std::vector<QString> titles;
     QTreeWidget* printed = nullptr;
     t->printHook = [&](QWidget*, QTreeWidget* list, const QString& title) {
@@ -355,8 +426,8 @@ TEST_F(CharDialogTest, PrintTitleNamesThePanelOrIsEmpty) {
                              QLocale().toString(QDate::currentDate(), QLocale::LongFormat));
     EXPECT_TRUE(prompts->messages.empty());
 
-    Ckv60xDriver idle;
-    CCharTableDlg noPanel(&idle, false);
+    MeterSession idle;
+    CCharTableDlg noPanel(&idle);
     noPanel.printHook = t->printHook;
     noPanel.OnPrint();
     ASSERT_EQ(titles.size(), 2u);
@@ -367,7 +438,7 @@ TEST_F(CharDialogTest, PrintTitleNamesThePanelOrIsEmpty) {
 
 TEST_F(CharDialogTest, MeterWithMoreThan150SlotsShows150) {
     StartMeter(200);
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     EXPECT_EQ(t->Count(), 150);
     EXPECT_EQ(t->List()->topLevelItemCount(), 150);
     EXPECT_EQ(ReceivedPrefix("CR"), 150u);
@@ -383,7 +454,7 @@ TEST_F(CharDialogTest, ImportedRecordIsWrittenToItsRowsSlot) {
     }
     const QString path = TempPath(QStringLiteral("foreign.kvz"));
     ASSERT_TRUE(SaveCharRecSetFile(path, set));
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     const CharRecData eighth = sim().SlotRecord(7);
     prompts->answerFile(path);
     t->OnImport();
@@ -398,7 +469,7 @@ TEST_F(CharDialogTest, ImportedRecordIsWrittenToItsRowsSlot) {
 }
 
 TEST_F(CharDialogTest, TableControlsAreNamedAndThePicturesLookRight) {
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     for (QWidget* w : t->findChildren<QWidget*>()) {
         if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QTreeWidget*>(w) ||
             qobject_cast<QProgressBar*>(w)) {
@@ -424,7 +495,7 @@ TEST_F(CharDialogTest, InterruptedReadThenExportImportAndOkWritesNothingToUnread
     f.badChecksumSlots = {5};  // slot 6 always arrives damaged
     sim().SetFaults(f);
     const MeterSimulator::Image sixth = sim().SlotImage(5);
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].text,
               QString::asprintf("Nie można odczytać charakterystyki nr 6 - błędna suma kontrolna "
@@ -436,7 +507,7 @@ TEST_F(CharDialogTest, InterruptedReadThenExportImportAndOkWritesNothingToUnread
         EXPECT_EQ(t->SlotRead(i), i < 5) << i;
         EXPECT_EQ(t->Slot(i).valid, i < 5 ? 1 : 0) << i;
         if (i < 5) {
-            EXPECT_TRUE(t->ReadImage(i) == sim().SlotImage(i)) << i;
+            EXPECT_TRUE(t->Table().At(i).image == sim().SlotImage(i)) << i;
         }
     }
     // An unread row has nothing to paste.
@@ -468,7 +539,7 @@ TEST_F(CharDialogTest, InterruptedReadThenExportImportAndOkWritesNothingToUnread
     std::vector<CharRecData> before;
     for (int i = 0; i < 20; ++i) before.push_back(sim().SlotRecord(i));
     prompts->messages.clear();
-    auto u = OpenTable(driver.get());
+    auto u = OpenTable(session.get());
     ASSERT_TRUE(prompts->messages.empty());
     prompts->answerFile(path);
     u->OnImport();
@@ -482,20 +553,20 @@ TEST_F(CharDialogTest, InterruptedReadThenExportImportAndOkWritesNothingToUnread
 
 namespace {
 // Reads at the real wire speed with the real time-outs (an answer takes 0.6 s).
-void PaceAtWireSpeed(MeterSimulator& sim, Ckv60xDriver& driver) {
+void PaceAtWireSpeed(MeterSimulator& sim, MeterSession& session) {
     SimFaults f;
     f.wireSpeed = true;
     sim.SetFaults(f);
     DriverTiming t = testsupport::FastTiming();
     t.replyTimeoutMs = 1000;
     t.idleMs = 60000;  // the polling keeps out of the way
-    driver.SetTiming(t);
+    session.SetTiming(t);
 }
 }  // namespace
 
 TEST_F(CharDialogTest, AnulujDuringAPacedReadStopsAfterTheSlotUnderWay) {
-    PaceAtWireSpeed(sim(), *driver);
-    auto t = std::make_unique<CCharTableDlg>(driver.get(), false);
+    PaceAtWireSpeed(sim(), *session);
+    auto t = std::make_unique<CCharTableDlg>(session.get());
     t->show();
     EXPECT_TRUE(t->CancelButton()->isEnabled());
     EXPECT_FALSE(t->OkButton()->isEnabled());
@@ -521,8 +592,8 @@ TEST_F(CharDialogTest, AnulujDuringAPacedReadStopsAfterTheSlotUnderWay) {
 }
 
 TEST_F(CharDialogTest, ClosingDuringAReadDoesNotWaitForEverySlot) {
-    PaceAtWireSpeed(sim(), *driver);
-    auto t = std::make_unique<CCharTableDlg>(driver.get(), false);
+    PaceAtWireSpeed(sim(), *session);
+    auto t = std::make_unique<CCharTableDlg>(session.get());
     t->show();
     ASSERT_TRUE(WaitUntil([&] { return t->Progress()->value() >= 1; }, 5000));
     const auto start = std::chrono::steady_clock::now();
@@ -535,7 +606,7 @@ TEST_F(CharDialogTest, ClosingDuringAReadDoesNotWaitForEverySlot) {
 
 TEST_F(CharDialogTest, MeterWithNoSlotsShowsAnEmptyProgressBar) {
     StartMeter(0);
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     EXPECT_EQ(t->List()->topLevelItemCount(), 0);
     EXPECT_GT(t->Progress()->maximum(), t->Progress()->minimum());  // not the busy animation
     EXPECT_EQ(t->Progress()->value(), 0);
@@ -549,7 +620,7 @@ TEST_F(CharDialogTest, EditorTitleNamesTheRowItWillBeWrittenTo) {
     set.Put(r, 0);
     const QString path = TempPath(QStringLiteral("foreign1.kvz"));
     ASSERT_TRUE(SaveCharRecSetFile(path, set));
-    auto t = OpenTable(driver.get());
+    auto t = OpenTable(session.get());
     prompts->answerFile(path);
     t->OnImport();
     QString title;

@@ -101,14 +101,12 @@ TEST_F(JournalDialogs, TableEditorAndServiceDialogsEachLeaveTheirEntry) {
     const CharImage slot2 = sim().SlotImage(2);
     const CharImage slot3 = sim().SlotImage(3);
     {
-        CCharTableDlg t(&driver, false);
-        t.SetJournal(settings);
+        CCharTableDlg t(&session);
         CutAndWrite(t, 2);
         EXPECT_FALSE(t.isVisible()) << prompts->log.join('|').toStdString();
     }
     {
-        CCharRecDlg e(&driver, 4, false);
-        e.SetJournal(settings);
+        CCharRecDlg e(&session, 4);
         e.show();
         ASSERT_TRUE(WaitUntil([&] { return !e.IsBusy(); }, 10000));
         e.NameEdit()->setText(QStringLiteral("Nowa"));
@@ -178,8 +176,7 @@ TEST_F(JournalDialogs, AJournalThatCannotBeWrittenStopsTheWindowsWrites) {
     ASSERT_TRUE(testsupport::WriteFileBytes(settings.path.toStdString(), "notatki\n"));
     const CharImage slot1 = sim().SlotImage(1);
     sim().ClearReceived();
-    CCharTableDlg t(&driver, false);
-    t.SetJournal(settings);
+    CCharTableDlg t(&session);
     CutAndWrite(t, 1);
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_TRUE(prompts->messages[0].text.contains(settings.path))

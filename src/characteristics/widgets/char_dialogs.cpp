@@ -21,15 +21,13 @@ CharDialogHooks& DefaultCharDialogHooks() {
 }
 
 int RunCharRecByNumber(QWidget* parent, MeterSession* session) {
-    CCharRecSelectDlg select(&session->Driver(), parent);
+    CCharRecSelectDlg select(session, parent);
     if (select.exec() != QDialog::Accepted) return QDialog::Rejected;
-    CCharRecDlg editor(&session->Driver(), select.Number(), session->ServiceMode(), parent);
-    editor.SetJournal(session->Journal());
+    CCharRecDlg editor(session, select.Number(), parent);
     return editor.exec();
 }
 
 int RunCharTable(QWidget* parent, MeterSession* session) {
-    CCharTableDlg table(&session->Driver(), session->ServiceMode(), parent);
-    table.SetJournal(session->Journal());
+    CCharTableDlg table(session, parent);
     return table.exec();
 }

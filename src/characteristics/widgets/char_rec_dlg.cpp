@@ -23,10 +23,10 @@
 
 #include "characteristics/widgets/edit_char_table_dlg.h"
 #include "characteristics/widgets/grid_delegate.h"
-#include "meter/kv60x_driver.h"
 #include "records/char_rec_format.h"
 #include "records/cp1250.h"
 #include "records/record_files.h"
+#include "session/meter_session.h"
 #include "ui/device_operation.h"
 #include "ui/prompts.h"
 
@@ -75,9 +75,13 @@ QPushButton* MakeButton(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-CCharRecDlg::CCharRecDlg(Ckv60xDriver* driver, int number, bool serviceMode, QWidget* parent)
-    : QDialog(parent), m_driver(driver), m_serviceMode(serviceMode), m_recordNumber(number) {
-    m_slotIndex = number - 1;
+CCharRecDlg::CCharRecDlg(MeterSession* session, int number, QWidget* parent)
+    : QDialog(parent),
+      m_session(session),
+      m_recordNumber(number),
+      m_edit(session && session->ServiceMode()) {
+    // Until the meter answers nothing is known of the slot but its number.
+    m_edit.LoadUnread(number - 1, NowSeconds());
     BuildControls();
     m_title = QStringLiteral("Charakterystyka materiału nr %1").arg(number);
     setWindowTitle(m_title);
@@ -85,10 +89,10 @@ CCharRecDlg::CCharRecDlg(Ckv60xDriver* driver, int number, bool serviceMode, QWi
 }
 
 CCharRecDlg::CCharRecDlg(const CharRecData& rec, bool serviceMode, QWidget* parent)
-    : QDialog(parent), m_serviceMode(serviceMode), m_rec(rec) {
-    m_slotIndex = rec.REC_NUMBER;
+    : QDialog(parent), m_edit(serviceMode) {
+    m_edit.Load(rec, rec.REC_NUMBER, NowSeconds());
     BuildControls();
-    m_title = QStringLiteral("Charakterystyka materiału nr %1").arg(m_slotIndex + 1);
+    m_title = QStringLiteral("Charakterystyka materiału nr %1").arg(m_edit.Slot() + 1);
     setWindowTitle(m_title);
     FillControls();
     m_filled = true;
@@ -103,6 +107,13 @@ CCharRecDlg::~CCharRecDlg() {
 
 bool CCharRecDlg::IsBusy() const {
     return m_readOp->IsBusy() || m_writeOp->IsBusy();
+}
+
+CharRecData CCharRecDlg::Data() const {
+    if (m_accepted) return *m_accepted;
+    CharRecData rec = m_edit.Base();
+    rec.ACTIVE = static_cast<uint8_t>(std::min<int>(rec.ACTIVE, CharRecData::kPoints));
+    return rec;
 }
 
 void CCharRecDlg::BuildControls() {
@@ -129,7 +140,7 @@ void CCharRecDlg::BuildControls() {
 
     m_password = new QCheckBox(QStringLiteral("Ochrona hasłem"), this);
     m_password->setAccessibleName(m_password->text());
-    m_password->setVisible(m_serviceMode);
+    m_password->setVisible(m_edit.ServiceMode());
     m_compensation = new QCheckBox(QStringLiteral("Kompensacja temperaturowa"), this);
     m_compensation->setAccessibleName(m_compensation->text());
 
@@ -292,13 +303,13 @@ QList<QWidget*> CCharRecDlg::AllControls() const {
 void CCharRecDlg::StartRead() {
     m_readBuffer = std::make_shared<CharRecData>();
     m_readReport = std::make_shared<CharReadReport>();
-    Ckv60xDriver* driver = m_driver;
-    const int slot = m_slotIndex;
+    MeterSession* session = m_session;
+    const int slot = m_edit.Slot();
     std::shared_ptr<CharRecData> buffer = m_readBuffer;
     std::shared_ptr<CharReadReport> report = m_readReport;
-    auto work = [driver, slot, buffer, report]() {
-        if (!driver || slot < 0) return false;
-        return driver->ReadCharacteristic(slot, *buffer, report.get()) && buffer->valid;
+    auto work = [session, slot, buffer, report]() {
+        return session && slot >= 0 &&
+               session->ReadCharacteristic(slot, buffer.get(), report.get());
     };
     // A damaged answer or one for another slot is named in the message.
     auto describe = [report]() { return CharReadFailureText(*report); };
@@ -308,68 +319,66 @@ void CCharRecDlg::StartRead() {
 }
 
 void CCharRecDlg::OnReadFinished(bool ok) {
+    // The record belongs to the slot asked for, whatever number the answer
+    // carried: a write goes to the editor's slot.
     if (ok) {
-        m_rec = *m_readBuffer;
-        m_slotRead = true;
-        m_readImage = m_readReport->image;
+        m_edit.LoadRead(*m_readBuffer, m_readReport->image, m_edit.Slot(), NowSeconds());
     } else {
-        m_rec = CharRecData();
-        m_rec.valid = 0;
+        m_edit.LoadUnread(m_edit.Slot(), NowSeconds());
     }
-    // The record belongs to the slot asked for, whatever number the answer carried:
-    // a write goes to REC_NUMBER.
-    m_rec.REC_NUMBER = static_cast<uint8_t>(m_slotIndex);
     FillControls();
     m_filled = true;
 }
 
 void CCharRecDlg::FillControls() {
-    if (m_rec.valid && !CharRecAccessAllowed(m_rec, m_serviceMode)) {
+    if (!m_edit.MayShow()) {
         Prompts::instance().message(this, charrecmsg::AccessDenied(), Prompts::Icon::Warning);
         CloseRefused();
         return;
     }
     // Every control shows what the shown form holds, so that an untouched field
     // compares equal to it and keeps the record's exact value.
-    m_shown = CharRecFormFromRecord(m_rec, m_serviceMode, NowSeconds());
-    m_enable->setChecked(m_shown.enableChecked);
-    m_password->setChecked(m_shown.passwordChecked);
-    m_compensation->setChecked(m_shown.compensationChecked);
+    const CharRecForm& shown = m_edit.Shown();
+    m_enable->setChecked(shown.enableChecked);
+    m_password->setChecked(shown.passwordChecked);
+    m_compensation->setChecked(shown.compensationChecked);
     m_method->setExclusive(false);
-    m_resistive->setChecked(m_shown.resistiveChecked);
-    m_capacitive->setChecked(m_shown.capacitiveChecked);
+    m_resistive->setChecked(shown.resistiveChecked);
+    m_capacitive->setChecked(shown.capacitiveChecked);
     m_method->setExclusive(true);
 
-    m_code->setText(m_shown.code);
-    m_certificate->setText(m_shown.certificate);
-    m_desc->setText(m_shown.desc);
-    m_name->setText(m_shown.name);
+    m_code->setText(shown.code);
+    m_certificate->setText(shown.certificate);
+    m_desc->setText(shown.desc);
+    m_name->setText(shown.name);
     for (QLineEdit* e : {m_code, m_certificate, m_desc, m_name}) e->setCursorPosition(0);
 
     // The pickers may hold a time slightly differently (their range): the shown
     // value is what they hold.
-    m_createDate->setDateTime(QDateTime::fromSecsSinceEpoch(m_shown.createTime));
-    m_saveDate->setDateTime(QDateTime::fromSecsSinceEpoch(m_shown.saveTime));
-    m_shown.createTime = ToInt32Seconds(m_createDate->dateTime());
-    m_shown.saveTime = ToInt32Seconds(m_saveDate->dateTime());
+    m_createDate->setDateTime(QDateTime::fromSecsSinceEpoch(shown.createTime));
+    m_saveDate->setDateTime(QDateTime::fromSecsSinceEpoch(shown.saveTime));
+    m_edit.SetShownTimes(ToInt32Seconds(m_createDate->dateTime()),
+                         ToInt32Seconds(m_saveDate->dateTime()));
 
-    m_count->setText(m_shown.count);
+    m_count->setText(shown.count);
     RebuildPoints();
     for (int k = 0; k < CharRecData::kCoefficients; ++k) {
-        m_coeff[k]->setText(m_shown.coefficient[k]);
+        m_coeff[k]->setText(shown.coefficient[k]);
     }
     ApplyEnablingRules();
 }
 
 void CCharRecDlg::RebuildPoints() {
+    // The list shows the count's rows with the texts the record was shown
+    // with; the record itself stays as it is until OK validates the form.
     // Clamping also keeps a count above 15 from the meter inside the arrays.
     const int active = std::clamp(ParseInt(m_count->text()), 2, CharRecData::kPoints);
-    m_rec.ACTIVE = static_cast<uint8_t>(active);
+    const CharRecForm& shown = m_edit.Shown();
     m_points->clear();
     QList<QTreeWidgetItem*> items;
     for (int i = 0; i < active; ++i) {
         items.append(new QTreeWidgetItem(
-            QStringList{QString::number(i + 1), m_shown.humidity[i], m_shown.value[i]}));
+            QStringList{QString::number(i + 1), shown.humidity[i], shown.value[i]}));
     }
     m_points->addTopLevelItems(items);
     MarkChanged();
@@ -416,14 +425,15 @@ CharRecForm CCharRecDlg::ReadForm() const {
         f.value[i] = item->text(2);
     }
     for (int k = 0; k < CharRecData::kCoefficients; ++k) f.coefficient[k] = m_coeff[k]->text();
-    f.serviceMode = m_serviceMode;
+    f.serviceMode = m_edit.ServiceMode();
     return f;
 }
 
 bool CCharRecDlg::Validate(CharRecData* out) {
     // Until the controls were filled (no read could start) nothing was shown:
     // every field is read from its text.
-    const CharRecValidation v = ValidateCharRec(ReadForm(), m_rec, m_filled ? &m_shown : nullptr);
+    const CharRecValidation v = m_filled ? m_edit.Validate(ReadForm())
+                                         : ValidateCharRec(ReadForm(), m_edit.Base(), nullptr);
     if (!v.ok) {
         Prompts::instance().message(this, v.message, Prompts::Icon::Warning);
         if (v.focus == CharRecFocus::MethodRadio) m_resistive->setFocus();
@@ -438,34 +448,34 @@ void CCharRecDlg::OnOk() {
     if (IsBusy()) return;
     CharRecData validated;
     if (!Validate(&validated)) return;
-    m_rec = validated;
     if (m_recordNumber == 0) {
+        m_accepted = validated;
         QDialog::accept();
         return;
     }
-    Ckv60xDriver* driver = m_driver;
-    const CharRecData rec = m_rec;
-    // The entry holds the slot's bytes as the opening read got them.
-    // (Empty when the read failed: nothing known.)
-    QByteArray read;
-    if (m_slotRead) {
-        read = QByteArray(reinterpret_cast<const char*>(m_readImage.data()),
-                          static_cast<int>(m_readImage.size()));
-    }
-    auto journal = std::make_shared<WorkerJournal>(m_journal);
-    auto work = [driver, rec, read, journal]() {
-        if (!driver || !journal->Open()) return false;
-        const std::optional<QByteArray> before =
-            read.isEmpty() ? std::nullopt : std::optional<QByteArray>(read);
-        const bool ok =
-            journal->Take(JournaledCharacteristicWrite(journal->Get(), *driver, before, rec));
-        journal->Close();
-        return ok;
+    // The entry holds the slot's bytes as the opening read got them (none
+    // when the read failed). A failed write changes nothing here: the next OK
+    // validates the form against the record as read.
+    auto write = std::make_shared<const MeterWrite>(m_edit.WriteOf(validated));
+    CharRecData sent = validated;
+    sent.REC_NUMBER = static_cast<uint8_t>(m_edit.Slot());
+    MeterSession* session = m_session;
+    auto outcome = std::make_shared<WriteOutcome>();
+    auto work = [session, write, outcome]() {
+        if (!session) return false;
+        *outcome = session->Write(*write);
+        return outcome->ok();
     };
-    m_writeOp->Start(
-        {DeviceOperation::Step{work, kWriteFailed,
-                               [journal] { return journal->FailureText(kWriteFailed); }}},
-        nullptr, true);
+    auto describe = [outcome]() { return outcome->Text(kWriteFailed); };
+    auto written = [this, sent, outcome]() {
+        m_edit.Written(sent, NowSeconds());
+        m_accepted = sent;
+        // The meter took it but the journal could not say so: told before
+        // the window closes.
+        if (!outcome->message.isEmpty())
+            Prompts::instance().message(this, outcome->message, Prompts::Icon::Warning);
+    };
+    m_writeOp->Start({DeviceOperation::Step{work, kWriteFailed, describe}}, written, true);
 }
 
 namespace {
@@ -490,9 +500,13 @@ void CCharRecDlg::OnImport() {
                                     Prompts::Icon::Warning);
         return;
     }
-    loaded.SAVE_TIME = NowSeconds();
-    loaded.REC_NUMBER = static_cast<uint8_t>(m_slotIndex);
-    m_rec = loaded;
+    // Dated now, for this editor's slot; outside service mode a protected
+    // record is refused and the editor keeps what it holds.
+    QString refusal;
+    if (!m_edit.Import(loaded, NowSeconds(), &refusal)) {
+        Prompts::instance().message(this, refusal, Prompts::Icon::Warning);
+        return;
+    }
     FillControls();
     MarkChanged();
 }
@@ -523,15 +537,13 @@ void CCharRecDlg::EditPoint(int row) {
     if (row < 0 || row >= m_points->topLevelItemCount() || row >= CharRecData::kPoints) return;
     QTreeWidgetItem* item = m_points->topLevelItem(row);
     // The point dialog gets the exact pair; it changes only what is edited there.
-    CEditCharTableDlg dlg(m_rec.RH[row], m_rec.VALUE[row], this);
+    const CharRecData& base = m_edit.Base();
+    CEditCharTableDlg dlg(base.RH[row], base.VALUE[row], this);
     if (dlg.exec() != QDialog::Accepted) return;
     MarkChanged();
-    m_rec.RH[row] = dlg.Humidity();
-    m_rec.VALUE[row] = dlg.Value();
-    m_shown.humidity[row] = FormatHumidity(m_rec.RH[row]);
-    m_shown.value[row] = FormatValue(m_rec.VALUE[row]);
-    item->setText(1, m_shown.humidity[row]);
-    item->setText(2, m_shown.value[row]);
+    m_edit.SetPoint(row, dlg.Humidity(), dlg.Value());
+    item->setText(1, m_edit.Shown().humidity[row]);
+    item->setText(2, m_edit.Shown().value[row]);
 }
 
 void CCharRecDlg::CloseRefused() {

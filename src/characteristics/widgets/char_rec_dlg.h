@@ -2,12 +2,12 @@
 
 #include <QDialog>
 #include <memory>
+#include <optional>
 
 #include "characteristics/widgets/char_dialog_hooks.h"
-#include "meter/char_image.h"
 #include "records/char_rec_data.h"
 #include "records/char_rec_validation.h"
-#include "session/journaled_write.h"
+#include "session/char_rec_edit.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -18,17 +18,21 @@ class QPushButton;
 class QRadioButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-class Ckv60xDriver;
 class DeviceOperation;
+class MeterSession;
 struct CharReadReport;
 
-// "Charakterystyka materiału": the editor of one material characteristic.
+// "Charakterystyka materiału": the editor of one material characteristic, a
+// view of a CharRecEdit (the record as read or handed in, the form as shown,
+// the bytes the slot held).
 //
-// Opened by number, it reads the slot from the meter on a worker, and OK
-// validates the form and writes the record back on a worker; the dialog closes
-// once the write has succeeded. Opened with a record (from the table), nothing
-// is transferred: OK validates and closes, and the caller takes Data() and
-// Modified(). The title names the slot the record goes to.
+// Opened by number, it reads the slot through the session on a worker, and OK
+// validates the form and writes the record through the session's journal on a
+// worker; the dialog closes once the write has succeeded. A failed write
+// leaves the record as it was: what the form shows is what the next OK sends.
+// Opened with a record (from the table), nothing is transferred: OK validates
+// and closes, and the caller takes Data() and Modified(). The title names the
+// slot the record goes to.
 //
 // Exact unless edited: a field the user did not change keeps the record's exact
 // value through OK, "Wykres", "Eksportuj" and the write; texts show without
@@ -36,24 +40,22 @@ struct CharReadReport;
 class CCharRecDlg : public QDialog {
     Q_OBJECT
 public:
-    // By number: number is 1-based; the read starts at once.
-    CCharRecDlg(Ckv60xDriver* driver, int number, bool serviceMode, QWidget* parent = nullptr);
+    // By number: number is 1-based; the read starts at once. Service mode and
+    // the journal come from `session` (not owned).
+    CCharRecDlg(MeterSession* session, int number, QWidget* parent = nullptr);
     // With a record: no meter transfer.
     CCharRecDlg(const CharRecData& rec, bool serviceMode, QWidget* parent = nullptr);
     ~CCharRecDlg() override;
 
-    // The record being edited; after OK the block as validated.
-    CharRecData Data() const { return m_rec; }
+    // The record being edited (its point count held to the 15 the list can
+    // show); after OK the block as validated (and written).
+    CharRecData Data() const;
     // The user changed something after the controls were filled.
     bool Modified() const { return m_modified; }
-    // Opened by number: the meter's answer for the slot arrived; ReadImage()
-    // holds its 256 bytes as they came (what the slot held before a write).
-    bool SlotRead() const { return m_slotRead; }
-    const CharImage& ReadImage() const { return m_readImage; }
+    // The record as read or handed in, the form as shown, the slot's bytes.
+    const CharRecEdit& Edit() const { return m_edit; }
     // A read or write runs.
     bool IsBusy() const;
-    // The journal every write to the meter goes through (none by default).
-    void SetJournal(const JournalSettings& settings) { m_journal = settings; }
 
     // "Wykres" hands the validated record to this (the graph window).
     CharGraphHook graphHook = DefaultCharDialogHooks().graph;
@@ -103,20 +105,13 @@ private:
     void CloseRefused();
     QList<QWidget*> AllControls() const;
 
-    Ckv60xDriver* m_driver = nullptr;
-    JournalSettings m_journal;
-    bool m_serviceMode = false;
+    MeterSession* m_session = nullptr;
     int m_recordNumber = 0;  // 1-based; 0 when opened with a record
-    int m_slotIndex = 0;
-    CharRecData m_rec;
-    // The form as m_rec was shown: a field still showing its text keeps m_rec's
-    // exact value (kept in step when a point is edited).
-    CharRecForm m_shown;
+    CharRecEdit m_edit;
+    std::optional<CharRecData> m_accepted;  // the block OK validated (and wrote)
     bool m_filled = false;
     bool m_modified = false;
     bool m_refused = false;  // a protected record: the editor closes at once
-    bool m_slotRead = false;
-    CharImage m_readImage{};
     QString m_title;
 
     DeviceOperation* m_readOp = nullptr;

@@ -7,17 +7,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "meter/kv60x_driver.h"
 #include "records/char_rec_format.h"
+#include "session/char_table.h"
+#include "session/meter_session.h"
 #include "ui/dialog_parts.h"
 #include "ui/prompts.h"
 
-namespace {
-constexpr int kMaxSlots = 150;
-}
-
-CCharRecSelectDlg::CCharRecSelectDlg(Ckv60xDriver* driver, QWidget* parent)
-    : QDialog(parent), m_driver(driver) {
+CCharRecSelectDlg::CCharRecSelectDlg(MeterSession* session, QWidget* parent)
+    : QDialog(parent), m_session(session) {
     setWindowTitle(QStringLiteral("Odczyt charakterystyki wybranego materiału"));
     auto* label = new QLabel(QStringLiteral("Numer charakterystyki:"), this);
     m_edit = new QLineEdit(this);
@@ -38,10 +35,9 @@ CCharRecSelectDlg::CCharRecSelectDlg(Ckv60xDriver* driver, QWidget* parent)
 }
 
 int CCharRecSelectDlg::UpperBound() const {
-    CharacteristicCount count;
-    if (m_driver) m_driver->GetCharacteristicCount(count);
-    // Only the valid flag decides; the table never holds more than 150 slots.
-    return count.valid ? std::min<int>(count.count, kMaxSlots) : kMaxSlots;
+    // The table never holds more than 150 slots.
+    const int count = m_session ? m_session->SlotCount(CharTable::kMaxSlots) : -1;
+    return count >= 0 ? count : CharTable::kMaxSlots;
 }
 
 void CCharRecSelectDlg::OnOk() {

@@ -3,15 +3,15 @@
 #include <QDialog>
 
 class QLineEdit;
-class Ckv60xDriver;
+class MeterSession;
 
 // "Odczyt charakterystyki wybranego materiału": asks for the 1-based number of
-// the characteristic to open. The number must lie in 1..count when the meter's
-// slot count is known, else in 1..150.
+// the characteristic to open. The number must lie in 1..count when the
+// session's meter reported its slot count, else in 1..150.
 class CCharRecSelectDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit CCharRecSelectDlg(Ckv60xDriver* driver, QWidget* parent = nullptr);
+    explicit CCharRecSelectDlg(MeterSession* session, QWidget* parent = nullptr);
 
     // The number typed, valid after the dialog closed with OK.
     int Number() const { return m_number; }
@@ -24,7 +24,7 @@ public slots:
     void OnOk();
 
 private:
-    Ckv60xDriver* m_driver = nullptr;
+    MeterSession* m_session = nullptr;
     QLineEdit* m_edit = nullptr;
     int m_number = 0;
 };

@@ -12,17 +12,17 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cstring>
 #include <ctime>
 
 #include "characteristics/widgets/char_rec_dlg.h"
 #include "characteristics/widgets/grid_delegate.h"
-#include "meter/kv60x_driver.h"
 #include "records/char_rec.h"
 #include "records/char_rec_format.h"
 #include "records/char_rec_validation.h"
 #include "records/cp1250.h"
 #include "records/record_files.h"
+#include "session/meter_session.h"
+#include "session/meter_write.h"
 #include "ui/device_operation.h"
 #include "ui/prompts.h"
 
@@ -51,12 +51,13 @@ QPushButton* MakeButton(const QString& text, QWidget* parent) {
     return b;
 }
 
-// A slot the table holds no record for: all zero, valid 0.
-CharRecData MakeUnreadSlot(int index) {
-    CharRecData d;
-    d.REC_NUMBER = static_cast<uint8_t>(index);
-    d.valid = 0;
-    return d;
+// What a failed write says: a slot the meter did not confirm as always (with
+// the journal's note when it has one), otherwise why the pass stopped (the
+// journal naming its file, how much of the pass reached the meter).
+QString WriteFailure(const CharTable::WriteResult& r) {
+    if (r.failedWrite && r.failedWrite->status == WriteStatus::MeterFailed)
+        return r.failedWrite->Text(kWriteFailed);
+    return r.message.isEmpty() ? kWriteFailed : r.message;
 }
 
 QString MethodText(uint8_t method) {
@@ -67,27 +68,19 @@ QString MethodText(uint8_t method) {
 
 }  // namespace
 
-CCharTableDlg::CCharTableDlg(Ckv60xDriver* driver, bool serviceMode, QWidget* parent)
-    : QDialog(parent), m_driver(driver), m_serviceMode(serviceMode) {
-    // Nothing is known of any slot until the meter answers for it.
-    for (int i = 0; i < kMaxSlots; ++i) m_slots[static_cast<size_t>(i)] = MakeUnreadSlot(i);
+CCharTableDlg::CCharTableDlg(MeterSession* session, QWidget* parent)
+    : QDialog(parent), m_session(session), m_table(session) {
     BuildControls();
-
-    CharacteristicCount count;
-    if (m_driver) m_driver->GetCharacteristicCount(count);
-    if (count.valid) {
-        // The table has room for 150 slots; a meter reporting more shows the first 150.
-        m_count = std::min<int>(count.count, kMaxSlots);
-        m_countFromMeter = true;
+    if (m_table.TakeCountFromMeter()) {
         SetProgressRange();
         InsertNumberedRows();
         StartRead();
     } else {
+        // Every slot the table has room for, none of them read.
         Warn(this, QStringLiteral("Błąd przy próbie odczytu liczy charakterystyk"));
-        m_count = kMaxSlots;
         SetProgressRange();
         InsertNumberedRows();
-        for (int i = 0; i < m_count; ++i) RefreshRow(i);
+        RefreshAllRows();
     }
 }
 
@@ -108,7 +101,7 @@ bool CCharTableDlg::IsReading() const {
 void CCharTableDlg::SetProgressRange() {
     // A range of 0..0 would show Qt's endless busy animation: an empty table
     // shows an empty bar instead.
-    m_progress->setRange(0, std::max(1, m_count));
+    m_progress->setRange(0, std::max(1, m_table.Count()));
     m_progress->setValue(0);
 }
 
@@ -199,8 +192,8 @@ void CCharTableDlg::BuildControls() {
     connect(m_readOp, &DeviceOperation::finished, this, [this](bool) {
         m_progress->setValue(0);
         // The slots a failed or stopped read did not reach now say so.
-        for (int i = 0; i < m_count; ++i) {
-            if (!m_slots[static_cast<size_t>(i)].valid) RefreshRow(i);
+        for (int i = 0; i < m_table.Count(); ++i) {
+            if (!m_table.Record(i).valid) RefreshRow(i);
         }
     });
     connect(m_writeOp, &DeviceOperation::finished, this, [this](bool) { m_progress->setValue(0); });
@@ -235,9 +228,10 @@ void CCharTableDlg::BuildControls() {
 void CCharTableDlg::InsertNumberedRows() {
     m_list->clear();
     QList<QTreeWidgetItem*> items;
-    for (int i = 0; i < m_count; ++i) {
+    const int count = m_table.Count();
+    for (int i = 0; i < count; ++i) {
         QString number = QString::number(i + 1);
-        if (m_slotModified[static_cast<size_t>(i)]) number += QLatin1Char('*');
+        if (m_table.Modified(i)) number += QLatin1Char('*');
         items.append(new QTreeWidgetItem(QStringList{number}));
     }
     m_list->addTopLevelItems(items);
@@ -245,8 +239,11 @@ void CCharTableDlg::InsertNumberedRows() {
 
 void CCharTableDlg::RefreshRow(int i) {
     if (!ValidRow(i) || i >= m_list->topLevelItemCount()) return;
-    const CharRecData& r = m_slots[static_cast<size_t>(i)];
+    const CharTable::Slot slot = m_table.At(i);
+    const CharRecData& r = slot.rec;
     QTreeWidgetItem* item = m_list->topLevelItem(i);
+    // "*": changed here and not yet confirmed by the meter.
+    item->setText(0, QString::number(i + 1) + (slot.modified ? QStringLiteral("*") : QString()));
     if (!r.valid) {
         for (int c = 1; c < 7; ++c) item->setText(c, QString());
         item->setText(7, QStringLiteral("Nieodczytana"));
@@ -261,13 +258,9 @@ void CCharTableDlg::RefreshRow(int i) {
     item->setText(7, r.ENABLE == 1 ? QStringLiteral("Aktywna") : QStringLiteral("Nieaktywna"));
 }
 
-void CCharTableDlg::MarkChanged(int i) {
-    if (i < 0 || i >= kMaxSlots || m_slotModified[static_cast<size_t>(i)]) return;
-    m_slotModified[static_cast<size_t>(i)] = true;
-    if (i < m_list->topLevelItemCount()) {
-        QTreeWidgetItem* item = m_list->topLevelItem(i);
-        item->setText(0, item->text(0) + QLatin1Char('*'));
-    }
+void CCharTableDlg::RefreshAllRows() {
+    const int count = m_table.Count();
+    for (int i = 0; i < count; ++i) RefreshRow(i);
 }
 
 int CCharTableDlg::SelectedRow() const {
@@ -277,48 +270,39 @@ int CCharTableDlg::SelectedRow() const {
 }
 
 void CCharTableDlg::StartRead() {
-    Ckv60xDriver* driver = m_driver;
+    CharTable* table = &m_table;
     DeviceOperation* op = m_readOp;
-    std::vector<DeviceOperation::Step> steps;
-    steps.reserve(static_cast<size_t>(m_count));
-    for (int i = 0; i < m_count; ++i) {
-        auto report = std::make_shared<CharReadReport>();
-        auto work = [this, driver, op, i, report]() {
-            CharRecData rec;
-            if (!driver->ReadCharacteristic(i, rec, report.get()) || !rec.valid) return false;
-            // The slot, its row and the bar change on the UI thread, row by row.
-            op->PostToUi([this, i, rec, image = report->image] {
-                m_slots[static_cast<size_t>(i)] = rec;
-                m_slotRead[static_cast<size_t>(i)] = true;
-                m_readImages[static_cast<size_t>(i)] = image;
-                RefreshRow(i);
-                m_progress->setValue(i + 1);
+    auto result = std::make_shared<CharTable::ReadResult>();
+    auto work = [this, table, op, result]() {
+        // The worker fills the table; each slot's row and the bar follow on
+        // the UI thread, row by row.
+        *result = table->ReadAll(op->StopFlag(), [this, op](int slot, int done) {
+            op->PostToUi([this, slot, done] {
+                RefreshRow(slot);
+                m_progress->setValue(done);
             });
-            return true;
-        };
-        // A damaged answer or one for another slot is named in the message.
-        auto describe = [report]() { return CharReadFailureText(*report); };
-        steps.push_back({work, kReadFailed, describe});
-    }
-    m_readOp->Start(std::move(steps), nullptr, false);
+        });
+        return result->ok;
+    };
+    // A damaged answer or one for another slot is named in the message.
+    auto describe = [result]() { return CharReadFailureText(result->report); };
+    m_readOp->Start({DeviceOperation::Step{work, kReadFailed, describe}}, nullptr, false);
 }
 
 void CCharTableDlg::EditRow(int row) {
     if (!ValidRow(row) || IsBusy()) return;
-    CharRecData& slot = m_slots[static_cast<size_t>(row)];
-    if (!CharRecAccessAllowed(slot, m_serviceMode)) {
+    const bool serviceMode = m_session && m_session->ServiceMode();
+    if (!m_table.MayOpen(row, serviceMode)) {
         Warn(this, charrecmsg::AccessDenied());
         return;
     }
     // The editor's title names the slot the record goes to: this row's.
-    CharRecData copy = slot;
+    CharRecData copy = m_table.Record(row);
     copy.REC_NUMBER = static_cast<uint8_t>(row);
-    CCharRecDlg editor(copy, m_serviceMode, this);
+    CCharRecDlg editor(copy, serviceMode, this);
     editor.graphHook = graphHook;
     if (editor.exec() != QDialog::Accepted) return;
-    if (editor.Modified()) MarkChanged(row);
-    slot = editor.Data();
-    slot.REC_NUMBER = static_cast<uint8_t>(row);
+    m_table.Edit(row, editor.Data(), editor.Modified());
     RefreshRow(row);
 }
 
@@ -356,43 +340,31 @@ void CCharTableDlg::Cut() {
         Prompts::Answer::Yes) {
         return;
     }
-    if (m_copySource == i) m_copySource = -1;
-    m_cutHeld = true;
-    m_cutRecord = m_slots[static_cast<size_t>(i)];
-    m_slots[static_cast<size_t>(i)] = MakeEmptySlot(i);
-    MarkChanged(i);
+    m_table.Cut(i);
     RefreshRow(i);
 }
 
 void CCharTableDlg::Copy() {
+    // Without a row there is nothing to copy, and a cut record, which only the
+    // clipboard holds now, stays pasteable.
     const int i = SelectedRow();
-    if (ValidRow(i)) {
-        m_cutHeld = false;
-        m_copySource = i;
-    } else {
-        m_copySource = -1;
-    }
+    if (ValidRow(i)) m_table.Copy(i);
 }
 
 void CCharTableDlg::Paste() {
-    const int i = SelectedRow();
-    if (!ValidRow(i)) {
-        Warn(this, QStringLiteral("Błąd przy próbie kopiowania - niewłaściwy wiersz"));
-        return;
+    switch (m_table.Paste(SelectedRow())) {
+        case CharTable::PasteResult::BadRow:
+            Warn(this, QStringLiteral("Błąd przy próbie kopiowania - niewłaściwy wiersz"));
+            return;
+        case CharTable::PasteResult::NothingHeld:
+            // Nothing copied or cut, or an unread source.
+            Warn(this, QStringLiteral(
+                           "Błąd przy próbie kopiowania - brak określonego wiersza do kopiowania"));
+            return;
+        case CharTable::PasteResult::Pasted:
+            RefreshRow(SelectedRow());
+            return;
     }
-    // An unread source holds nothing to paste.
-    if (m_cutHeld
-            ? !m_cutRecord.valid
-            : (!ValidRow(m_copySource) || !m_slots[static_cast<size_t>(m_copySource)].valid)) {
-        Warn(this, QStringLiteral(
-                       "Błąd przy próbie kopiowania - brak określonego wiersza do kopiowania"));
-        return;
-    }
-    CharRecData source = m_cutHeld ? m_cutRecord : m_slots[static_cast<size_t>(m_copySource)];
-    source.REC_NUMBER = static_cast<uint8_t>(i);
-    m_slots[static_cast<size_t>(i)] = source;
-    MarkChanged(i);
-    RefreshRow(i);
 }
 
 void CCharTableDlg::OnImport() {
@@ -404,28 +376,15 @@ void CCharTableDlg::OnImport() {
         Warn(this, QStringLiteral("Błąd w trakcie odczytu charakterystyk"));
         return;
     }
-    const int fileCount = std::clamp(set->Count(), 0, kMaxSlots);
-    if (!m_countFromMeter) {
-        m_count = fileCount;
+    // Row i takes the file's record i, whatever slot number it carries; rows
+    // beyond a shorter file become unread. Without a count from the meter the
+    // file gives the count.
+    m_table.Import(*set, static_cast<int32_t>(std::time(nullptr)));
+    if (!m_table.CountFromMeter()) {
         SetProgressRange();
         InsertNumberedRows();
     }
-    const int32_t now = static_cast<int32_t>(std::time(nullptr));
-    for (int i = 0; i < m_count; ++i) {
-        CharRecData& slot = m_slots[static_cast<size_t>(i)];
-        // An entry with valid 0 (a slot the exporting table had not read) holds
-        // no record: like a missing entry it changes nothing to be written.
-        if (i < fileCount && set->Get(i).valid) {
-            slot = set->Get(i);  // REC_NUMBER as stored in the file
-            slot.SAVE_TIME = now;
-            RefreshRow(i);
-            MarkChanged(i);
-        } else {
-            slot.ENABLE = 0;
-            slot.valid = 0;
-            RefreshRow(i);
-        }
-    }
+    RefreshAllRows();
 }
 
 void CCharTableDlg::OnExport() {
@@ -433,7 +392,7 @@ void CCharTableDlg::OnExport() {
         Prompts::instance().saveFile(this, SetFileRequest(QStringLiteral("Eksportuj")));
     if (!choice) return;
     auto set = std::make_unique<CTableCharRec>();
-    for (int i = 0; i < m_count; ++i) set->Put(m_slots[static_cast<size_t>(i)], i);
+    m_table.Export(set.get());
     if (!SaveCharRecSetFile(choice->path, *set)) {
         Warn(this, QStringLiteral("Błąd w trakcie zapisu charakterystyk"));
     }
@@ -456,13 +415,9 @@ void CCharTableDlg::reject() {
 }
 
 QString CCharTableDlg::PrintTitle() {
-    MeterIdentity identity;
-    SerialNumberData serial;
-    if (m_driver) {
-        m_driver->GetIdentity(identity);
-        m_driver->GetSerialNumber(serial);
-    }
-    if (!identity.valid || !serial.valid) {
+    const MeterSnapshot meter = m_session ? m_session->Snapshot() : MeterSnapshot();
+    const MeterIdentity& identity = meter.identity;
+    if (!identity.valid || !meter.serialNumber.valid) {
         Warn(this, QStringLiteral("Błąd przy próbie odczytu danych panelu"));
         return QString();
     }
@@ -470,7 +425,7 @@ QString CCharTableDlg::PrintTitle() {
         identity.model, static_cast<int>(qstrnlen(identity.model, sizeof identity.model)));
     return QStringLiteral("Spis materiałów dla: %1%2, numer seryjny: %3, data: %4")
         .arg(model, QString(QChar::fromLatin1(identity.versionLetter)))
-        .arg(serial.serialNumber)
+        .arg(meter.serialNumber.serialNumber)
         .arg(QLocale().toString(QDate::currentDate(), QLocale::LongFormat));
 }
 
@@ -481,52 +436,29 @@ void CCharTableDlg::OnPrint() {
 
 void CCharTableDlg::OnOk() {
     if (IsBusy()) return;
-    Ckv60xDriver* driver = m_driver;
+    MeterSession* session = m_session;
+    CharTable* table = &m_table;
     DeviceOperation* op = m_writeOp;
-    // One journal for the whole pass, opened by the first step on the worker;
-    // each slot's entry is stored before the slot is sent.
-    auto journal = std::make_shared<WorkerJournal>(m_journal);
-    auto describe = [journal] { return journal->FailureText(kWriteFailed); };
-    std::vector<DeviceOperation::Step> steps;
-    steps.push_back({[journal] { return journal->Open(); }, kWriteFailed, describe});
-    for (int i = 0; i < m_count; ++i) {
-        if (!m_slotModified[static_cast<size_t>(i)]) continue;
-        // Row i is meter slot i, whatever number an imported record carried.
-        CharRecData rec = m_slots[static_cast<size_t>(i)];
-        if (!rec.valid) continue;  // no record for the slot: the meter keeps its own
-        rec.REC_NUMBER = static_cast<uint8_t>(i);
-        // The value before: the bytes the meter sent for the slot (or what this
-        // dialog wrote there since); none for a slot never read.
-        QByteArray read;  // empty: nothing known
-        if (m_slotRead[static_cast<size_t>(i)]) {
-            const CharImage& image = m_readImages[static_cast<size_t>(i)];
-            read = QByteArray(reinterpret_cast<const char*>(image.data()),
-                              static_cast<int>(image.size()));
-        }
-        auto work = [this, driver, op, rec, i, read, journal]() {
-            if (!driver) return false;
-            const std::optional<QByteArray> before =
-                read.isEmpty() ? std::nullopt : std::optional<QByteArray>(read);
-            if (!journal->Take(JournaledCharacteristicWrite(journal->Get(), *driver, before, rec)))
-                return false;
-            // A later OK (after another slot failed) writes this slot again:
-            // its entry then names this record as the one before.
-            op->PostToUi([this, i, rec] {
-                m_slotRead[static_cast<size_t>(i)] = true;
-                m_readImages[static_cast<size_t>(i)] = EncodeCharImage(rec);
-                m_progress->setValue(i + 1);
+    auto result = std::make_shared<CharTable::WriteResult>();
+    auto work = [this, session, table, op, result]() {
+        if (!session) return table->ChangedSlots().empty();  // no meter: nothing can be sent
+        // One journal for the whole pass, on this thread; each slot's entry is
+        // stored before the slot is sent. A confirmed slot is no longer changed:
+        // its row loses its "*".
+        WriteBatch batch(*session);
+        *result = table->WriteChanged(batch, op->StopFlag(), [this, op](int slot, int) {
+            op->PostToUi([this, slot] {
+                RefreshRow(slot);
+                m_progress->setValue(slot + 1);
             });
-            return true;
-        };
-        steps.push_back({work, kWriteFailed, describe});
-    }
-    if (steps.size() == 1) steps.clear();  // nothing to write: no journal either
-    // The journal closes on the worker, after the last slot.
-    if (!steps.empty())
-        steps.push_back({[journal] {
-                             journal->Close();
-                             return true;
-                         },
-                         QString()});
-    m_writeOp->Start(std::move(steps), nullptr, true);
+        });
+        return result->ok;
+    };
+    auto describe = [result]() { return WriteFailure(*result); };
+    // Written, but the journal could not mark an entry complete: said before
+    // the window closes.
+    auto written = [this, result]() {
+        if (!result->message.isEmpty()) Warn(this, result->message);
+    };
+    m_writeOp->Start({DeviceOperation::Step{work, kWriteFailed, describe}}, written, true);
 }

@@ -1,26 +1,27 @@
 #pragma once
 
 #include <QDialog>
-#include <array>
 #include <memory>
 
 #include "characteristics/widgets/char_dialog_hooks.h"
-#include "meter/char_image.h"
 #include "records/char_rec_data.h"
-#include "session/journaled_write.h"
+#include "session/char_table.h"
 
 class QLabel;
 class QMenu;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
-class Ckv60xDriver;
 class DeviceOperation;
+class MeterSession;
 
 // "Charakterystyki materiałów": every characteristic slot of the meter, one row
-// each. Reads all slots on a worker when it opens; edits, cuts, copies, pastes,
-// imports and exports happen in memory and mark the slots changed; OK writes the
-// changed slots on a worker and closes when all of them were written.
+// each, a view of a CharTable. Reads all slots on a worker when it opens; edits,
+// cuts, copies, pastes, imports and exports change the table and mark the slots
+// changed ("*" after the number); OK writes the changed slots on a worker
+// through the session's journal and closes when all of them were written. A
+// slot the meter confirmed is no longer changed; after a failure the others
+// stay changed for the next OK.
 //
 // A slot the table holds no record for is unread (`valid` 0): every slot until
 // the meter's answer for it arrives, and those a failed or stopped read never
@@ -30,9 +31,10 @@ class DeviceOperation;
 class CCharTableDlg : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kMaxSlots = 150;
+    static constexpr int kMaxSlots = CharTable::kMaxSlots;
 
-    CCharTableDlg(Ckv60xDriver* driver, bool serviceMode, QWidget* parent = nullptr);
+    // Service mode and the journal come from `session` (not owned).
+    explicit CCharTableDlg(MeterSession* session, QWidget* parent = nullptr);
     ~CCharTableDlg() override;
 
     // Handed on to the editors this table opens.
@@ -40,21 +42,18 @@ public:
     // "Drukuj": the list and its title.
     CharPrintHook printHook = DefaultCharDialogHooks().print;
 
-    int Count() const { return m_count; }
-    const CharRecData& Slot(int i) const { return m_slots.at(static_cast<size_t>(i)); }
+    // The slots as this window holds them (see CharTable).
+    const CharTable& Table() const { return m_table; }
+    int Count() const { return m_table.Count(); }
+    CharRecData Slot(int i) const { return m_table.Record(i); }
     // Changed in this dialog: written on OK (unless it holds no record).
-    bool SlotModified(int i) const { return m_slotModified.at(static_cast<size_t>(i)); }
-    // The meter's answer for slot i arrived in this dialog; ReadImage(i) holds
-    // its 256 bytes as they came, or the record this dialog has written there
-    // since: what the meter holds, the value before of the next write's entry.
-    bool SlotRead(int i) const { return m_slotRead.at(static_cast<size_t>(i)); }
-    const CharImage& ReadImage(int i) const { return m_readImages.at(static_cast<size_t>(i)); }
+    bool SlotModified(int i) const { return m_table.Modified(i); }
+    // The meter's answer for slot i arrived (or this dialog wrote it since).
+    bool SlotRead(int i) const { return m_table.Read(i); }
     bool IsBusy() const;
-    // The journal every write to the meter goes through (none by default).
-    void SetJournal(const JournalSettings& settings) { m_journal = settings; }
     bool IsReading() const;
     // Whether "Wklej" is offered now.
-    bool PasteAvailable() const { return m_copySource >= 0 || m_cutHeld; }
+    bool PasteAvailable() const { return m_table.PasteAvailable(); }
 
     QTreeWidget* List() const { return m_list; }
     QProgressBar* Progress() const { return m_progress; }
@@ -89,25 +88,16 @@ private:
     void BuildControls();
     void InsertNumberedRows();
     void RefreshRow(int i);
-    void MarkChanged(int i);
+    void RefreshAllRows();
     int SelectedRow() const;
-    bool ValidRow(int i) const { return i >= 0 && i < m_count; }
+    bool ValidRow(int i) const { return i >= 0 && i < m_table.Count(); }
     void StartRead();
     void SetProgressRange();
     void ShowContextMenu(const QPoint& pos);
 
-    Ckv60xDriver* m_driver = nullptr;
-    JournalSettings m_journal;
-    bool m_serviceMode = false;
-    std::array<CharRecData, kMaxSlots> m_slots;
-    std::array<bool, kMaxSlots> m_slotModified{};
-    std::array<bool, kMaxSlots> m_slotRead{};
-    std::array<CharImage, kMaxSlots> m_readImages{};
-    int m_count = 0;                // rows and slots in use
-    bool m_countFromMeter = false;  // the meter fixed the count
-    CharRecData m_cutRecord;
-    bool m_cutHeld = false;
-    int m_copySource = -1;
+    MeterSession* m_session = nullptr;
+    // The slots; filled and written by the workers, edited here while neither runs.
+    CharTable m_table;
 
     DeviceOperation* m_readOp = nullptr;
     DeviceOperation* m_writeOp = nullptr;
