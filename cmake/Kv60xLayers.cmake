@@ -10,8 +10,8 @@
 # that holds links to the headers of its folder and of the folders named, and
 # nothing else, so that including a header of any other folder fails the
 # build. `HIDE` names headers left out of a library's view although their
-# folder is named (the driver, which the widgets reach only through the
-# session).
+# folder is named; every widgets part has the driver hidden (windows reach the
+# meter through the session).
 #
 # kv60x_folder_library(FOLDER app [WIDGETS] SOURCES ... [LIBS ...] [HIDE meter/x.h ...])
 
@@ -83,6 +83,11 @@ function(kv60x_folder_library)
   kv60x_library_name(${part} name)
   kv60x_readme_uses(${L_FOLDER} "${L_WIDGETS}" uses)
 
+  # Windows reach the meter through the session alone: no widgets part sees
+  # the driver, whatever its README allows.
+  if(L_WIDGETS)
+    list(APPEND L_HIDE meter/kv60x_driver.h)
+  endif()
   set(view ${KV60X_VIEWS}/${name})
   file(REMOVE_RECURSE ${view})
   file(MAKE_DIRECTORY ${view})

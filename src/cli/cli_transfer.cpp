@@ -169,7 +169,9 @@ int WriteTableSlots(const CliEnv& env, CharTable& table, WriteBatch& batch,
                             .arg(total));
         }
         // As a single write: the journal stopped it (2) or the meter failed (1).
-        return Fail(env, r.status == WriteStatus::MeterFailed ? kExitMeter : kExitUsage, r.message);
+        const bool meter = r.beforeReadFailed ||
+                           (r.failedWrite && r.failedWrite->status == WriteStatus::MeterFailed);
+        return Fail(env, meter ? kExitMeter : kExitUsage, r.message);
     }
     if (shown < total) Progress(env, what, total, total);
     // Every slot reached the meter; the journal could not say so.

@@ -226,7 +226,7 @@ CharTable::WriteResult CharTable::WriteChanged(WriteBatch& batch, const std::ato
     if (todo.empty()) return result;
     if (!batch.Open()) {
         result.ok = false;
-        result.status = WriteStatus::JournalBlocked;
+        result.failedWrite = WriteOutcome{WriteStatus::JournalBlocked, 0, batch.Message()};
         result.message = JournalBlockedText(batch.Message());
         return result;
     }
@@ -263,7 +263,6 @@ CharTable::WriteResult CharTable::WriteChanged(WriteBatch& batch, const std::ato
         if (!outcome.ok()) {
             result.ok = false;
             result.failedSlot = i;
-            result.status = outcome.status;
             result.failedWrite = outcome;
             // Part of the pass reached the meter: the message says how much,
             // never that nothing was written.

@@ -114,11 +114,9 @@ public:
         int failedSlot = -1;            // 0-based
         QString message;                // why it stopped
         bool beforeReadFailed = false;  // reading the values before failed: nothing written
-        // How the write that stopped the pass ended (JournalBlocked also for a
-        // journal that could not be opened); Confirmed when no write failed.
-        WriteStatus status = WriteStatus::Confirmed;
-        // The write of failedSlot that stopped the pass (its status tells a
-        // meter failure from a refusal or a journal that stopped it).
+        // The write that stopped the pass (its status tells a meter failure
+        // from a refusal or a journal that stopped it; JournalBlocked also for
+        // a journal that could not be opened). None when no write failed.
         std::optional<WriteOutcome> failedWrite;
     };
     // Writes every changed slot holding a record to its slot, through the

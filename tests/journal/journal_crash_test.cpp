@@ -10,7 +10,7 @@
 #include "journal/journal_db.h"
 #include "meter/char_image.h"
 #include "records/cp1250.h"
-#include "session/journaled_write.h"
+#include "session/meter_session.h"
 #include "sim/demo_data.h"
 #include "support/sim_fixture.h"
 
@@ -38,21 +38,19 @@ TEST(JournalCrash, KilledBetweenPendingAndTheAnswerLeavesAPendingEntry) {
     settings.user = QStringLiteral("anna");
     int64_t changed = 0;
     {
-        // A change to undo, made through a driver that lets the port go after.
-        Ckv60xDriver d;
-        d.SetTiming(testsupport::FastTiming());
-        ASSERT_TRUE(d.Connect(meter.port()));
-        ASSERT_TRUE(testsupport::WaitFor([&] { return d.LinkUp(); }, 5000));
-        QString message;
-        auto j = MeterJournal::Open(settings, &message);
-        ASSERT_TRUE(j) << message.toStdString();
+        // A change to undo, made through a session that lets the port go after.
+        MeterSession s;
+        s.SetJournal(settings);
+        s.SetTiming(testsupport::FastTiming());
+        ASSERT_TRUE(s.Connect(meter.port()));
+        ASSERT_TRUE(s.WaitForLink(5000));
         CharRecData before;
-        ASSERT_TRUE(d.ReadCharacteristic(1, before));
+        CharReadReport read;
+        ASSERT_TRUE(s.ReadCharacteristic(1, &before, &read));
         CharRecData rec = before;
         SetFixedField(rec.NAME, CharRecData::kNameLen, QStringLiteral("Inna"));
-        changed = JournaledCharacteristicWrite(j.get(), d, &before, rec).entryId;
+        changed = s.Write(MeterWrite::Characteristic(rec, ImageBytes(read.image))).entryId;
         ASSERT_GT(changed, 0);
-        d.Disconnect();
     }
     // The meter takes the restore's read but never answers its write.
     SimFaults holdBack;
@@ -85,11 +83,13 @@ TEST(JournalCrash, KilledBetweenPendingAndTheAnswerLeavesAPendingEntry) {
     EXPECT_EQ(after->outcome, JournalOutcome::Pending);
     EXPECT_EQ(after->completedMs, 0);
     QString message;
-    auto j = MeterJournal::Open(settings, &message);
-    ASSERT_TRUE(j) << message.toStdString();
+    auto db = JournalDb::Open(settings.path, JournalDb::Mode::Write, &message);
+    ASSERT_TRUE(db) << message.toStdString();
     JournalEntry next;
     next.target = JournalTarget::SerialNumber;
     next.after = "1";
-    EXPECT_TRUE(j->Run(next, [] { return true; }).ok);
+    const int64_t id = db->AddPending(next, &message);
+    ASSERT_GT(id, 0) << message.toStdString();
+    EXPECT_TRUE(db->Complete(id, JournalOutcome::Confirmed, QString(), &message));
     EXPECT_EQ(NewestEntry(settings.path)->outcome, JournalOutcome::Confirmed);
 }
