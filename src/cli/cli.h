@@ -7,7 +7,7 @@
 #include <ctime>
 #include <functional>
 
-#include "meter/kv60x_driver.h"  // DriverTiming
+#include "meter/driver_timing.h"
 
 // kv60x-cli: the meter and the record files from the command line. The commands
 // live here, in a library, so that tests run them in-process exactly as the

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "meter/char_read.h"
+#include "meter/driver_timing.h"
 #include "meter/manual_reset_event.h"
 #include "meter/meter_records.h"
 #include "meter/reply_decoder.h"
@@ -17,18 +18,6 @@
 #include "serial/generic_driver.h"
 
 class CSerialPort;
-
-// Timing of the link. The defaults are the meter's; tests shorten them.
-struct DriverTiming {
-    int replyTimeoutMs = 1000;  // wait for one answer
-    int attempts = 4;           // sendings of a command with retries
-    int cycleSleepMs = 1000;    // pause after a complete polling cycle
-    // The polling cycle is skipped while the last accepted line is at most this
-    // old (the meter counts whole seconds: "at most 5 s" is 5 to 6 s).
-    int idleMs = 5500;
-    int charWritePauseMs = 100;   // between "CW%02X" and the data line
-    int reopenIntervalMs = 1000;  // retrying a vanished device
-};
 
 // The KV-60x meter driver: command exchange with time-outs and retries, answer
 // assembly and decoding on the port thread, the polling thread, characteristic
