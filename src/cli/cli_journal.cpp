@@ -66,9 +66,9 @@ QByteArray EntryJsonFields(const JournalEntry& e, const QByteArray& indent) {
     f << "\"meter_letter\": " + JsonQuoted(e.meter.letter);
     f << "\"meter_serial\": " + IntOrNull(e.meter.serial.value_or(0), e.meter.serial.has_value());
     f << "\"meter_version\": " + JsonQuoted(e.meter.version);
-    f << "\"target\": " + JsonQuoted(TargetKey(e.target));
+    f << "\"target\": " + JsonQuoted(TargetKey(e));
     f << "\"slot\": " + IntOrNull(e.slot + 1, e.slot >= 0);
-    f << "\"outcome\": " + JsonQuoted(OutcomeKey(e.outcome));
+    f << "\"outcome\": " + JsonQuoted(OutcomeKey(e));
     f << "\"completed\": " + (e.completedMs ? JsonQuoted(IsoTime(e.completedMs)) : "null");
     f << "\"message\": " + JsonQuoted(e.message);
     f << "\"restored_from\": " + IntOrNull(e.restoredFrom, e.restoredFrom > 0);
@@ -150,8 +150,8 @@ int JournalList(const CliEnv& env, const QStringList& args) {
                              .arg(JournalTimeText(e.timeMs), -19)
                              .arg(e.program, -9)
                              .arg(MeterText(e.meter), -18)
-                             .arg(TargetText(e.target, e.slot), -30)
-                             .arg(OutcomeText(e.outcome))
+                             .arg(TargetText(e), -30)
+                             .arg(OutcomeText(e))
                              .toUtf8();
             }
             ++shown;
@@ -213,6 +213,15 @@ int JournalShow(const CliEnv& env, const QStringList& args) {
         QByteArray out = "{\n" + EntryJsonFields(e, "  ");
         if (hide) {
             out += ",\n  \"protected\": true";
+        } else if (e.unknown) {
+            // A kind this program does not know: the stored bytes as they are.
+            auto hex = [](const std::optional<QByteArray>& v) -> QByteArray {
+                return v ? "{\"hex\": " + JsonQuoted(QString::fromLatin1(v->toHex().toUpper())) +
+                               "}"
+                         : QByteArray("null");
+            };
+            out += ",\n  \"before\": " + hex(e.unknown->before);
+            out += ",\n  \"after\": " + hex(e.unknown->after);
         } else {
             out += ",\n  \"before\": " + ValueJson(e.target, e.slot, e.before);
             out += ",\n  \"after\": " + ValueJson(e.target, e.slot, e.after);
@@ -228,8 +237,8 @@ int JournalShow(const CliEnv& env, const QStringList& args) {
              .arg(MeterText(e.meter))
              .arg(e.meter.version.isEmpty() ? QString()
                                             : QStringLiteral(", wersja ") + e.meter.version);
-    t += QStringLiteral("Zmiana: %1\n").arg(TargetText(e.target, e.slot));
-    t += QStringLiteral("Wynik: %1\n").arg(OutcomeText(e.outcome));
+    t += QStringLiteral("Zmiana: %1\n").arg(TargetText(e));
+    t += QStringLiteral("Wynik: %1\n").arg(OutcomeText(e));
     if (e.restoredFrom > 0) t += QStringLiteral("Przywraca wpis nr %1\n").arg(e.restoredFrom);
     if (!e.message.isEmpty()) t += QStringLiteral("Komunikat: %1\n").arg(e.message);
     t += QStringLiteral("\n  %1  %2  %3\n")
@@ -243,7 +252,7 @@ int JournalShow(const CliEnv& env, const QStringList& args) {
                  .arg(row.before, -24)
                  .arg(row.after);
     }
-    if (e.target == JournalTarget::Characteristic && !hide) {
+    if (e.target == JournalTarget::Characteristic && !hide && !e.unknown) {
         t += QStringLiteral("\nObraz przed: %1\n")
                  .arg(e.before ? QString::fromLatin1(e.before->toHex().toUpper())
                                : QStringLiteral("(nieodczytany)"));

@@ -40,6 +40,14 @@ QByteArray ImageToSend(const QByteArray& stored, int slot) {
 }  // namespace
 
 RestoreRefusal CheckRestore(const JournalEntry& entry, MeterSession& session, QString* message) {
+    if (entry.unknown) {
+        *message = QStringLiteral(
+                       "Wpis nr %1 zapisał nowszy program (%2); ten program nie umie go "
+                       "przywrócić.")
+                       .arg(entry.id)
+                       .arg(TargetText(entry));
+        return RestoreRefusal::NoValue;
+    }
     if (!ValueReadable(entry)) {
         *message = QStringLiteral(
                        "Wpis nr %1 nie zawiera wartości sprzed zmiany; nie ma czego przywrócić.")
@@ -97,7 +105,7 @@ QString RestoreUnchangedText() {
 
 RestoreResult RestoreEntry(WriteBatch& batch, MeterSession& session, const JournalEntry& e) {
     RestoreResult r;
-    if (!ValueReadable(e)) {
+    if (e.unknown || !ValueReadable(e)) {
         r.outcome.status = WriteStatus::Refused;
         r.message = QStringLiteral("Wpis nr %1 nie zawiera wartości sprzed zmiany.").arg(e.id);
         return r;

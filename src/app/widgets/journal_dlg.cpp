@@ -168,7 +168,7 @@ void JournalDlg::ShowSelected() {
     QString summary = QStringLiteral("Wpis nr %1: %2, %3 (użytkownik %4), %5, %6.")
                           .arg(entry->id)
                           .arg(JournalTimeText(entry->timeMs), entry->program, entry->user,
-                               MeterText(entry->meter), OutcomeText(entry->outcome));
+                               MeterText(entry->meter), OutcomeText(*entry));
     if (entry->restoredFrom > 0)
         summary += QStringLiteral(" Przywraca wpis nr %1.").arg(entry->restoredFrom);
     if (!entry->message.isEmpty()) summary += QChar(' ') + entry->message;

@@ -57,12 +57,12 @@ QVariant JournalListModel::data(const QModelIndex& index, int role) const {
         case 1:
             return MeterText(e->meter);
         case 2:
-            return TargetText(e->target, e->slot) +
+            return TargetText(*e) +
                    (e->restoredFrom > 0
                         ? QStringLiteral(" (przywrócenie wpisu nr %1)").arg(e->restoredFrom)
                         : QString());
         case 3:
-            return OutcomeText(e->outcome);
+            return OutcomeText(*e);
         default:
             return QVariant();
     }
