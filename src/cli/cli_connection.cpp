@@ -124,6 +124,7 @@ int WriteOutcomeCode(const CliEnv& env, const WriteOutcome& outcome, const QStri
             if (!outcome.message.isEmpty()) env.Err(JoinLines(outcome.message) + "\n");
             return -1;
         case WriteStatus::MeterFailed:
+        case WriteStatus::Unconfirmed:
             return Fail(env, kExitMeter, outcome.Text(meterFailure));
         case WriteStatus::Refused:
         case WriteStatus::JournalBlocked:

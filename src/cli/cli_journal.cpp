@@ -320,6 +320,7 @@ int JournalRestore(const CliEnv& env, const QStringList& args) {
         case WriteStatus::Confirmed:
             break;
         case WriteStatus::MeterFailed:
+        case WriteStatus::Unconfirmed:
             return Fail(env, kExitMeter, r.message);
         case WriteStatus::Refused:
         case WriteStatus::JournalBlocked:
@@ -327,7 +328,7 @@ int JournalRestore(const CliEnv& env, const QStringList& args) {
     }
     QString done = QStringLiteral("Przywrócono wartość sprzed zmiany nr %1 (%2)")
                        .arg(entry->id)
-                       .arg(TargetText(entry->target, entry->slot));
+                       .arg(TargetText(*entry));
     if (r.outcome.entryId > 0) done += QStringLiteral("; nowy wpis nr %1").arg(r.outcome.entryId);
     env.Out(done + QChar('\n'));
     // The write reached the meter; the journal could not say so.

@@ -20,6 +20,9 @@ struct TargetRule {
     // Empty when the stored value may be sent, otherwise why not.
     QString (*check)(const MeterWrite&);
     bool (*send)(Ckv60xDriver&, const MeterWrite&);
+    // After a write the meter did not confirm: what it holds now, read again
+    // (nullopt when it does not answer).
+    std::optional<QByteArray> (*readBack)(Ckv60xDriver&, const MeterWrite&);
 };
 
 QString NotAValue() {
@@ -36,6 +39,10 @@ std::optional<QByteArray> HeldDate(Ckv60xDriver& d) {
 QString CheckDate(const MeterWrite& w) {
     const auto v = StartupDateFromValue(w.after);
     return v ? CheckStartupDate(v->first, v->second) : NotAValue();
+}
+
+std::optional<QByteArray> ReadDate(Ckv60xDriver& d, const MeterWrite&) {
+    return d.ReadStartupDate() ? HeldDate(d) : std::nullopt;
 }
 
 bool SendDate(Ckv60xDriver& d, const MeterWrite& w) {
@@ -56,6 +63,10 @@ QString CheckSerial(const MeterWrite& w) {
     return v ? CheckSerialNumber(*v) : NotAValue();
 }
 
+std::optional<QByteArray> ReadSerial(Ckv60xDriver& d, const MeterWrite&) {
+    return d.ReadSerialNumber() ? HeldSerial(d) : std::nullopt;
+}
+
 bool SendSerial(Ckv60xDriver& d, const MeterWrite& w) {
     const auto v = SerialNumberFromValue(w.after);
     return v && d.WriteSerialNumber(*v);
@@ -73,14 +84,27 @@ QString CheckLetter(const MeterWrite& w) {
     return v ? CheckVersionLetter(*v) : NotAValue();
 }
 
+std::optional<QByteArray> ReadLetter(Ckv60xDriver& d, const MeterWrite&) {
+    return d.ReadIdentity() ? HeldLetter(d) : std::nullopt;
+}
+
 bool SendLetter(Ckv60xDriver& d, const MeterWrite& w) {
     const auto v = VersionLetterFromValue(w.after);
     return v && d.WriteVersionLetter(*v);
 }
 
 // The value before comes from the meter itself, read now: the program holds
-// it only while a dialog that read it is open.
+// it only while a dialog that read it is open. When the meter does not answer,
+// the value the driver last read (a dialog's read, a read-back) stands in.
 std::optional<QByteArray> HeldCoefficient(Ckv60xDriver& d) {
+    ElectrodeCoefficient now;
+    if (d.ReadElectrodeCoefficient(now) && now.valid) return CoefficientValue(now.coefficient);
+    d.GetElectrodeCoefficient(now);
+    if (now.valid) return CoefficientValue(now.coefficient);
+    return std::nullopt;
+}
+
+std::optional<QByteArray> ReadCoefficient(Ckv60xDriver& d, const MeterWrite&) {
     ElectrodeCoefficient now;
     if (!d.ReadElectrodeCoefficient(now) || !now.valid) return std::nullopt;
     return CoefficientValue(now.coefficient);
@@ -106,13 +130,29 @@ bool SendCharacteristic(Ckv60xDriver& d, const MeterWrite& w) {
     return image && d.WriteCharacteristicImage(w.slot, *image);
 }
 
+// The slot's bytes as the meter sends them; the checksum byte is computed by
+// the sender, so only the 255 bytes before it are compared.
+std::optional<QByteArray> ReadSlotBack(Ckv60xDriver& d, const MeterWrite& w) {
+    CharRecData rec;
+    CharReadReport report;
+    if (!d.ReadCharacteristic(w.slot, rec, &report)) return std::nullopt;
+    return ImageBytes(report.image);
+}
+
 const TargetRule kRules[] = {
-    {JournalTarget::Characteristic, nullptr, CheckCharacteristic, SendCharacteristic},
-    {JournalTarget::StartupDate, HeldDate, CheckDate, SendDate},
-    {JournalTarget::SerialNumber, HeldSerial, CheckSerial, SendSerial},
-    {JournalTarget::VersionLetter, HeldLetter, CheckLetter, SendLetter},
-    {JournalTarget::ElectrodeCoefficient, HeldCoefficient, CheckCoefficient, SendCoefficient},
+    {JournalTarget::Characteristic, nullptr, CheckCharacteristic, SendCharacteristic, ReadSlotBack},
+    {JournalTarget::StartupDate, HeldDate, CheckDate, SendDate, ReadDate},
+    {JournalTarget::SerialNumber, HeldSerial, CheckSerial, SendSerial, ReadSerial},
+    {JournalTarget::VersionLetter, HeldLetter, CheckLetter, SendLetter, ReadLetter},
+    {JournalTarget::ElectrodeCoefficient, HeldCoefficient, CheckCoefficient, SendCoefficient,
+     ReadCoefficient},
 };
+
+// Whether the meter holds `after`, as read back.
+bool HoldsValue(const MeterWrite& w, const QByteArray& now) {
+    if (w.target != JournalTarget::Characteristic) return now == w.after;
+    return now.left(255) == w.after.left(255);
+}
 
 const TargetRule& RuleFor(JournalTarget target) {
     for (const TargetRule& r : kRules) {
@@ -210,6 +250,12 @@ QString WriteOutcome::Text(const QString& meterFailure) const {
             return JournalBlockedText(message);
         case WriteStatus::MeterFailed:
             return message.isEmpty() ? meterFailure : meterFailure + QStringLiteral(" ") + message;
+        case WriteStatus::Unconfirmed: {
+            const QString unsure = meterFailure + QStringLiteral(
+                                                      " Miernik nie potwierdził zapisu i nie "
+                                                      "wiadomo, czy go przyjął (wpis: niepewny).");
+            return message.isEmpty() ? unsure : unsure + QStringLiteral(" ") + message;
+        }
         case WriteStatus::Confirmed:
         case WriteStatus::Unchanged:
             break;
@@ -295,17 +341,40 @@ WriteOutcome WriteBatch::Write(const MeterWrite& write) {
         }
     }
 
-    const bool confirmed = rule.send(driver, write);
-    out.status = confirmed ? WriteStatus::Confirmed : WriteStatus::MeterFailed;
+    JournalOutcome outcome = JournalOutcome::Confirmed;
+    QString note;
+    if (!rule.send(driver, write)) {
+        // Not confirmed in time; it may still have reached the meter. What
+        // the meter holds now decides, when it answers and when that can tell
+        // (not when the value before was the value sent).
+        const bool telling = driver.IsConnected() && !(before && *before == write.after);
+        const std::optional<QByteArray> now = telling ? rule.readBack(driver, write) : std::nullopt;
+        if (now && HoldsValue(write, *now)) {
+            note = QStringLiteral("Potwierdzenie nie nadeszło; odczyt pokazuje zapisaną wartość");
+        } else if (now || !telling) {
+            outcome = JournalOutcome::Failed;
+            note = QStringLiteral("Miernik nie potwierdził zapisu");
+        } else {
+            outcome = JournalOutcome::Uncertain;
+            note = QStringLiteral("Miernik nie potwierdził zapisu; nie wiadomo, czy go przyjął");
+        }
+    }
+    switch (outcome) {
+        case JournalOutcome::Confirmed:
+            out.status = WriteStatus::Confirmed;
+            break;
+        case JournalOutcome::Uncertain:
+            out.status = WriteStatus::Unconfirmed;
+            break;
+        default:
+            out.status = WriteStatus::MeterFailed;
+            break;
+    }
     if (out.entryId != 0) {
         QString why;
-        const JournalOutcome outcome =
-            confirmed ? JournalOutcome::Confirmed : JournalOutcome::Failed;
-        const QString note =
-            confirmed ? QString() : QStringLiteral("Miernik nie potwierdził zapisu");
         if (!m_db->Complete(out.entryId, outcome, note, &why)) {
             out.message =
-                confirmed
+                out.status == WriteStatus::Confirmed
                     ? why + QStringLiteral(
                                 " Zapis dotarł do miernika; wpis nr %1 dziennika "
                                 "pozostał niepotwierdzony.")

@@ -23,7 +23,10 @@ class MeterSession;
 // The order never changes: the limits are checked, the value the meter holds
 // is compared (an equal value is neither sent nor journaled), the entry is
 // stored as pending, the meter is written, the entry is completed. When the
-// entry cannot be stored, nothing is sent.
+// entry cannot be stored, nothing is sent. A write the meter did not confirm
+// in time may still have reached it: the value is read back, and the entry
+// says confirmed (the new value is there), failed (the old one is) or, when
+// nothing can be read, uncertain ("niepewny").
 
 // One write: the target, its slot (characteristics), the value after and,
 // where the program read it, the value before, all in the stored forms of
@@ -58,7 +61,9 @@ std::optional<CharImage> ImageFromBytes(const QByteArray& bytes);
 enum class WriteStatus {
     Confirmed,       // the meter confirmed the value
     Unchanged,       // the meter holds it already: nothing sent, no entry
-    MeterFailed,     // sent, the meter did not confirm it; the entry says so
+    MeterFailed,     // not taken: refused, or a read-back shows the old value
+    Unconfirmed,     // sent, not confirmed, and not readable back: the meter may
+                     // hold either value; the entry says "niepewny"
     Refused,         // outside the meter's limits: nothing sent, no entry
     JournalBlocked,  // the entry could not be stored: nothing sent
 };
@@ -75,7 +80,8 @@ struct WriteOutcome {
     bool ok() const { return status == WriteStatus::Confirmed || status == WriteStatus::Unchanged; }
     // Something went to the meter.
     bool sent() const {
-        return status == WriteStatus::Confirmed || status == WriteStatus::MeterFailed;
+        return status == WriteStatus::Confirmed || status == WriteStatus::MeterFailed ||
+               status == WriteStatus::Unconfirmed;
     }
     // What a failed write says: the limit's message, the journal's ending in
     // "Nic nie zapisano do miernika.", or `meterFailure` (followed by the

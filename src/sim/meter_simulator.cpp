@@ -320,6 +320,7 @@ void MeterSimulator::HandleLine(const std::string& line, int64_t arrivedUs) {
     m_sameLineCount = 0;
     std::string answer = m_meter.Answer(line, (NowUs() - m_startUs) / 1e6);
     if (answer.empty()) return;
+    if (line.size() >= 2 && m_faults.lostAnswers.count(line.substr(0, 2))) return;
     if (line.size() >= 2 && m_faults.nonDigitAnswers.count(line.substr(0, 2)) &&
         m_faults.nonDigitLimit != 0) {
         const size_t last = answer.find_last_of("0123456789ABCDEF", answer.size() - 3);

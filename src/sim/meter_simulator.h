@@ -21,11 +21,14 @@ struct SimFaults {
     bool silent = false;                   // answers nothing
     std::set<std::string> silentCommands;  // two-letter commands left unanswered
     std::set<std::string> silentLines;     // whole command lines left unanswered, e.g. "CR05"
-    int answerOnNth = 0;                   // >1: only the n-th sending of the same line is answered
-    int lateMs = 0;                        // every answer this late
-    bool garble = false;                   // answers with random bytes replaced (CR LF kept)
-    int truncateTo = -1;                   // answers cut to this many characters before CR LF
-    int unsolicitedEveryMs = 0;            // sends unsolicitedLine on its own this often
+    // Two-letter commands the meter carries out but whose answer is lost on
+    // the way back (a write that reached it, unconfirmed).
+    std::set<std::string> lostAnswers;
+    int answerOnNth = 0;         // >1: only the n-th sending of the same line is answered
+    int lateMs = 0;              // every answer this late
+    bool garble = false;         // answers with random bytes replaced (CR LF kept)
+    int truncateTo = -1;         // answers cut to this many characters before CR LF
+    int unsolicitedEveryMs = 0;  // sends unsolicitedLine on its own this often
     std::string unsolicitedLine = "XX";
     bool refuseCharHeader = false;   // "CW%02X" answered with "!CZ"
     bool refuseCharData = false;     // the data line answered with "!CW"

@@ -291,3 +291,28 @@ TEST_F(SessionWrite, TheEntryIsPendingWhileTheMeterIsWritten) {
     EXPECT_EQ(seen.id, outcome.entryId);
     EXPECT_EQ(Entries().front().outcome, JournalOutcome::Failed);
 }
+
+TEST_F(SessionWrite, AnUnconfirmedWriteIsReadBackAndOtherwiseJournaledAsUncertain) {
+    ConnectAndWait();
+    // The meter takes the number, its answer is lost: the value read back
+    // shows it arrived.
+    SimFaults lost;
+    lost.lostAnswers = {"SW"};
+    sim().SetFaults(lost);
+    const WriteOutcome arrived = session->Write(MeterWrite::SerialNumber(21));
+    EXPECT_EQ(arrived.status, WriteStatus::Confirmed);
+    EXPECT_EQ(sim().State().serialNumber, 21);
+    // Taken again, and this time the meter cannot be asked what it holds.
+    lost.silentCommands = {"SR"};
+    sim().SetFaults(lost);
+    const WriteOutcome unsure = session->Write(MeterWrite::SerialNumber(22));
+    EXPECT_EQ(unsure.status, WriteStatus::Unconfirmed);
+    EXPECT_TRUE(unsure.Text("x").contains("niepewny")) << unsure.Text("x").toStdString();
+    EXPECT_FALSE(unsure.ok());
+
+    const auto entries = Entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].outcome, JournalOutcome::Uncertain);
+    EXPECT_EQ(entries[1].outcome, JournalOutcome::Confirmed);
+    EXPECT_FALSE(entries[1].message.isEmpty()) << "the entry says how it was confirmed";
+}
