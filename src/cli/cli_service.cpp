@@ -3,6 +3,7 @@
 // service dialogs, and before the port is opened.
 
 #include <QRegularExpression>
+#include <optional>
 
 #include "cli/cli_commands.h"
 #include "cli/cli_connection.h"
@@ -12,14 +13,10 @@ namespace cli {
 
 namespace {
 
-// The checked value of a service command.
+// The checked value of a service command and the write it makes.
 struct ServiceValue {
     QString text;  // as given; empty when left out (coefficient only)
-    int year = 0;
-    int month = 0;
-    int serial = 0;
-    char letter = 0;
-    double coefficient = 0;
+    std::optional<MeterWrite> write;
 };
 
 // Each check returns -1 when the value may go to the meter, otherwise the exit
@@ -29,18 +26,23 @@ int CheckDate(const CliEnv& env, ServiceValue* v) {
     static const QRegularExpression re(QStringLiteral("^\\s*(\\d{1,6})-(\\d{1,3})\\s*$"));
     const auto m = re.match(v->text);
     if (!m.hasMatch()) return Fail(env, kExitUsage, QStringLiteral("Podaj datę w postaci RRRR-MM"));
-    v->year = m.captured(1).toInt();
-    v->month = m.captured(2).toInt();
-    const QString message = CheckStartupDate(v->year, v->month);
-    return message.isEmpty() ? -1 : Fail(env, kExitUsage, message);
+    const int year = m.captured(1).toInt();
+    const int month = m.captured(2).toInt();
+    const QString message = CheckStartupDate(year, month);
+    if (!message.isEmpty()) return Fail(env, kExitUsage, message);
+    v->write = MeterWrite::StartupDate(year, month);
+    return -1;
 }
 
 int CheckSerial(const CliEnv& env, ServiceValue* v) {
     // On the command line the whole argument must be a number; anything else is
     // refused like a number below the limit.
-    if (!ParseStrictInt(v->text, &v->serial)) v->serial = kMinSerialNumber - 1;
-    const QString message = CheckSerialNumber(v->serial);
-    return message.isEmpty() ? -1 : Fail(env, kExitUsage, message);
+    int serial = 0;
+    if (!ParseStrictInt(v->text, &serial)) serial = kMinSerialNumber - 1;
+    const QString message = CheckSerialNumber(serial);
+    if (!message.isEmpty()) return Fail(env, kExitUsage, message);
+    v->write = MeterWrite::SerialNumber(serial);
+    return -1;
 }
 
 int CheckLetter(const CliEnv& env, ServiceValue* v) {
@@ -50,43 +52,36 @@ int CheckLetter(const CliEnv& env, ServiceValue* v) {
         return Fail(env, kExitUsage,
                     QStringLiteral("Podaj jeden znak typu panelu (litera lub cyfra ASCII)"));
     }
-    v->letter = VersionLetterFor(t);
+    v->write = MeterWrite::VersionLetter(VersionLetterFor(t));
     return -1;
 }
 
 int CheckCoefficient(const CliEnv& env, ServiceValue* v) {
-    if (v->text.isEmpty() || ParseStrictNumber(v->text, &v->coefficient)) return -1;
+    double coefficient = 0;
+    if (v->text.isEmpty()) return -1;  // only read
+    if (ParseStrictNumber(v->text, &coefficient)) {
+        v->write = MeterWrite::ElectrodeCoefficient(coefficient);
+        return -1;
+    }
     return Fail(env, kExitUsage,
                 QStringLiteral("Podaj prawidłową wartość współczynnika: %1").arg(v->text));
 }
 
-// Each write goes through the command's batch and returns the exit code; on
-// success it prints what the meter reports now.
+// What the meter reports after a write (or, for the coefficient, when only
+// asked); the exit code.
 
-int WriteDate(const CliEnv& env, MeterSession& s, WriteBatch& batch, const ServiceValue& v) {
-    const WriteOutcome r = batch.Write(MeterWrite::StartupDate(v.year, v.month));
-    if (int rc = WriteOutcomeCode(env, r, WriteFailureText(JournalTarget::StartupDate, -1));
-        rc >= 0)
-        return rc;
+int ReportDate(const CliEnv& env, MeterSession& s) {
     const StartupDate date = s.Snapshot().startupDate;
     env.Out(QString::asprintf("Data uruchamiania: %04d-%02d\n", date.year, date.month));
     return kExitOk;
 }
 
-int WriteSerial(const CliEnv& env, MeterSession& s, WriteBatch& batch, const ServiceValue& v) {
-    const WriteOutcome r = batch.Write(MeterWrite::SerialNumber(v.serial));
-    if (int rc = WriteOutcomeCode(env, r, WriteFailureText(JournalTarget::SerialNumber, -1));
-        rc >= 0)
-        return rc;
+int ReportSerial(const CliEnv& env, MeterSession& s) {
     env.Out(QStringLiteral("Numer seryjny: %1\n").arg(s.Snapshot().serialNumber.serialNumber));
     return kExitOk;
 }
 
-int WriteLetter(const CliEnv& env, MeterSession& s, WriteBatch& batch, const ServiceValue& v) {
-    const WriteOutcome r = batch.Write(MeterWrite::VersionLetter(v.letter));
-    if (int rc = WriteOutcomeCode(env, r, WriteFailureText(JournalTarget::VersionLetter, -1));
-        rc >= 0)
-        return rc;
+int ReportLetter(const CliEnv& env, MeterSession& s) {
     const MeterIdentity id = s.Snapshot().identity;
     env.Out(QStringLiteral("Urządzenie: %1%2\n")
                 .arg(QString::fromLatin1(id.model))
@@ -94,16 +89,8 @@ int WriteLetter(const CliEnv& env, MeterSession& s, WriteBatch& batch, const Ser
     return kExitOk;
 }
 
-// Writes the coefficient when one was given (the batch reads the value before
-// from the meter), then reads it back.
-int Coefficient(const CliEnv& env, MeterSession& s, WriteBatch& batch, const ServiceValue& v) {
-    if (!v.text.isEmpty()) {
-        const WriteOutcome r = batch.Write(MeterWrite::ElectrodeCoefficient(v.coefficient));
-        if (int rc =
-                WriteOutcomeCode(env, r, WriteFailureText(JournalTarget::ElectrodeCoefficient, -1));
-            rc >= 0)
-            return rc;
-    }
+// The coefficient is read from the meter itself, after a write as without one.
+int ReportCoefficient(const CliEnv& env, MeterSession& s) {
     ElectrodeCoefficient k;
     if (!s.ReadElectrodeCoefficient(&k)) {
         return Fail(env, kExitMeter, QStringLiteral("Nie można odczytać ustawień"));
@@ -120,21 +107,21 @@ struct ServiceCommand {
     const char* syntax;  // in the usage line; the argument's name when empty
     bool valueRequired;
     int (*check)(const CliEnv&, ServiceValue*);
-    int (*run)(const CliEnv&, MeterSession&, WriteBatch&, const ServiceValue&);
+    int (*report)(const CliEnv&, MeterSession&);
 };
 
 const ServiceCommand kServiceCommands[] = {
     {"date", "Zapisuje datę uruchamiania miernika (rok 2000..2099, miesiąc 1..12).", "RRRR-MM",
-     "Rok i miesiąc uruchamiania.", "", true, CheckDate, WriteDate},
+     "Rok i miesiąc uruchamiania.", "", true, CheckDate, ReportDate},
     {"serial", "Zapisuje numer seryjny miernika (1 lub więcej).", "N", "Numer seryjny.", "", true,
-     CheckSerial, WriteSerial},
+     CheckSerial, ReportSerial},
     {"letter", "Zapisuje literę wersji miernika (typ panelu).", "ZNAK", "Jeden znak.", "", true,
-     CheckLetter, WriteLetter},
+     CheckLetter, ReportLetter},
     {"coefficient",
      "Zapisuje współczynnik kształtu elektrod i odczytuje go z powrotem; bez X tylko go "
      "odczytuje.",
      "X", "Współczynnik; przecinek jest przyjmowany jako znak dziesiętny.", "[X]", false,
-     CheckCoefficient, Coefficient},
+     CheckCoefficient, ReportCoefficient},
 };
 
 }  // namespace
@@ -164,11 +151,16 @@ int CmdService(const CliEnv& env, const QStringList& args) {
     // coefficient only read goes without one.
     MeterSession s;
     s.SetServiceMode(true);
-    if (!value.text.isEmpty()) s.SetJournal(JournalSettingsFor(env, a));
+    if (value.write) s.SetJournal(JournalSettingsFor(env, a));
     WriteBatch batch(s);
     if (int rc = OpenJournal(env, batch); rc >= 0) return rc;
     if (int rc = ConnectMeter(env, a, s, false); rc >= 0) return rc;
-    return c.run(env, s, batch, value);
+    if (value.write) {
+        const WriteOutcome r = batch.Write(*value.write);
+        if (int rc = WriteOutcomeCode(env, r, WriteFailureText(value.write->target, -1)); rc >= 0)
+            return rc;
+    }
+    return c.report(env, s);
 }
 
 }  // namespace cli
