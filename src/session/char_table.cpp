@@ -267,10 +267,8 @@ CharTable::WriteResult CharTable::WriteChanged(WriteBatch& batch, const std::ato
             // Part of the pass reached the meter: the message says how much,
             // never that nothing was written.
             if (outcome.status == WriteStatus::JournalBlocked && result.written > 0) {
-                result.message = QStringLiteral("Zapisano %1 z %2; dziennik: %3")
-                                     .arg(result.written)
-                                     .arg(result.total)
-                                     .arg(outcome.message);
+                result.message =
+                    JournalStoppedPassText(result.written, result.total, outcome.message);
             } else {
                 result.message = outcome.Text(WriteFailureText(JournalTarget::Characteristic, i));
             }

@@ -242,6 +242,10 @@ QString JournalBlockedText(const QString& why) {
     return why + QStringLiteral(" Nic nie zapisano do miernika.");
 }
 
+QString JournalStoppedPassText(int written, int total, const QString& why) {
+    return QStringLiteral("Zapisano %1 z %2; dziennik: %3").arg(written).arg(total).arg(why);
+}
+
 QString WriteOutcome::Text(const QString& meterFailure) const {
     switch (status) {
         case WriteStatus::Refused:

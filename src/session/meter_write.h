@@ -101,6 +101,10 @@ QString CheckWriteLimits(const MeterWrite& write);
 
 // "... Nic nie zapisano do miernika.": the message of a write the journal stopped.
 QString JournalBlockedText(const QString& why);
+// A pass of several writes that the journal stopped after `written` of
+// `total` had reached the meter: "Zapisano 4 z 20; dziennik: <why>", never
+// that nothing was written.
+QString JournalStoppedPassText(int written, int total, const QString& why);
 
 // The journal of one operation (a table write, one dialog's OK, one command),
 // used on one thread: a connection of the journal is used only on the thread

@@ -552,6 +552,40 @@ TEST_F(ServiceDialogs, AWriteWhoseEntryStaysUnconfirmedSaysSoBeforeClosing) {
     for (const JournalEntry& e : entries) EXPECT_EQ(e.outcome, JournalOutcome::Pending);
 }
 
+TEST_F(ServiceDialogs, AJournalThatStopsTheSecondWriteSaysTheFirstReachedTheMeter) {
+    QTemporaryDir dir;
+    JournalSettings journal;
+    journal.path = dir.filePath(QStringLiteral("journal.sqlite"));
+    journal.busyTimeoutMs = 100;
+    {
+        QString why;
+        ASSERT_TRUE(JournalDb::Open(journal.path, JournalDb::Mode::Write, &why));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "refusal");
+        db.setDatabaseName(journal.path);
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(
+            QSqlQuery(db).exec(QStringLiteral("CREATE TRIGGER no_letter BEFORE INSERT ON entries"
+                                              " WHEN NEW.target = 'version_letter'"
+                                              " BEGIN SELECT RAISE(ABORT, 'no letter'); END")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("refusal");
+    session->SetJournal(journal);
+    Start();
+    CSerialNumberDlg dlg(session.get());
+    dlg.open();
+    Edit(&dlg, QStringLiteral("Numer seryjny"))->setText(QStringLiteral("18"));
+    Edit(&dlg, QStringLiteral("Wersja"))->setText(QStringLiteral("C"));
+    PressOk(dlg);
+    ASSERT_EQ(Messages().size(), 1);
+    EXPECT_TRUE(Messages()[0].startsWith("Zapisano 1 z 2; dziennik: "))
+        << Messages()[0].toStdString();
+    EXPECT_FALSE(Messages()[0].contains("Nic nie zapisano"));
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(sim().State().serialNumber, 18);
+    EXPECT_NE(sim().State().versionLetter, 'C');
+}
+
 // ---- link down --------------------------------------------------------------------
 
 namespace {

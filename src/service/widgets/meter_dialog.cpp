@@ -50,14 +50,22 @@ bool MeterDialog::StartWrites(DeviceOperation* op, std::vector<MeterWrite> write
         [session = m_session, writes = std::move(writes), result] {
             if (!session) return false;
             WriteBatch batch(*session);
+            int reached = 0;
             for (const MeterWrite& write : writes) {
                 const WriteOutcome outcome = batch.Write(write);
                 if (!outcome.ok()) {
                     QStringList text = result->notes;
-                    text.prepend(outcome.Text(WriteFailureText(write.target, write.slot)));
+                    // An earlier write of the batch reached the meter: never
+                    // say that nothing was written.
+                    text.prepend(outcome.status == WriteStatus::JournalBlocked && reached > 0
+                                     ? JournalStoppedPassText(reached,
+                                                              static_cast<int>(writes.size()),
+                                                              outcome.message)
+                                     : outcome.Text(WriteFailureText(write.target, write.slot)));
                     result->failure = text.join(QLatin1Char('\n'));
                     return false;
                 }
+                if (outcome.sent()) ++reached;
                 if (!outcome.message.isEmpty()) result->notes << outcome.message;
             }
             return true;
