@@ -257,6 +257,42 @@ TEST(RegistrationQuestion, StartAfterLaunchWaitsWhileTheSettingsCommandOpensAFil
     Prompts::install(nullptr);
 }
 
+TEST(RegistrationQuestion, ADismissedQuestionLeavesTheSettingsAndTheStartAlone) {
+    // Right after start the user opens the settings, switches registration on
+    // to a file that exists and dismisses the question. The start after
+    // launch falls due while the dialog is back: it must not write to that
+    // file, now or after the dialog is cancelled.
+    ScopedPrompts prompts;
+    QTemporaryDir dir;
+    const QString other = dir.filePath(QStringLiteral("inny.csv"));
+    WriteFileData(other, "cudze\r\n");
+    Window w;
+    w.dlg.SetRegistrationStartDelay(300);
+    int dialogs = 0;
+    std::function<void(CLogFileDlg*)> answer = [&](CLogFileDlg* d) {
+        if (++dialogs == 1) {
+            d->logCheck()->click();
+            d->fileNameBox()->setText(other);
+            emit d->fileNameBox()->editingFinished();
+            WhenShown<CLogFileDlg>(answer);
+            d->okButton()->click();  // the question gets no answer
+        } else {
+            testsupport::ProcessEventsFor(700);  // the start falls due here
+            d->cancelButton()->click();
+        }
+    };
+    QMetaObject::invokeMethod(
+        &w.dlg, [&] { w.dlg.OnLogFileSettings(); }, Qt::QueuedConnection);
+    WhenShown<CLogFileDlg>(answer);
+    testsupport::ProcessEventsFor(1500);
+    EXPECT_EQ(dialogs, 2);
+    EXPECT_EQ(prompts->questions.size(), 1u);
+    EXPECT_EQ(ReadFileData(other), QByteArray("cudze\r\n"));
+    EXPECT_EQ(w.dlg.Settings().fileLog, 0);
+    EXPECT_TRUE(w.dlg.Settings().fileName.isEmpty());
+    EXPECT_FALSE(w.dlg.isRegistrationRunning());
+}
+
 TEST(RegistrationLink, FailedPortChangeThenCancelShowsAndLogsNoLink) {
     ScopedPrompts prompts;
     QTemporaryDir dir;
