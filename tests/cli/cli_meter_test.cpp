@@ -291,6 +291,16 @@ TEST_F(CliMeter, TableReadFailureWritesNoFile) {
     EXPECT_EQ(r.ErrLines(),
               QStringList{QStringLiteral("Nie można odczytać ustawień (charakterystyka nr 1)")});
     EXPECT_FALSE(QFile::exists(kvz));
+
+    // Noise in the slot count ("CN1Z") is not a count of 16: the meter never
+    // completes a polling cycle, so no backup is made.
+    f.silentCommands.clear();
+    f.nonDigitAnswers = {"CN"};
+    sim().SetFaults(f);
+    r = RunIn({"table", "read", "--port", port(), "--out", kvz});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.ErrLines(), QStringList{QStringLiteral("Brak komunikacji z urządzeniem.")});
+    EXPECT_FALSE(QFile::exists(kvz));
 }
 
 TEST_F(CliMeter, WatchPrintsOneLinePerCycle) {
