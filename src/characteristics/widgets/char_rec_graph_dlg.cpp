@@ -7,9 +7,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "characteristics/graph_math.h"
+#include "characteristics/graph_paint.h"
 #include "characteristics/widgets/graph.h"
-#include "records/cp1250.h"
 #include "ui/prompts.h"
 
 namespace {
@@ -52,15 +51,9 @@ int CCharRecGraphDlg::FrameMargin() const {
 }
 
 void CCharRecGraphDlg::Fill(const CharRecData& rec) {
-    if (rec.valid != 1 || rec.ENABLE != 1) return;
-    // A record from a file or the meter may claim more points than it holds.
-    const int count = std::min<int>(rec.ACTIVE, CharRecData::kPoints);
-    for (int i = 0; i < count; ++i)
-        m_graph->AddPoint(static_cast<float>(rec.RH[i]), static_cast<float>(rec.VALUE[i]));
-    const QString name = FixedFieldToUnicode(rec.NAME, sizeof rec.NAME);
-    const QString code = FixedFieldToUnicode(rec.CODE, sizeof rec.CODE);
-    m_graph->SetSeriesLabels(0, graphmath::LegendText(name, code), QStringLiteral("Parametr"));
-    m_graph->SetXAxisLabel(QStringLiteral("Wilgotność"));
+    // The meter report draws records from the same data.
+    if (const std::optional<graphpaint::GraphData> data = graphpaint::CharRecGraphData(rec))
+        m_graph->SetData(*data);
 }
 
 void CCharRecGraphDlg::SaveImage() {

@@ -14,24 +14,18 @@
 #include <vector>
 
 #include "characteristics/graph_math.h"
+#include "characteristics/graph_paint.h"
 
 class QIODevice;
 
 // An x-y line graph: one series of points, scaled axes with labels, captions
-// and a legend on a dark background. The finished picture is cached and only
-// redrawn when data, captions or size change; the crosshair with the values
-// under the mouse is drawn over the cached picture.
+// and a legend on a dark background, painted by graphpaint::PaintGraph. The
+// finished picture is cached and only redrawn when data, captions or size
+// change; the crosshair with the values under the mouse is drawn over the
+// cached picture.
 class CGraph : public QWidget {
     Q_OBJECT
 public:
-    // One point of the series.
-    class CGraphRecord {
-    public:
-        float x = 0.0f;
-        float y = 0.0f;
-        int mark = 0;
-    };
-
     using ImageFormat = PictureFormat;
 
     explicit CGraph(QWidget* parent = nullptr);
@@ -45,6 +39,8 @@ public:
     void SetSeriesLabels(int index, const QString& legend, const QString& yCaption);
     // The x caption is kept with one leading space.
     void SetXAxisLabel(const QString& text);
+    // Replaces the series, its ranges and the texts (the x caption as drawn).
+    void SetData(const graphpaint::GraphData& data);
 
     // Forces a full redraw at the next painting.
     void MarkDirty();
@@ -58,17 +54,18 @@ public:
     int PointCount() const;
     graphmath::XRange GetXRange() const;
     graphmath::YRange GetYRange() const;
-    const QString& LegendText() const { return m_legend; }
-    const QString& YCaption() const { return m_yCaption; }
-    const QString& XCaption() const { return m_xCaption; }
+    // The texts are set on the UI thread only; the points may come from any.
+    const QString& LegendText() const { return m_data.legend; }
+    const QString& YCaption() const { return m_data.yCaption; }
+    const QString& XCaption() const { return m_data.xCaption; }
     bool CrosshairOn() const { return m_crosshairOn; }
     // Number of full drawings into the cache so far.
     int FullRedraws() const { return m_fullRedraws; }
 
-    static QFont TextFont();
+    static QFont TextFont() { return graphpaint::TextFont(); }
 
-    static constexpr QRgb kCurveColor = 0x7882E4;  // RGB(120, 130, 228)
-    static constexpr int kCurveWidth = 2;
+    static constexpr QRgb kCurveColor = graphpaint::kCurveColor;
+    static constexpr int kCurveWidth = graphpaint::kCurveWidth;
     static constexpr int kCrossGap = 7;
 
 protected:
@@ -78,26 +75,11 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
-    void DrawAll(QPainter& p, const graphmath::ClientRect& r);
-    void DrawYScale(QPainter& p, const graphmath::ClientRect& r);
-    void DrawCurve(QPainter& p, const graphmath::ClientRect& r);
-    void DrawXScaleAndLegend(QPainter& p, const graphmath::ClientRect& r);
     void DrawCrosshair(QPainter& p);
 
-    mutable std::mutex m_lock;  // guards m_points, m_xRange and m_yRange
-    std::vector<std::unique_ptr<CGraphRecord>> m_points;
-    graphmath::XRange m_xRange;
-    graphmath::YRange m_yRange;
-
-    QString m_legend;
-    QString m_yCaption;
-    QString m_xCaption;
-
-    QColor m_curveColor = QColor::fromRgb(kCurveColor);
-    int m_curveWidth = kCurveWidth;
-    QColor m_axisColor = Qt::white;
-    QColor m_backgroundColor = Qt::black;
-    QFont m_font = TextFont();
+    mutable std::mutex m_lock;  // guards the points and ranges of m_data
+    graphpaint::GraphData m_data;
+    graphpaint::GraphStyle m_style;
 
     std::atomic<bool> m_dirty{true};  // set from AddPoint on any thread
     QPixmap m_cache;
