@@ -3,10 +3,13 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <atomic>
 #include <cerrno>
 #include <clocale>
 #include <csignal>
+#include <cstring>
+#include <memory>
 
 #include "cli/cli.h"
 #include "files/safe_file.h"
@@ -62,10 +65,42 @@ int FinishOutput(int code) {
     return kExitUsage;
 }
 
+// A PDF report draws text, and fonts come from a QGuiApplication: the command
+// "report", or any command asked for a report beside its own output
+// ("--report FILE"), runs with one on the "offscreen" platform, so that no
+// display is ever needed. The others keep the plain core application: no
+// platform plugin loaded by `watch` or `log`, which run for days.
+bool NeedsFonts(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "report") == 0) return true;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--report") == 0 || std::strncmp(argv[i], "--report=", 9) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Qt's offscreen platform asks for the runtime folder and warns on stderr when
+// XDG_RUNTIME_DIR is unset (a service account, cron) although it then uses
+// its own; that line is not the command's, whose stderr holds its messages
+// only. Everything else goes where Qt sends it.
+QtMessageHandler g_qtHandler = nullptr;
+void QuietRuntimeFolder(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
+        return;
+    if (g_qtHandler) g_qtHandler(type, context, text);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    std::unique_ptr<QCoreApplication> application;
+    if (NeedsFonts(argc, argv)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        g_qtHandler = qInstallMessageHandler(QuietRuntimeFolder);
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("kv60x-cli"));
     // Qt takes the user's locale for everything; the registration file's date
     // follows LC_TIME, numbers are always printed with a full stop.

@@ -64,6 +64,11 @@ const std::vector<Command>& Commands() {
          {{"journal list [--meter NR] [--json]", "dziennik zmian mierników, od najnowszych"},
           {"journal show ID [--json]", "jeden wpis: wartość przed zmianą i po niej"},
           {"journal restore ID --port P", "przywraca w mierniku wartość sprzed zmiany"}}},
+        {"report",
+         CmdReport,
+         {{"report --port P --out PLIK.pdf [--reference PLIK.kvz]",
+           "raport miernika w PDF (charakterystyki, wykresy, dziennik zmian)"},
+          {"report PLIK.kvz --out PLIK.pdf", "raport pliku zbioru charakterystyk w PDF"}}},
     };
     return commands;
 }

@@ -28,6 +28,9 @@ int CmdConvert(const CliEnv& env, const QStringList& args);
 // The journal of meter changes: list, show, restore (cli_journal.cpp).
 int CmdJournal(const CliEnv& env, const QStringList& args);
 
+// The meter report as a PDF, or the report of a set file (cli_report.cpp).
+int CmdReport(const CliEnv& env, const QStringList& args);
+
 // The usage lines of one command, from the command table (cli.cpp): what
 // `table --help` and the like print.
 QString CommandUsage(const QString& command);
