@@ -203,7 +203,7 @@ TEST_F(JournalWindow, AFileThatIsNotAJournalIsShownAsSuchAndKept) {
     EXPECT_EQ(testsupport::ReadFileBytes(settings.path.toStdString()), "nie baza\n");
 }
 
-TEST(JournalMenu, PanelEndsWithTheHistoryWhoseJournalFollowsTheOptions) {
+TEST(JournalMenu, PanelHasTheHistoryBeforeTheReportWhoseJournalFollowsTheOptions) {
     Ckv60xDlg window(false);
     QMenu* panel = nullptr;
     for (QAction* a : window.findChild<QMenuBar*>()->actions()) {
@@ -211,9 +211,10 @@ TEST(JournalMenu, PanelEndsWithTheHistoryWhoseJournalFollowsTheOptions) {
     }
     ASSERT_TRUE(panel);
     const auto items = panel->actions();
-    ASSERT_EQ(items.size(), 4);
-    EXPECT_EQ(items.last()->text().remove('&'), "Historia zmian...");
-    EXPECT_EQ(items.last(), window.action(Ckv60xDlg::kCmdJournal));
+    ASSERT_EQ(items.size(), 5);
+    EXPECT_EQ(items[3]->text().remove('&'), "Historia zmian...");
+    EXPECT_EQ(items[3], window.action(Ckv60xDlg::kCmdJournal));
+    EXPECT_EQ(items[4], window.action(Ckv60xDlg::kCmdReport));
 
     QTemporaryDir dir;
     for (const auto& [args, expected] : std::vector<std::pair<QStringList, QString>>{

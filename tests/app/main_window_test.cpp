@@ -311,7 +311,8 @@ TEST(MainWindow, MenusTitlesAndTopmostInBothModes) {
                                "Widok: Kolory, Czcionki, Zawsze na wierzchu, Wykres temperatury",
                                "Ustawienia: Port szeregowy, Rejestracja do pliku",
                                "Panel: Informacje, Charakterystyki wszystkich materiałów, "
-                               "Charakterystyka wybranego materiału, Historia zmian...",
+                               "Charakterystyka wybranego materiału, Historia zmian..., "
+                               "Raport miernika...",
                                "Pomoc: Pomoc, O programie"}));
         EXPECT_TRUE(w.dlg.isTopmost());
         EXPECT_TRUE(w.dlg.windowFlags() & Qt::WindowStaysOnTopHint);

@@ -47,6 +47,7 @@ public:
         kCmdCharTable,
         kCmdCharRecord,
         kCmdJournal,
+        kCmdReport,
         kCmdStartupDate,
         kCmdSerialNumber,
         kCmdStartupMemory,

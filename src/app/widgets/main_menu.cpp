@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/widgets/journal_dlg.h"
+#include "app/widgets/report_dlg.h"
 #include "characteristics/widgets/char_dialogs.h"
 #include "service/widgets/service_dialogs.h"
 #include "ui/about_dlg.h"
@@ -56,7 +57,9 @@ const std::vector<MenuGroup>& MenuGroups() {
           {Ckv60xDlg::kCmdCharRecord, "Charakterystyka &wybranego materiału",
            [](D& d) { RunCharRecByNumber(&d, &d.session()); }},
           {Ckv60xDlg::kCmdJournal, "&Historia zmian...",
-           [](D& d) { RunJournalDlg(&d, &d.session()); }}}},
+           [](D& d) { RunJournalDlg(&d, &d.session()); }},
+          {Ckv60xDlg::kCmdReport, "&Raport miernika...",
+           [](D& d) { RunMeterReport(&d, &d.session()); }}}},
         {"&Serwis",
          true,
          {{Ckv60xDlg::kCmdStartupDate, "Zapis &daty uruchamiania",
