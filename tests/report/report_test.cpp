@@ -181,6 +181,20 @@ TEST(ReportCommand, SetFileReportAndOutputsThatCannotBeWritten) {
     for (int i = 0; i < 5; ++i) records.Put(DemoCharacteristic(i, 5, 1700000000), i);
     ASSERT_TRUE(SaveCharRecSetFile(set, records));
     const QString out = dir.filePath(QStringLiteral("raport.pdf"));
+    {
+        // A slot the meter keeps answering damaged: code 1 and no report.
+        testsupport::SimulatedMeter meter;
+        FillDemoCharacteristics(meter.sim(), 6);
+        SimFaults damaged;
+        damaged.badChecksumSlots = {3};
+        meter.sim().SetFaults(damaged);
+        const clitest::CliResult failed =
+            clitest::RunIn({"report", "--port", clitest::Com(meter.port()), "--out", out});
+        EXPECT_EQ(failed.code, 1);
+        ASSERT_EQ(failed.ErrLines().size(), 1);
+        EXPECT_TRUE(failed.err.contains(QStringLiteral("nr 4"))) << failed.err.toStdString();
+        EXPECT_FALSE(QFile::exists(out));
+    }
     const clitest::CliResult r = clitest::RunIn({"report", set, "--out", out});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const QString text = PdfText(out);
