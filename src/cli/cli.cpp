@@ -42,7 +42,9 @@ const std::vector<Command>& Commands() {
          CmdTable,
          {{"table read --port P --out PLIK.kvz", "wszystkie charakterystyki do pliku zbioru"},
           {"table write --port P PLIK.kvz [--slots 1,3-5]",
-           "charakterystyki z pliku zbioru do miernika"}}},
+           "charakterystyki z pliku zbioru do miernika"},
+          {"table diff --port P PLIK.kvz [--slots 1,3-5] [--json]",
+           "porównanie charakterystyk miernika z plikiem zbioru (kod 3: różnice)"}}},
         {"record",
          CmdRecord,
          {{"record read --port P --slot N PLIK.kvr", "jedna charakterystyka do pliku"},
@@ -94,7 +96,8 @@ QString Usage() {
                "P to numer COM, COMn albo ścieżka urządzenia; --demo zamiast --port używa\n"
                "wbudowanego symulowanego miernika.\n"
                "Kody wyjścia: 0 powodzenie, 1 nieudana operacja miernika, 2 błędne argumenty,\n"
-               "błędny plik wejściowy albo nieudany zapis pliku lub standardowego wyjścia.\n");
+               "błędny plik wejściowy albo nieudany zapis pliku lub standardowego wyjścia,\n"
+               "3 porównanie wykazało różnice.\n");
 }
 
 }  // namespace

@@ -249,8 +249,10 @@ int TableWrite(const CliEnv& env, const QStringList& args) {
 
 int CmdTable(const CliEnv& env, const QStringList& args) {
     const QString sub = args.value(0);
-    if (int rc = CheckSubcommand(env, QStringLiteral("table"), sub, {"read", "write"}); rc >= 0)
+    if (int rc = CheckSubcommand(env, QStringLiteral("table"), sub, {"read", "write", "diff"});
+        rc >= 0)
         return rc;
+    if (sub == QLatin1String("diff")) return TableDiff(env, args.mid(1));
     return sub == QLatin1String("read") ? TableRead(env, args.mid(1))
                                         : TableWrite(env, args.mid(1));
 }
