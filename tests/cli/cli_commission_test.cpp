@@ -116,4 +116,16 @@ TEST_F(CliCommission, DiffNamesWhatDiffersAndExitsByTheResult) {
     EXPECT_EQ(r.ErrLines(), QStringList{"Nie można odczytać ustawień (charakterystyka nr 1)"});
 }
 
+TEST_F(CliCommission, UnconfirmedCoefficientIsJudgedByTheValueTheMeterCanHold) {
+    // The meter holds 1.3 as the single-precision 1.29999995: read back after
+    // a lost confirmation, that is the value written, not a failure.
+    SimFaults f;
+    f.lostAnswers = {"KW"};
+    sim().SetFaults(f);
+    auto r = RunIn(
+        {"service", "coefficient", "1,3", "--port", port(), "--service", "--journal", journal});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(Journal()[0].toObject()["outcome"].toString(), QStringLiteral("confirmed"));
+}
+
 }  // namespace
