@@ -61,6 +61,11 @@ const std::vector<Command>& Commands() {
           {"service serial N --port P", "numer seryjny"},
           {"service letter ZNAK --port P", "litera wersji (typ panelu)"},
           {"service coefficient [X] --port P", "współczynnik kształtu elektrod"}}},
+        {"commission",
+         CmdCommission,
+         {{"commission --port P --service [--table PLIK.kvz] [--serial N] [--letter ZNAK] "
+           "[--date RRRR-MM] [--coefficient X] [--dry-run]",
+           "uruchomienie miernika: zapis tego, co różni się od zadania, i sprawdzenie"}}},
         {"journal",
          CmdJournal,
          {{"journal list [--meter NR] [--json]", "dziennik zmian mierników, od najnowszych"},

@@ -21,6 +21,10 @@ int CmdRecord(const CliEnv& env, const QStringList& args);
 // table diff: the meter's slots against a record set file, `args` after "diff".
 int TableDiff(const CliEnv& env, const QStringList& args);
 
+// Commissioning a meter: its table and service values as asked, written where
+// they differ, read back and checked (cli_commission.cpp).
+int CmdCommission(const CliEnv& env, const QStringList& args);
+
 // The meter's commissioning data (cli_service.cpp).
 int CmdService(const CliEnv& env, const QStringList& args);
 

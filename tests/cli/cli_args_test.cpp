@@ -20,6 +20,7 @@ TEST(CliArgs, EveryHelpIsPolishAndNamesItsCommand) {
         {"table", "read"},
         {"table", "write"},
         {"table", "diff"},
+        {"commission"},
         {"record", "read"},
         {"record", "write"},
         {"show"},

@@ -1,4 +1,4 @@
-// kv60x-cli table diff, in-process against the simulated meter.
+// kv60x-cli table diff and commission, in-process against the simulated meter.
 
 #include <gtest/gtest.h>
 
@@ -114,6 +114,103 @@ TEST_F(CliCommission, DiffNamesWhatDiffersAndExitsByTheResult) {
     r = RunIn({"table", "diff", table, "--port", port()});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.ErrLines(), QStringList{"Nie można odczytać ustawień (charakterystyka nr 1)"});
+}
+
+TEST_F(CliCommission, BlankMeterIsCommissionedOnceAndThenLeftAlone) {
+    auto r = RunIn(Commission({"--dry-run"}));
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Do zapisu 1/16: Numer seryjny: 17 -> 1234\n")));
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("do zapisu 16; nic nie zapisano.\n")));
+    EXPECT_EQ(sim().CountReceived("SW") + sim().CountReceived("CW"), 0u);
+
+    sim().ClearReceived();
+    r = RunIn(Commission());
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Sprawdzenie: zgodne z zadaniem")));
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral(
+        "Uruchomienie zakończone: zapisano 16 z 16; miernik KV-607B nr 1234 zgodny z zadaniem.\n")))
+        << r.out.toStdString();
+    const SimMeterState state = sim().State();
+    EXPECT_EQ(state.serialNumber, 1234);
+    EXPECT_EQ(state.versionLetter, 'B');
+    EXPECT_EQ(state.startupYear * 100 + state.startupMonth, 202405);
+    EXPECT_FLOAT_EQ(static_cast<float>(state.electrodeCoefficient), 1.3f);
+    for (int i = 0; i < 12; ++i) {
+        CharRecData expected = DemoCharacteristic(i, 12, 1700000000);
+        EXPECT_EQ(sim().SlotImage(i), EncodeCharImage(expected)) << i;
+    }
+    // The serial number first: every entry after it names the meter as it is now.
+    const auto lines = sim().ReceivedLines();
+    const auto at = [&](const char* prefix) {
+        return std::find_if(lines.begin(), lines.end(),
+                            [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }) -
+               lines.begin();
+    };
+    EXPECT_LT(at("SW"), at("VW"));
+    EXPECT_LT(at("VW"), at("DW"));
+    EXPECT_LT(at("DW"), at("KW"));
+    EXPECT_LT(at("KW"), at("CW"));
+    const QJsonArray entries = Journal();
+    ASSERT_EQ(entries.size(), 16);
+    for (const auto& e : entries) {
+        const QJsonObject o = e.toObject();
+        EXPECT_EQ(o["outcome"].toString(), QStringLiteral("confirmed"));
+        EXPECT_EQ(o["meter_serial"].toInt(), o["target"].toString() == "serial_number" ? 17 : 1234);
+    }
+
+    sim().ClearReceived();
+    r = RunIn(Commission());
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("Miernik zgodny z zadaniem; nic nie zapisano.\n")));
+    for (const char* write : {"SW", "VW", "DW", "KW", "CW"})
+        EXPECT_EQ(sim().CountReceived(write), 0u);
+    EXPECT_EQ(Journal().size(), 16);
+}
+
+TEST_F(CliCommission, FirstFailureStopsNamingItsStepAndLeavesTheWritesJournaled) {
+    SimFaults f;
+    f.silentLines = {"CW03"};
+    sim().SetFaults(f);
+    auto r = RunIn(Commission());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.ErrLines(),
+              QStringList{"Uruchomienie przerwane w kroku 8 z 16 (Charakterystyka nr 4): Nie "
+                          "można zapisać ustawień (charakterystyka nr 4); wcześniejsze zapisy "
+                          "(7) są w dzienniku zmian."});
+    EXPECT_EQ(sim().SlotImage(4)[0], 0xFF) << "nothing after the failed step";
+    const QJsonArray entries = Journal();
+    ASSERT_EQ(entries.size(), 8);
+    EXPECT_EQ(entries[0].toObject()["outcome"].toString(), QStringLiteral("failed"));
+    EXPECT_EQ(entries[1].toObject()["slot"].toInt(), 3);
+    // What was written can be restored: the entry names the meter it is on.
+    sim().ClearFaults();
+    r = RunIn({"journal", "restore", QString::number(entries[1].toObject()["id"].toInteger()),
+               "--port", port(), "--service", "--journal", journal});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+
+    // Refusals come before the port is opened.
+    sim().ClearReceived();
+    const struct {
+        QStringList args;
+        QString line;
+    } refused[] = {
+        {{"commission", "--port", port(), "--serial", "5"},
+         "Polecenia serwisowe wymagają trybu serwisowego (--service)"},
+        {{"commission", "--port", port(), "--service", "--date", "2100-01"},
+         "Podany rok poza dopuszczalnym zakresem"},
+        {{"commission", "--port", port(), "--service", "--letter", "AB"},
+         "Podaj jeden znak typu panelu (litera lub cyfra ASCII)"},
+        {{"commission", "--port", port(), "--service", "--coefficient", "1e40"},
+         "Współczynnik poza zakresem miernika: 1e40"},
+        {{"commission", "--port", port(), "--service"},
+         "Podaj, co zapisać: --table, --serial, --letter, --date albo --coefficient"},
+    };
+    for (const auto& c : refused) {
+        r = RunIn(c.args);
+        EXPECT_EQ(r.code, 2) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.ErrLines(), QStringList{c.line});
+    }
+    EXPECT_TRUE(sim().ReceivedLines().empty());
 }
 
 TEST_F(CliCommission, UnconfirmedCoefficientIsJudgedByTheValueTheMeterCanHold) {
