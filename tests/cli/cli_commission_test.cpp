@@ -1,4 +1,5 @@
-// kv60x-cli table diff and commission, in-process against the simulated meter.
+// kv60x-cli table diff, commission, and the common options before the
+// command, in-process against the simulated meter.
 
 #include <gtest/gtest.h>
 
@@ -223,6 +224,31 @@ TEST_F(CliCommission, UnconfirmedCoefficientIsJudgedByTheValueTheMeterCanHold) {
         {"service", "coefficient", "1,3", "--port", port(), "--service", "--journal", journal});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(Journal()[0].toObject()["outcome"].toString(), QStringLiteral("confirmed"));
+}
+
+TEST_F(CliCommission, CommonOptionsMayComeBeforeTheCommand) {
+    const auto after = RunIn({"info", "--port", port()});
+    ASSERT_EQ(after.code, 0) << after.err.toStdString();
+    EXPECT_EQ(RunIn({"--port", port(), "info"}).out, after.out);
+    EXPECT_EQ(RunIn({QStringLiteral("--port=") + port(), "info"}).out, after.out);
+    auto r = RunIn({"--service", "--port", port(), "--no-journal", "service", "serial", "55"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(sim().State().serialNumber, 55);
+
+    const struct {
+        QStringList args;
+        QString line;
+    } wrong[] = {
+        {{"--demo", "show", table}, "kv60x-cli show: nieznana opcja --demo (zob. --help)"},
+        {{"--port"}, "kv60x-cli: brak wartości opcji --port (zob. --help)"},
+        {{"--port", "COM1", "info", "--port", "COM2"},
+         "kv60x-cli: opcja --port podana przed poleceniem i po nim"},
+    };
+    for (const auto& c : wrong) {
+        r = RunIn(c.args);
+        EXPECT_EQ(r.code, 2) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.ErrLines(), QStringList{c.line});
+    }
 }
 
 }  // namespace
