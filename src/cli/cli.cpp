@@ -63,9 +63,9 @@ const std::vector<Command>& Commands() {
           {"service coefficient [X] --port P", "współczynnik kształtu elektrod"}}},
         {"commission",
          CmdCommission,
-         {{"commission --port P --service [--table PLIK.kvz] [--serial N] [--letter ZNAK] "
-           "[--date RRRR-MM] [--coefficient X] [--dry-run]",
-           "uruchomienie miernika: zapis tego, co różni się od zadania, i sprawdzenie"}}},
+         {{"commission --port P --service [--table PLIK.kvz] [--dry-run]",
+           "uruchomienie miernika (też --serial, --letter, --date, --coefficient): zapis "
+           "tego, co różni się od zadania, i sprawdzenie"}}},
         {"journal",
          CmdJournal,
          {{"journal list [--meter NR] [--json]", "dziennik zmian mierników, od najnowszych"},
