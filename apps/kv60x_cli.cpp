@@ -51,14 +51,15 @@ void WriteOut(const QByteArray& bytes) {
 }
 
 // After the command: a standard output that failed, or fails to close (a file
-// on a full network disk), turns success into exit code 2 with one line. A
-// command that failed already has said so in its own line.
+// on a full network disk), turns success, or differences found (whose
+// listing was lost), into exit code 2 with one line. A command that failed
+// already has said so in its own line.
 int FinishOutput(int code) {
     int error = g_outError.load();
     // Closed from the start (">&-") with nothing written is not a failure.
     if (error == 0 && ::close(STDOUT_FILENO) != 0 && errno != EBADF && errno != EINTR)
         error = errno;
-    if (error == 0 || code != kExitOk) return code;
+    if (error == 0 || (code != kExitOk && code != kExitDiffer)) return code;
     WriteAll(STDERR_FILENO, QStringLiteral("Błąd zapisu na standardowe wyjście (%1)\n")
                                 .arg(SystemErrorText(error))
                                 .toUtf8());

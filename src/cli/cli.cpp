@@ -42,7 +42,9 @@ const std::vector<Command>& Commands() {
          CmdTable,
          {{"table read --port P --out PLIK.kvz", "wszystkie charakterystyki do pliku zbioru"},
           {"table write --port P PLIK.kvz [--slots 1,3-5]",
-           "charakterystyki z pliku zbioru do miernika"}}},
+           "charakterystyki z pliku zbioru do miernika"},
+          {"table diff --port P PLIK.kvz [--slots 1,3-5] [--json]",
+           "porównanie charakterystyk miernika z plikiem zbioru (kod 3: różnice)"}}},
         {"record",
          CmdRecord,
          {{"record read --port P --slot N PLIK.kvr", "jedna charakterystyka do pliku"},
@@ -59,6 +61,11 @@ const std::vector<Command>& Commands() {
           {"service serial N --port P", "numer seryjny"},
           {"service letter ZNAK --port P", "litera wersji (typ panelu)"},
           {"service coefficient [X] --port P", "współczynnik kształtu elektrod"}}},
+        {"commission",
+         CmdCommission,
+         {{"commission --port P --service [--table PLIK.kvz] [--dry-run]",
+           "uruchomienie miernika (też --serial, --letter, --date, --coefficient): zapis "
+           "tego, co różni się od zadania, i sprawdzenie"}}},
         {"journal",
          CmdJournal,
          {{"journal list [--meter NR] [--json]", "dziennik zmian mierników, od najnowszych"},
@@ -97,9 +104,86 @@ QString Usage() {
            QStringLiteral(
                "\n"
                "P to numer COM, COMn albo ścieżka urządzenia; --demo zamiast --port używa\n"
-               "wbudowanego symulowanego miernika.\n"
+               "wbudowanego symulowanego miernika. Opcje --port, --demo, --timeout, --journal,\n"
+               "--no-journal i --service można podać także przed poleceniem.\n"
                "Kody wyjścia: 0 powodzenie, 1 nieudana operacja miernika, 2 błędne argumenty,\n"
-               "błędny plik wejściowy albo nieudany zapis pliku lub standardowego wyjścia.\n");
+               "błędny plik wejściowy albo nieudany zapis pliku lub standardowego wyjścia,\n"
+               "3 porównanie wykazało różnice.\n");
+}
+
+// The options several commands share may stand before the command's name
+// too: "kv60x-cli --demo info" is "kv60x-cli info --demo".
+struct CommonOption {
+    const char* name;
+    bool takesValue;
+};
+
+const CommonOption kCommonOptions[] = {
+    {"port", true},    {"demo", false},       {"timeout", true},
+    {"journal", true}, {"no-journal", false}, {"service", false},
+};
+
+// The name of an option word ("--port", "-port", "--port=COM1": "port"); empty
+// for a word that is not an option.
+QString OptionName(const QString& word) {
+    if (word.size() < 2 || !word.startsWith(QChar('-')) || word == QLatin1String("--"))
+        return QString();
+    const QString name = word.mid(word.startsWith(QLatin1String("--")) ? 2 : 1);
+    return name.left(name.indexOf(QChar('=')));
+}
+
+const CommonOption* FindCommonOption(const QString& name) {
+    for (const CommonOption& o : kCommonOptions) {
+        if (name == QLatin1String(o.name)) return &o;
+    }
+    return nullptr;
+}
+
+// The common options before the command go behind its words (before a "--"
+// that ends its options), where its own parser reads them: an option the
+// command does not know stays that command's error. An option that takes a
+// value takes the next word, as after the command. Returns the exit code
+// when the words are wrong (message shown), otherwise -1 with `args` moved.
+int MoveLeadingOptions(const CliEnv& env, QStringList* args) {
+    QStringList leading;
+    int i = 0;
+    for (; i < args->size(); ++i) {
+        const QString& word = args->at(i);
+        const CommonOption* o = FindCommonOption(OptionName(word));
+        if (!o) break;
+        leading << word;
+        if (o->takesValue && !word.contains(QChar('='))) {
+            if (i + 1 >= args->size()) {
+                return Fail(env, kExitUsage,
+                            QStringLiteral("%1: brak wartości opcji --%2 (zob. --help)")
+                                .arg(QLatin1String(kProgram), QLatin1String(o->name)));
+            }
+            leading << args->at(++i);
+        }
+    }
+    if (leading.isEmpty()) return -1;
+    QStringList rest = args->mid(i);
+    if (rest.isEmpty()) {
+        *args = rest;
+        return -1;
+    }
+    const qsizetype end = rest.indexOf(QStringLiteral("--"));
+    const qsizetype at = end < 0 ? rest.size() : end;
+    // The same option with a value before and after the command: which one
+    // was meant cannot be told.
+    for (qsizetype k = 1; k < at; ++k) {
+        const CommonOption* o = FindCommonOption(OptionName(rest.at(k)));
+        if (!o || !o->takesValue) continue;
+        for (const QString& word : leading) {
+            if (OptionName(word) == QLatin1String(o->name)) {
+                return Fail(env, kExitUsage,
+                            QStringLiteral("%1: opcja --%2 podana przed poleceniem i po nim")
+                                .arg(QLatin1String(kProgram), QLatin1String(o->name)));
+            }
+        }
+    }
+    *args = rest.mid(0, at) + leading + rest.mid(at);
+    return -1;
 }
 
 }  // namespace
@@ -119,8 +203,10 @@ QString CommandUsage(const QString& command) {
 
 }  // namespace cli
 
-int RunCli(const QStringList& args, const CliEnv& env) {
+int RunCli(const QStringList& givenArgs, const CliEnv& env) {
     using namespace cli;
+    QStringList args = givenArgs;
+    if (int rc = MoveLeadingOptions(env, &args); rc >= 0) return rc;
     if (args.isEmpty()) {
         return Fail(env, kExitUsage, QStringLiteral("Podaj polecenie (zob. kv60x-cli --help)"));
     }

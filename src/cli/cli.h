@@ -15,8 +15,9 @@
 
 // Exit codes.
 constexpr int kExitOk = 0;
-constexpr int kExitMeter = 1;  // a meter operation failed (no answer, refused, port not openable)
-constexpr int kExitUsage = 2;  // bad arguments, a bad input file, a file or stdout not written
+constexpr int kExitMeter = 1;   // a meter operation failed (no answer, refused, port not openable)
+constexpr int kExitUsage = 2;   // bad arguments, a bad input file, a file or stdout not written
+constexpr int kExitDiffer = 3;  // a comparison found differences (table diff)
 
 // Where a command writes, what stops it, and how fast it talks to the meter.
 struct CliEnv {

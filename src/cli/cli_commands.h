@@ -14,9 +14,16 @@ int CmdInfo(const CliEnv& env, const QStringList& args);
 int CmdWatch(const CliEnv& env, const QStringList& args);
 int CmdLog(const CliEnv& env, const QStringList& args);
 
-// Characteristics between the meter and the record files (cli_transfer.cpp).
+// Characteristics between the meter and the record files (cli_transfer.cpp;
+// table diff in cli_table_diff.cpp).
 int CmdTable(const CliEnv& env, const QStringList& args);
 int CmdRecord(const CliEnv& env, const QStringList& args);
+// table diff: the meter's slots against a record set file, `args` after "diff".
+int TableDiff(const CliEnv& env, const QStringList& args);
+
+// Commissioning a meter: its table and service values as asked, written where
+// they differ, read back and checked (cli_commission.cpp).
+int CmdCommission(const CliEnv& env, const QStringList& args);
 
 // The meter's commissioning data (cli_service.cpp).
 int CmdService(const CliEnv& env, const QStringList& args);

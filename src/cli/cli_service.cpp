@@ -7,22 +7,12 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_connection.h"
+#include "cli/cli_service.h"
 #include "session/service_limits.h"
 
 namespace cli {
 
-namespace {
-
-// The checked value of a service command and the write it makes.
-struct ServiceValue {
-    QString text;  // as given; empty when left out (coefficient only)
-    std::optional<MeterWrite> write;
-};
-
-// Each check returns -1 when the value may go to the meter, otherwise the exit
-// code (message shown).
-
-int CheckDate(const CliEnv& env, ServiceValue* v) {
+int CheckDateValue(const CliEnv& env, ServiceValue* v) {
     static const QRegularExpression re(QStringLiteral("^\\s*(\\d{1,6})-(\\d{1,3})\\s*$"));
     const auto m = re.match(v->text);
     if (!m.hasMatch()) return Fail(env, kExitUsage, QStringLiteral("Podaj datę w postaci RRRR-MM"));
@@ -34,7 +24,7 @@ int CheckDate(const CliEnv& env, ServiceValue* v) {
     return -1;
 }
 
-int CheckSerial(const CliEnv& env, ServiceValue* v) {
+int CheckSerialValue(const CliEnv& env, ServiceValue* v) {
     // On the command line the whole argument must be a number; anything else is
     // refused like a number below the limit.
     int serial = 0;
@@ -45,7 +35,7 @@ int CheckSerial(const CliEnv& env, ServiceValue* v) {
     return -1;
 }
 
-int CheckLetter(const CliEnv& env, ServiceValue* v) {
+int CheckLetterValue(const CliEnv& env, ServiceValue* v) {
     // One visible ASCII character, so that what is typed is what the meter shows.
     const QString& t = v->text;
     if (t.size() != 1 || t.at(0).unicode() < 0x21 || t.at(0).unicode() > 0x7E) {
@@ -56,7 +46,7 @@ int CheckLetter(const CliEnv& env, ServiceValue* v) {
     return -1;
 }
 
-int CheckCoefficient(const CliEnv& env, ServiceValue* v) {
+int CheckCoefficientValue(const CliEnv& env, ServiceValue* v) {
     double coefficient = 0;
     if (v->text.isEmpty()) return -1;  // only read
     if (ParseStrictNumber(v->text, &coefficient)) {
@@ -66,6 +56,8 @@ int CheckCoefficient(const CliEnv& env, ServiceValue* v) {
     return Fail(env, kExitUsage,
                 QStringLiteral("Podaj prawidłową wartość współczynnika: %1").arg(v->text));
 }
+
+namespace {
 
 // What the meter reports after a write (or, for the coefficient, when only
 // asked); the exit code.
@@ -112,16 +104,16 @@ struct ServiceCommand {
 
 const ServiceCommand kServiceCommands[] = {
     {"date", "Zapisuje datę uruchamiania miernika (rok 2000..2099, miesiąc 1..12).", "RRRR-MM",
-     "Rok i miesiąc uruchamiania.", "", true, CheckDate, ReportDate},
+     "Rok i miesiąc uruchamiania.", "", true, CheckDateValue, ReportDate},
     {"serial", "Zapisuje numer seryjny miernika (1 lub więcej).", "N", "Numer seryjny.", "", true,
-     CheckSerial, ReportSerial},
+     CheckSerialValue, ReportSerial},
     {"letter", "Zapisuje literę wersji miernika (typ panelu).", "ZNAK", "Jeden znak.", "", true,
-     CheckLetter, ReportLetter},
+     CheckLetterValue, ReportLetter},
     {"coefficient",
      "Zapisuje współczynnik kształtu elektrod i odczytuje go z powrotem; bez X tylko go "
      "odczytuje.",
      "X", "Współczynnik; przecinek jest przyjmowany jako znak dziesiętny.", "[X]", false,
-     CheckCoefficient, ReportCoefficient},
+     CheckCoefficientValue, ReportCoefficient},
 };
 
 }  // namespace

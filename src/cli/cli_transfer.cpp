@@ -10,15 +10,22 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_connection.h"
+#include "cli/cli_table.h"
 #include "cli/record_text.h"
 #include "records/record_files.h"
 #include "session/char_table.h"
 
 namespace cli {
 
-namespace {
+// ---- what the table commands share (cli_table.h) -------------------------------
 
-// "1,3-5" -> {1, 3, 4, 5}; false on anything else.
+int LoadTableFile(const CliEnv& env, const QString& path, CTableCharRec* set) {
+    FileError error;
+    if (LoadCharRecSetFile(path, set, &error)) return -1;
+    return Fail(env, kExitUsage,
+                FileFailure(QStringLiteral("Błąd w trakcie odczytu charakterystyk"), path, error));
+}
+
 bool ParseSlotList(const QString& text, std::set<int>* out) {
     static const QRegularExpression item(
         QStringLiteral("^\\s*(\\d{1,3})\\s*(?:-\\s*(\\d{1,3})\\s*)?$"));
@@ -34,6 +41,14 @@ bool ParseSlotList(const QString& text, std::set<int>* out) {
     return !out->empty();
 }
 
+int ReadSlotList(const CliEnv& env, const CommandArgs& args, const QCommandLineOption& option,
+                 std::set<int>* chosen) {
+    if (!args.IsSet(option) || ParseSlotList(args.Value(option), chosen)) return -1;
+    return Fail(env, kExitUsage,
+                QStringLiteral("Nieprawidłowa lista charakterystyk: %1 (np. 1,3-5)")
+                    .arg(args.Value(option)));
+}
+
 void Progress(const CliEnv& env, const QString& what, int done, int total) {
     if (!env.progress) return;
     env.Err(QStringLiteral("\r%1: %2/%3").arg(what).arg(done).arg(total) +
@@ -43,6 +58,46 @@ void Progress(const CliEnv& env, const QString& what, int done, int total) {
 void EndProgress(const CliEnv& env, int done, int total) {
     if (env.progress && done != total) env.Err(QStringLiteral("\n"));
 }
+
+int CheckTableForWrite(const CliEnv& env, const CTableCharRec& set, int fileCount,
+                       const std::set<int>& chosen) {
+    for (int i = 0; i < fileCount; ++i) {
+        if (!chosen.empty() && !chosen.count(i + 1)) continue;
+        const CharRecData rec = set.Get(i);
+        if (!rec.valid || IsBlankRecord(rec)) continue;
+        const QString message = CheckRecordForWrite(rec);
+        if (!message.isEmpty()) {
+            return Fail(
+                env, kExitUsage,
+                QStringLiteral("Charakterystyka nr %1: %2").arg(i + 1).arg(JoinLines(message)));
+        }
+    }
+    return -1;
+}
+
+int PlanTableWrite(const CliEnv& env, const std::set<int>& chosen, int fileCount, int meterCount,
+                   std::vector<int>* todo) {
+    const int limit = std::min(fileCount, meterCount);
+    if (chosen.empty()) {
+        for (int i = 0; i < limit; ++i) todo->push_back(i);
+        return -1;
+    }
+    for (int slot : chosen) {
+        if (slot > limit) {
+            return Fail(
+                env, kExitUsage,
+                QStringLiteral("Charakterystyka nr %1 poza zakresem 1..%2 (plik: %3, miernik: %4)")
+                    .arg(slot)
+                    .arg(limit)
+                    .arg(fileCount)
+                    .arg(meterCount));
+        }
+        todo->push_back(slot - 1);
+    }
+    return -1;
+}
+
+namespace {
 
 int TableRead(const CliEnv& env, const QStringList& args) {
     CommandArgs a(QStringLiteral("table read"),
@@ -84,49 +139,6 @@ int TableRead(const CliEnv& env, const QStringList& args) {
         return Fail(env, kExitUsage, FileFailure(failedWrite, path, error));
     env.Out(QStringLiteral("Odczytano charakterystyk: %1 -> %2\n").arg(n).arg(path));
     return kExitOk;
-}
-
-// Every record to be written must pass the editor's validation before anything
-// reaches the meter; an empty slot (no curve) may be written to clear the
-// slot, a block marked not valid is never sent. -1 when all pass.
-int CheckTableForWrite(const CliEnv& env, const CTableCharRec& set, int fileCount,
-                       const std::set<int>& chosen) {
-    for (int i = 0; i < fileCount; ++i) {
-        if (!chosen.empty() && !chosen.count(i + 1)) continue;
-        const CharRecData rec = set.Get(i);
-        if (!rec.valid || IsBlankRecord(rec)) continue;
-        const QString message = CheckRecordForWrite(rec);
-        if (!message.isEmpty()) {
-            return Fail(
-                env, kExitUsage,
-                QStringLiteral("Charakterystyka nr %1: %2").arg(i + 1).arg(JoinLines(message)));
-        }
-    }
-    return -1;
-}
-
-// The slots (0-based) to write: the chosen ones, or all that both the file and
-// the meter have. -1 when they fit, otherwise the exit code (message shown).
-int PlanTableWrite(const CliEnv& env, const std::set<int>& chosen, int fileCount, int meterCount,
-                   std::vector<int>* todo) {
-    const int limit = std::min(fileCount, meterCount);
-    if (chosen.empty()) {
-        for (int i = 0; i < limit; ++i) todo->push_back(i);
-        return -1;
-    }
-    for (int slot : chosen) {
-        if (slot > limit) {
-            return Fail(
-                env, kExitUsage,
-                QStringLiteral("Charakterystyka nr %1 poza zakresem 1..%2 (plik: %3, miernik: %4)")
-                    .arg(slot)
-                    .arg(limit)
-                    .arg(fileCount)
-                    .arg(meterCount));
-        }
-        todo->push_back(slot - 1);
-    }
-    return -1;
 }
 
 // The bytes the meter holds in the slots about to be overwritten (the table's
@@ -198,20 +210,10 @@ int TableWrite(const CliEnv& env, const QStringList& args) {
     a.Add(JournalOption());
     a.Add(NoJournalOption());
     if (int rc = a.Parse(env, args, 1, 1); rc >= 0) return rc;
-    const QString path = a.Positional().at(0);
     auto set = std::make_unique<CTableCharRec>();
-    FileError error;
-    if (!LoadCharRecSetFile(path, set.get(), &error)) {
-        return Fail(
-            env, kExitUsage,
-            FileFailure(QStringLiteral("Błąd w trakcie odczytu charakterystyk"), path, error));
-    }
+    if (int rc = LoadTableFile(env, a.Positional().at(0), set.get()); rc >= 0) return rc;
     std::set<int> chosen;
-    if (a.IsSet(slotList) && !ParseSlotList(a.Value(slotList), &chosen)) {
-        return Fail(env, kExitUsage,
-                    QStringLiteral("Nieprawidłowa lista charakterystyk: %1 (np. 1,3-5)")
-                        .arg(a.Value(slotList)));
-    }
+    if (int rc = ReadSlotList(env, a, slotList, &chosen); rc >= 0) return rc;
     const int fileCount = std::min(set->Count(), CTableCharRec::kSlots);
     if (int rc = CheckTableForWrite(env, *set, fileCount, chosen); rc >= 0) return rc;
     // The journal before the meter: when it cannot be written, nothing is.
@@ -247,8 +249,10 @@ int TableWrite(const CliEnv& env, const QStringList& args) {
 
 int CmdTable(const CliEnv& env, const QStringList& args) {
     const QString sub = args.value(0);
-    if (int rc = CheckSubcommand(env, QStringLiteral("table"), sub, {"read", "write"}); rc >= 0)
+    if (int rc = CheckSubcommand(env, QStringLiteral("table"), sub, {"read", "write", "diff"});
+        rc >= 0)
         return rc;
+    if (sub == QLatin1String("diff")) return TableDiff(env, args.mid(1));
     return sub == QLatin1String("read") ? TableRead(env, args.mid(1))
                                         : TableWrite(env, args.mid(1));
 }

@@ -141,6 +141,10 @@ bool MeterSession::ReadElectrodeCoefficient(ElectrodeCoefficient* out) {
     return true;
 }
 
+bool MeterSession::ReadCommissioningData() {
+    return m_driver->ReadIdentity() && m_driver->ReadSerialNumber() && m_driver->ReadStartupDate();
+}
+
 // Not the driver's record: a write makes that one not valid, and the write's
 // own check of the value held reads into it as well.
 ElectrodeCoefficient MeterSession::LastElectrodeCoefficient() const {

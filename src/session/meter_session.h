@@ -110,6 +110,10 @@ public:
     bool ReadCharacteristic(int slot, CharRecData* out, CharReadReport* report = nullptr);
     // Reads the electrode shape coefficient ("KR").
     bool ReadElectrodeCoefficient(ElectrodeCoefficient* out);
+    // Reads the identity, serial number and startup date now, without
+    // waiting for the polling ("VR", "SR", "DR"); a snapshot then holds them.
+    // False when one of them is not answered.
+    bool ReadCommissioningData();
     // The coefficient as ReadElectrodeCoefficient last got it (valid false when
     // never read). A write does not change it, failed or not: a dialog that
     // still shows what it read stands for exactly this value.

@@ -5,6 +5,7 @@
 
 #include "journal/journal_db.h"
 #include "meter/kv60x_driver.h"
+#include "meter/meter_float.h"
 #include "session/meter_session.h"
 #include "session/service_limits.h"
 
@@ -148,8 +149,15 @@ const TargetRule kRules[] = {
      ReadCoefficient},
 };
 
-// Whether the meter holds `after`, as read back.
+// Whether the meter holds `after`, as read back. A coefficient is held in the
+// meter's single precision: 1.3 reads back as 1.29999995, which is the value
+// written, so the two are compared in the form the meter is sent.
 bool HoldsValue(const MeterWrite& w, const QByteArray& now) {
+    if (w.target == JournalTarget::ElectrodeCoefficient) {
+        const auto held = CoefficientFromValue(now);
+        const auto sent = CoefficientFromValue(w.after);
+        return held && sent && EncodeMeterFloat(*held) == EncodeMeterFloat(*sent);
+    }
     if (w.target != JournalTarget::Characteristic) return now == w.after;
     return now.left(255) == w.after.left(255);
 }

@@ -21,6 +21,7 @@
 #include "records/char_rec_validation.h"
 #include "records/cp1250.h"
 #include "records/record_files.h"
+#include "session/char_diff.h"
 #include "session/meter_session.h"
 #include "session/meter_write.h"
 #include "ui/device_operation.h"
@@ -30,6 +31,12 @@ namespace {
 
 const QString kReadFailed = QStringLiteral("Nie można odczytać ustawień");
 const QString kWriteFailed = QStringLiteral("Nie można zapisać ustawień");
+// The rows that differ from the compared file.
+const QColor kDiffersColour(255, 224, 178);
+// How many differing slots the comparison's message details, and how many
+// fields of each.
+constexpr int kShownSlots = 3;
+constexpr int kShownFields = 5;
 
 void Warn(QWidget* parent, const QString& text) {
     Prompts::instance().message(parent, text, Prompts::Icon::Warning);
@@ -164,6 +171,7 @@ void CCharTableDlg::BuildControls() {
 
     m_import = MakeButton(QStringLiteral("Importuj"), this);
     m_export = MakeButton(QStringLiteral("Eksportuj"), this);
+    m_compare = MakeButton(QStringLiteral("Porównaj z plikiem..."), this);
     m_print = MakeButton(QStringLiteral("Drukuj"), this);
     m_ok = MakeButton(QStringLiteral("OK"), this);
     m_ok->setDefault(true);
@@ -172,6 +180,7 @@ void CCharTableDlg::BuildControls() {
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_import);
     buttons->addWidget(m_export);
+    buttons->addWidget(m_compare);
     buttons->addWidget(m_print);
     buttons->addStretch();
     buttons->addWidget(m_ok);
@@ -186,9 +195,9 @@ void CCharTableDlg::BuildControls() {
 
     // "Anuluj" stays usable while reading: it stops the read.
     m_readOp = new DeviceOperation(this);
-    m_readOp->SetLockedControls({m_list, m_ok, m_import, m_export, m_print});
+    m_readOp->SetLockedControls({m_list, m_ok, m_import, m_export, m_compare, m_print});
     m_writeOp = new DeviceOperation(this);
-    m_writeOp->SetLockedControls({m_list, m_ok, m_cancel, m_import, m_export, m_print});
+    m_writeOp->SetLockedControls({m_list, m_ok, m_cancel, m_import, m_export, m_compare, m_print});
     connect(m_readOp, &DeviceOperation::finished, this, [this](bool) {
         m_progress->setValue(0);
         // The slots a failed or stopped read did not reach now say so.
@@ -222,6 +231,7 @@ void CCharTableDlg::BuildControls() {
     connect(m_cancel, &QPushButton::clicked, this, &CCharTableDlg::OnCancel);
     connect(m_import, &QPushButton::clicked, this, &CCharTableDlg::OnImport);
     connect(m_export, &QPushButton::clicked, this, &CCharTableDlg::OnExport);
+    connect(m_compare, &QPushButton::clicked, this, &CCharTableDlg::OnCompare);
     connect(m_print, &QPushButton::clicked, this, &CCharTableDlg::OnPrint);
 }
 
@@ -242,6 +252,13 @@ void CCharTableDlg::RefreshRow(int i) {
     const CharTable::Slot slot = m_table.At(i);
     const CharRecData& r = slot.rec;
     QTreeWidgetItem* item = m_list->topLevelItem(i);
+    // The mark of a row that differed from the compared file.
+    const QString differs = RowDifference(i);
+    for (int c = 0; c < m_list->columnCount(); ++c) {
+        item->setBackground(c, differs.isEmpty() ? QBrush() : QBrush(kDiffersColour));
+        item->setToolTip(c, differs);
+        item->setData(c, Qt::AccessibleDescriptionRole, differs);
+    }
     // "*": changed here and not yet confirmed by the meter.
     item->setText(0, QString::number(i + 1) + (slot.modified ? QStringLiteral("*") : QString()));
     if (!r.valid) {
@@ -448,6 +465,7 @@ void CCharTableDlg::OnOk() {
         WriteBatch batch(*session);
         *result = table->WriteChanged(batch, op->StopFlag(), [this, op](int slot, int) {
             op->PostToUi([this, slot] {
+                m_differences.erase(slot);
                 RefreshRow(slot);
                 m_progress->setValue(slot + 1);
             });
@@ -461,4 +479,104 @@ void CCharTableDlg::OnOk() {
         if (!result->message.isEmpty()) Warn(this, result->message);
     };
     m_writeOp->Start({DeviceOperation::Step{work, kWriteFailed, describe}}, written, true);
+}
+
+QString CCharTableDlg::RowDifference(int i) const {
+    const auto it = m_differences.find(i);
+    return it == m_differences.end() ? QString() : it->second;
+}
+
+void CCharTableDlg::OnCompare() {
+    if (IsBusy()) return;
+    const auto choice =
+        Prompts::instance().openFile(this, SetFileRequest(QStringLiteral("Porównaj z plikiem")));
+    if (!choice) return;
+    auto set = std::make_shared<CTableCharRec>();
+    if (!LoadCharRecSetFile(choice->path, set.get())) {
+        Warn(this, QStringLiteral("Błąd w trakcie odczytu charakterystyk"));
+        return;
+    }
+    // Rows the file holds a record for that the table has not read (a read
+    // that failed or was stopped) are read first.
+    std::vector<int> unread;
+    for (int i = 0; i < std::min(m_table.Count(), set->Count()); ++i) {
+        if (set->Get(i).valid && !m_table.Read(i)) unread.push_back(i);
+    }
+    if (unread.empty() || !m_session) {
+        ShowComparison(*set, QString());
+        return;
+    }
+    CharTable* table = &m_table;
+    DeviceOperation* op = m_readOp;
+    auto failure = std::make_shared<QString>();
+    auto work = [this, table, op, unread, failure]() {
+        const CharTable::ReadResult r =
+            table->ReadSlots(unread, op->StopFlag(), [this, op](int slot, int done) {
+                op->PostToUi([this, slot, done] {
+                    RefreshRow(slot);
+                    m_progress->setValue(done);
+                });
+            });
+        // A failed read leaves its rows unread; the comparison names them and
+        // why, in its one message. A stopped one compares nothing.
+        if (!r.ok && !r.stopped) *failure = SlotReadFailureText(r.report);
+        return !r.stopped;
+    };
+    m_readOp->Start(
+        {DeviceOperation::Step{work, kReadFailed}},
+        [this, set, failure] { ShowComparison(*set, *failure); }, false);
+}
+
+void CCharTableDlg::ShowComparison(const CTableCharRec& set, const QString& readFailure) {
+    const bool serviceMode = m_session && m_session->ServiceMode();
+    std::vector<int> marked;
+    for (const auto& [row, text] : m_differences) marked.push_back(row);
+    m_differences.clear();
+    for (int row : marked) RefreshRow(row);
+
+    std::vector<SlotDifference> differences;
+    QStringList unread;
+    int compared = 0;
+    for (int i = 0; i < std::min(m_table.Count(), set.Count()); ++i) {
+        const CharRecData rec = set.Get(i);
+        if (!rec.valid) continue;  // nothing a write of the file would send
+        const CharTable::Slot slot = m_table.At(i);
+        if (!slot.read) {
+            unread << QString::number(i + 1);
+            continue;
+        }
+        ++compared;
+        std::vector<FieldDifference> fields =
+            CompareSlot(ImageBytes(slot.image), rec, i, serviceMode);
+        if (!fields.empty()) differences.push_back({i, std::move(fields)});
+    }
+    QString text = DifferenceSummary(differences) +
+                   QStringLiteral(" (porównano charakterystyk: %1).").arg(compared);
+    for (size_t k = 0; k < differences.size(); ++k) {
+        const SlotDifference& d = differences[k];
+        QStringList names;
+        for (const FieldDifference& f : d.fields) names << f.field;
+        m_differences[d.slot] =
+            QStringLiteral("Różni się od pliku: %1").arg(names.join(QStringLiteral(", ")));
+        RefreshRow(d.slot);
+        if (k >= static_cast<size_t>(kShownSlots)) continue;
+        text += QStringLiteral("\n\nCharakterystyka nr %1:").arg(d.slot + 1);
+        for (size_t f = 0; f < d.fields.size() && f < static_cast<size_t>(kShownFields); ++f) {
+            text += QStringLiteral("\n%1: miernik \"%2\", plik \"%3\"")
+                        .arg(d.fields[f].field, d.fields[f].meter, d.fields[f].file);
+        }
+        if (d.fields.size() > static_cast<size_t>(kShownFields))
+            text += QStringLiteral("\n(pól różniących się: %1)").arg(d.fields.size());
+    }
+    if (differences.size() > static_cast<size_t>(kShownSlots)) {
+        text += QStringLiteral("\n\nPozostałe różniące się wiersze są wyróżnione na liście.");
+    }
+    if (!unread.isEmpty()) {
+        text += QStringLiteral("\n\nNieodczytane, nie porównano: charakterystyki nr %1")
+                    .arg(unread.join(QStringLiteral(", ")));
+        if (!readFailure.isEmpty()) text += QStringLiteral(" (%1)").arg(readFailure);
+    }
+    const bool same = differences.empty() && unread.isEmpty();
+    Prompts::instance().message(this, text,
+                                same ? Prompts::Icon::Information : Prompts::Icon::Warning);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <map>
 #include <memory>
 
 #include "characteristics/widgets/char_dialog_hooks.h"
@@ -28,6 +29,12 @@ class MeterSession;
 // reached. It shows as "Nieodczytana", goes into an exported file as an entry
 // with `valid` 0, and is never written to the meter. "Anuluj" while reading
 // stops the read after the slot under way; closing the window does the same.
+//
+// "Porównaj z plikiem..." compares the meter's bytes of each row with the
+// record a .kvz file holds for it (the bytes a write of it would send), rows
+// the table has not read being read first: rows that differ are marked
+// (colour, tooltip and accessible description naming the fields) and one
+// message names them. Nothing is changed or written.
 class CCharTableDlg : public QDialog {
     Q_OBJECT
 public:
@@ -59,6 +66,10 @@ public:
     QProgressBar* Progress() const { return m_progress; }
     QPushButton* ImportButton() const { return m_import; }
     QPushButton* ExportButton() const { return m_export; }
+    QPushButton* CompareButton() const { return m_compare; }
+    // Row i differed from the file of the last comparison: the fields that
+    // differ, as its accessible description says them; empty when it did not.
+    QString RowDifference(int i) const;
     QPushButton* OkButton() const { return m_ok; }
     QPushButton* CancelButton() const { return m_cancel; }
 
@@ -77,6 +88,8 @@ public slots:
     void reject() override;
     void OnImport();
     void OnExport();
+    // "Porównaj z plikiem...".
+    void OnCompare();
     void OnPrint();
     void Cut();
     void Copy();
@@ -94,10 +107,16 @@ private:
     void StartRead();
     void SetProgressRange();
     void ShowContextMenu(const QPoint& pos);
+    // Compares the rows read with `set`, marks those that differ and says so;
+    // `readFailure`: why rows to compare stayed unread.
+    void ShowComparison(const CTableCharRec& set, const QString& readFailure);
 
     MeterSession* m_session = nullptr;
     // The slots; filled and written by the workers, edited here while neither runs.
     CharTable m_table;
+    // Rows that differed from the compared file: what their marks say. A row
+    // written since loses its mark (the meter holds something else now).
+    std::map<int, QString> m_differences;
 
     DeviceOperation* m_readOp = nullptr;
     DeviceOperation* m_writeOp = nullptr;
@@ -107,6 +126,7 @@ private:
     QProgressBar* m_progress = nullptr;
     QPushButton* m_import = nullptr;
     QPushButton* m_export = nullptr;
+    QPushButton* m_compare = nullptr;
     QPushButton* m_print = nullptr;
     QPushButton* m_ok = nullptr;
     QPushButton* m_cancel = nullptr;
