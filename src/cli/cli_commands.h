@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QStringList>
+#include <vector>
 
 #include "cli/cli.h"
+#include "report/meter_report.h"
+
+class MeterSession;
 
 // The commands of kv60x-cli, one function each: `args` are the words after the
 // command's name. Each returns the exit code.
@@ -37,6 +41,12 @@ int CmdJournal(const CliEnv& env, const QStringList& args);
 
 // The meter report as a PDF, or the report of a set file (cli_report.cpp).
 int CmdReport(const CliEnv& env, const QStringList& args);
+// The report of the connected meter at `path` (its table read anew), with a
+// verification list (a commission's steps) when `verificationTitle` is set.
+// The exit code; "Raport ... -> path" on success.
+int WriteMeterReport(const CliEnv& env, MeterSession& session, const MeterReportRequest& request,
+                     const QString& path, const std::vector<ReportCheck>& verification,
+                     const QString& verificationTitle);
 
 // The usage lines of one command, from the command table (cli.cpp): what
 // `table --help` and the like print.

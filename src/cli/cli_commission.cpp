@@ -15,6 +15,7 @@
 #include "cli/cli_connection.h"
 #include "cli/cli_service.h"
 #include "cli/cli_table.h"
+#include "journal/journal_location.h"
 #include "meter/meter_float.h"
 #include "session/char_diff.h"
 #include "session/char_table.h"
@@ -429,6 +430,41 @@ int ReadServiceValues(const CliEnv& env, const CommandArgs& a,
     return -1;
 }
 
+// The commission's steps as the report lists them.
+std::vector<ReportCheck> CommissionChecks(const CommissionRun& run) {
+    std::vector<ReportCheck> checks;
+    for (const CommissionStep& step : run.steps) {
+        ReportCheck c;
+        c.what = step.name;
+        switch (step.state) {
+            case CommissionStep::State::Written:
+                c.result = QStringLiteral("zapisano: %1 (było: %2)").arg(step.asked, step.meter);
+                break;
+            case CommissionStep::State::Unchanged:
+                c.result = QStringLiteral("bez zmian: %1").arg(step.asked);
+                break;
+            case CommissionStep::State::Planned:
+                c.result = QStringLiteral("nie zapisano: %1").arg(step.asked);
+                c.passed = false;
+                break;
+            case CommissionStep::State::Failed:
+                c.result = QStringLiteral("błąd: %1").arg(run.failure);
+                c.passed = false;
+                break;
+        }
+        if (step.entryId > 0) c.result += QStringLiteral(" (wpis nr %1)").arg(step.entryId);
+        checks.push_back(c);
+    }
+    ReportCheck verified;
+    verified.what = QStringLiteral("Odczyt kontrolny");
+    verified.result = run.verified
+                          ? QStringLiteral("zgodny z zadaniem")
+                          : (run.failure.isEmpty() ? QStringLiteral("nie wykonano") : run.failure);
+    verified.passed = run.verified;
+    checks.push_back(verified);
+    return checks;
+}
+
 }  // namespace
 
 int CmdCommission(const CliEnv& env, const QStringList& args) {
@@ -469,12 +505,14 @@ int CmdCommission(const CliEnv& env, const QStringList& args) {
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
         QStringLiteral("Tylko pokazuje, co zostałoby zapisane; nic nie zapisuje."));
+    const QCommandLineOption report(
+        QStringLiteral("report"),
+        QStringLiteral("Zapisuje raport miernika (PDF) z przebiegiem uruchomienia; cała tabela "
+                       "jest wtedy odczytywana jeszcze raz."),
+        QStringLiteral("PLIK.pdf"));
     for (const QCommandLineOption* o :
-         {&table, &slotList, &serial, &letter, &date, &coefficient, &dryRun})
+         {&table, &slotList, &serial, &letter, &date, &coefficient, &dryRun, &report})
         a.Add(*o);
-    // --report PLIK.pdf (a report of the commission) belongs here; its path is
-    // checked with the other arguments below, before the meter is touched, and
-    // the report is drawn from `run` once the commission has ended.
     if (int rc = a.Parse(env, args, 0, 0); rc >= 0) return rc;
     // The window offers these only in service mode.
     if (!a.IsSet(ServiceOption())) return Fail(env, kExitUsage, ServiceModeRequiredText());
@@ -503,6 +541,15 @@ int CmdCommission(const CliEnv& env, const QStringList& args) {
                     QStringLiteral("Podaj, co zapisać: --table, --serial, --letter, --date albo "
                                    "--coefficient"));
     }
+    const QString reportPath = a.Value(report);
+    if (a.IsSet(report)) {
+        FileError error;
+        if (reportPath.isEmpty() || !OutputPathUsable(reportPath, &error)) {
+            return Fail(
+                env, kExitUsage,
+                FileFailure(QStringLiteral("Nie można zapisać raportu"), reportPath, error));
+        }
+    }
 
     CommissionRun run;
     run.dryRun = a.IsSet(dryRun);
@@ -515,7 +562,20 @@ int CmdCommission(const CliEnv& env, const QStringList& args) {
     if (int rc = OpenJournal(env, batch); rc >= 0) return rc;
     if (int rc = ConnectMeter(env, a, s, false); rc >= 0) return rc;
     Commission commission(env, s, batch, task, run);
-    return commission.Run();
+    const int rc = commission.Run();
+    if (!a.IsSet(report)) return rc;
+    // The report says how the commission went, a failed one too; it is drawn
+    // from the meter as it is now.
+    batch.Close();
+    MeterReportRequest request;
+    request.serviceMode = true;
+    request.journalPath = ResolveJournalPath(a.Value(JournalOption()), QString());
+    request.journalBusyTimeoutMs = env.journalBusyTimeoutMs;
+    request.reference = task.table.get();
+    request.referencePath = a.Value(table);
+    const int written = WriteMeterReport(env, s, request, reportPath, CommissionChecks(run),
+                                         QStringLiteral("Uruchomienie miernika"));
+    return rc != kExitOk ? rc : written;
 }
 
 }  // namespace cli

@@ -106,6 +106,12 @@ int CmdReport(const CliEnv& env, const QStringList& args) {
     MeterSession session;
     session.SetServiceMode(serviceMode);
     if (int rc = ConnectMeter(env, a, session, false); rc >= 0) return rc;
+    return WriteMeterReport(env, session, request, path, {}, QString());
+}
+
+int WriteMeterReport(const CliEnv& env, MeterSession& session, const MeterReportRequest& request,
+                     const QString& path, const std::vector<ReportCheck>& verification,
+                     const QString& verificationTitle) {
     int shown = 0, total = 0;
     MeterReport report;
     const MeterReportResult r = CollectMeterReport(
@@ -129,6 +135,8 @@ int CmdReport(const CliEnv& env, const QStringList& args) {
         case MeterReportResult::Status::InputFailed:
             return Fail(env, kExitUsage, r.message);
     }
+    if (!verificationTitle.isEmpty()) report.verificationTitle = verificationTitle;
+    report.verification = verification;
     return Written(env, path, report);
 }
 

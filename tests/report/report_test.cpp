@@ -226,6 +226,27 @@ TEST(ReportCommand, SetFileReportAndOutputsThatCannotBeWritten) {
     EXPECT_EQ(clitest::RunIn({"report", "--demo", "--out", out, "--since", "2024-13-01"}).code, 2);
 }
 
+TEST(ReportCommand, CommissionReportListsItsStepsAndTheCheck) {
+    QTemporaryDir dir;
+    const QString set = dir.filePath(QStringLiteral("zbior.kvz"));
+    CTableCharRec records;
+    for (int i = 0; i < 4; ++i) records.Put(DemoCharacteristic(i, 4, 1700000000), i);
+    ASSERT_TRUE(SaveCharRecSetFile(set, records));
+    testsupport::SimulatedMeter meter;
+    meter.sim().ModifyState([](SimMeterState& s) { s.slotCount = 4; });
+    const QString out = dir.filePath(QStringLiteral("uruchomienie.pdf"));
+    const clitest::CliResult r =
+        clitest::RunIn({"commission", "--port", clitest::Com(meter.port()), "--service", "--table",
+                        set, "--serial", "4321", "--journal",
+                        dir.filePath(QStringLiteral("j.sqlite")), "--report", out});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString text = PdfText(out);
+    for (const char* words :
+         {"Uruchomienie miernika", "Numer seryjny", "zapisano: 4321", "Charakterystyka nr 4",
+          "Odczyt kontrolny", "zgodny z zadaniem", "nr 4321"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(words))) << words;
+}
+
 TEST(ReportCommand, ProgramDrawsWithoutADisplay) {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("demo.pdf"));
