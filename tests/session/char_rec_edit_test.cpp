@@ -34,7 +34,7 @@ TEST(CharRecEditModel, AFailedWriteLeavesTheRecordAsReadForTheNextOk) {
 }
 
 TEST(CharRecEditModel, OutsideServiceModeAProtectedRecordIsNotImported) {
-    const CharRecData locked = SampleRecord(4).Password();
+    const CharRecData locked = SampleRecord(6).Password();  // from another slot
     CharRecEdit edit(false);
     edit.Load(SampleRecord(4), 4, 1700000000);
     QString refusal;
