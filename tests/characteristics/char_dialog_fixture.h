@@ -5,7 +5,6 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -13,43 +12,11 @@
 #include "session/meter_session.h"
 #include "sim/demo_data.h"
 #include "sim/meter_simulator.h"
+#include "support/sample_records.h"
 #include "support/scripted_prompts.h"
 #include "support/sim_fixture.h"
 #include "support/test_support.h"
 #include "ui/grab_util.h"
-
-// A calibration as a meter holds it (single-precision numbers): tiny
-// coefficients, many decimals, a name padded with spaces, a code shorter than its
-// field, a date not set, and a point left beyond the count.
-inline CharRecData FineMeterRecord(int slot) {
-    auto f = [](double v) { return static_cast<double>(static_cast<float>(v)); };
-    CharRecData r;
-    r.REC_NUMBER = static_cast<uint8_t>(slot);
-    r.ENABLE = 1;
-    r.COMPENSATION = 1;
-    r.METHOD = 1;
-    r.ACTIVE = 4;
-    const double rh[] = {12.3456, 14.98765, 17.123456, 25.5};
-    const double v[] = {101.234567, 98.7654321, 90.000001, 61.25};
-    for (int i = 0; i < 4; ++i) {
-        r.RH[i] = f(rh[i]);
-        r.VALUE[i] = f(v[i]);
-    }
-    r.RH[6] = 3.25;
-    r.VALUE[6] = f(-1.0 / 3.0);
-    r.COMPENS[0] = f(0.5123456);
-    r.COMPENS[1] = f(-0.0123456789);
-    r.COMPENS[2] = f(1.234567e-6);
-    r.COMPENS[3] = f(1.5e-8);
-    std::memcpy(r.NAME, "Pszenica  ", 10);
-    std::memcpy(r.CODE, "PS", 2);
-    std::memcpy(r.DESC, "Ziarno suche", 12);
-    std::memcpy(r.CERTIFICATE, "SW/1/2009      ", 15);
-    r.CREATE_TIME = 0;
-    r.SAVE_TIME = 1300000000;
-    r.valid = 1;
-    return r;
-}
 
 // A simulated meter with demo characteristics, a meter session connected to it
 // with fast timing, and scripted prompts.

@@ -9,7 +9,6 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTreeWidget>
-#include <cstring>
 
 #include "characteristics/char_dialog_fixture.h"
 #include "characteristics/widgets/char_rec_dlg.h"
@@ -17,32 +16,12 @@
 #include "characteristics/widgets/edit_char_table_dlg.h"
 #include "support/screen_reader.h"
 
+using testsupport::SampleRecord;
 using testsupport::ScreenReader;
 using testsupport::WaitUntil;
 using testsupport::WhenShown;
 
 namespace {
-
-CharRecData Record(int slot) {
-    CharRecData r;
-    r.REC_NUMBER = static_cast<uint8_t>(slot);
-    r.ENABLE = 1;
-    r.METHOD = 0;
-    r.COMPENSATION = 0;
-    r.ACTIVE = 3;
-    const double rh[] = {10.0, 20.0, 30.0};
-    const double v[] = {0.5, 0.25, 0.125};
-    for (int i = 0; i < 3; ++i) {
-        r.RH[i] = rh[i];
-        r.VALUE[i] = v[i];
-    }
-    std::memcpy(r.CODE, "ABC", 3);
-    std::memcpy(r.NAME, "Owies     ", 10);
-    r.CREATE_TIME = 1300000000;
-    r.SAVE_TIME = 1300003600;
-    r.valid = 1;
-    return r;
-}
 
 // The widgets Tab visits, in order, starting at first.
 QList<QWidget*> TabChain(QWidget* first) {
@@ -67,7 +46,11 @@ void Key(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
 
 TEST_F(CharDialogTest, EditorBoxesActHoweverTheyAreChanged) {
     ScreenReader reader;
-    CCharRecDlg dlg(Record(2), false);
+    SampleRecord rec(2);
+    rec.Curve(3);    // the point edited below is the last
+    rec.METHOD = 0;  // resistive and without compensation: the test switches both on
+    rec.COMPENSATION = 0;
+    CCharRecDlg dlg(rec, false);
     dlg.show();
     EXPECT_FALSE(dlg.CoefficientEdit(0)->isEnabled());
 
@@ -107,7 +90,7 @@ TEST_F(CharDialogTest, EditorBoxesActHoweverTheyAreChanged) {
     EXPECT_EQ(out.RH[2], 33.0);
 
     // Tab follows the fields as laid out: code, name, description, certificate.
-    CCharRecDlg again(Record(2), false);
+    CCharRecDlg again(rec, false);
     again.show();
     const QList<QWidget*> chain = TabChain(again.EnableBox());
     QList<qsizetype> at;

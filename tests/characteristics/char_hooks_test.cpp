@@ -9,24 +9,19 @@
 
 #include "characteristics/widgets/char_dialog_hooks.h"
 #include "characteristics/widgets/char_rec_graph_dlg.h"
+#include "support/sample_records.h"
 #include "support/scripted_prompts.h"
 
 using testsupport::WhenShown;
 
 TEST(CharDialogHooks, DefaultsOpenTheGraphAndPrintTheList) {
-    CharRecData rec;
-    rec.ENABLE = 1;
-    rec.ACTIVE = 2;
-    rec.RH[1] = 1.0;
-    rec.VALUE[1] = 1.0;
-    rec.valid = 1;
     QString title;
     WhenShown<CCharRecGraphDlg>([&](CCharRecGraphDlg* d) {
         title = d->windowTitle();
         d->reject();
     });
     ASSERT_TRUE(DefaultCharDialogHooks().graph);
-    DefaultCharDialogHooks().graph(nullptr, rec);
+    DefaultCharDialogHooks().graph(nullptr, testsupport::SampleRecord());
     EXPECT_EQ(title, QStringLiteral("Wykres charakterystyki"));
 
     ScopedPrompts prompts;

@@ -19,6 +19,7 @@
 #include "characteristics/widgets/edit_char_table_dlg.h"
 #include "records/record_files.h"
 
+using testsupport::SampleRecord;
 using testsupport::WaitUntil;
 using testsupport::WhenShown;
 
@@ -31,31 +32,6 @@ QStringList RowTexts(QTreeWidget* list) {
         rows << it->text(0) + QLatin1Char('|') + it->text(1) + QLatin1Char('|') + it->text(2);
     }
     return rows;
-}
-
-CharRecData Sample(int slot) {
-    CharRecData r;
-    r.REC_NUMBER = static_cast<uint8_t>(slot);
-    r.ENABLE = 1;
-    r.METHOD = 0;
-    r.ACTIVE = 3;
-    const double rh[] = {10.0, 20.0, 30.0};
-    const double v[] = {0.5, 0.25, 0.125};
-    for (int i = 0; i < 3; ++i) {
-        r.RH[i] = rh[i];
-        r.VALUE[i] = v[i];
-    }
-    std::memcpy(r.CODE, "ABC", 3);
-    std::memcpy(r.NAME,
-                "Pr\xF3"
-                "bka     ",
-                10);  // "Próbka" in code page 1250
-    std::memcpy(r.DESC, "Opis                                    ", 40);
-    std::memcpy(r.CERTIFICATE, "SW/7           ", 15);
-    r.CREATE_TIME = 1300000000;
-    r.SAVE_TIME = 1300003600;
-    r.valid = 1;
-    return r;
 }
 
 }  // namespace
@@ -124,7 +100,7 @@ TEST_F(CharDialogTest, OpeningByNumberReadsTheSlotAndFillsTheControls) {
 }
 
 TEST_F(CharDialogTest, PointCountRebuildsTheListKeepsHiddenPointsAndMarksOnce) {
-    CharRecData rec = Sample(4);
+    SampleRecord rec(4);
     rec.ACTIVE = 10;
     for (int i = 0; i < 10; ++i) {
         rec.RH[i] = 5.0 + i;
@@ -168,7 +144,7 @@ TEST_F(CharDialogTest, PointCountRebuildsTheListKeepsHiddenPointsAndMarksOnce) {
 }
 
 TEST_F(CharDialogTest, MeterCountAboveFifteenIsHeldToTheList) {
-    CharRecData rec = Sample(0);
+    SampleRecord rec(0);
     rec.ACTIVE = 200;
     CCharRecDlg dlg(rec, false);
     EXPECT_EQ(dlg.PointList()->topLevelItemCount(), 15);
@@ -176,12 +152,13 @@ TEST_F(CharDialogTest, MeterCountAboveFifteenIsHeldToTheList) {
 }
 
 TEST_F(CharDialogTest, PointDialogTakesCommaAndSinglePrecision) {
-    CCharRecDlg dlg(Sample(0), false);
+    const CharRecData rec = SampleRecord(0);
+    CCharRecDlg dlg(rec, false);
     dlg.show();
     dlg.PointList()->setCurrentItem(dlg.PointList()->topLevelItem(1));
-    WhenShown<CEditCharTableDlg>([](CEditCharTableDlg* p) {
-        EXPECT_EQ(p->HumidityEdit()->text(), QStringLiteral("20.000"));
-        EXPECT_EQ(p->ValueEdit()->text(), QStringLiteral("0.25000"));
+    WhenShown<CEditCharTableDlg>([&rec](CEditCharTableDlg* p) {
+        EXPECT_EQ(p->HumidityEdit()->text(), QString::asprintf("%.3f", rec.RH[1]));
+        EXPECT_EQ(p->ValueEdit()->text(), QString::asprintf("%.5f", rec.VALUE[1]));
         p->HumidityEdit()->setText(QStringLiteral("12,5"));
         p->ValueEdit()->setText(QStringLiteral("0,123456789"));
         p->OnOk();
@@ -254,13 +231,12 @@ TEST_F(CharDialogTest, FailedWriteKeepsTheEditorOpenWithItsInputs) {
 
 TEST_F(CharDialogTest, ImportTakesTheEditorsSlotAndTodaysSaveDate) {
     const QString path = TempPath(QStringLiteral("slot7.kvr"));
-    ASSERT_TRUE(SaveCharRecFile(path, Sample(6)));
+    const CharRecData imported = SampleRecord(6).Name("Próbka").Dates(1300000000, 1300003600);
+    ASSERT_TRUE(SaveCharRecFile(path, imported));
     const QString bad = TempPath(QStringLiteral("short.kvr"));
     ASSERT_TRUE(testsupport::WriteFileBytes(bad.toStdString(), std::string(100, '\1')));
 
-    CharRecData target = Sample(2);
-    std::memcpy(target.NAME, "Inna      ", 10);
-    CCharRecDlg dlg(target, false);
+    CCharRecDlg dlg(SampleRecord(2).Name("Inna"), false);
     dlg.show();
     prompts->answerFile(bad);
     dlg.OnImport();
@@ -283,11 +259,12 @@ TEST_F(CharDialogTest, ImportTakesTheEditorsSlotAndTodaysSaveDate) {
     EXPECT_EQ(dlg.Data().REC_NUMBER, 2);
     EXPECT_GE(dlg.Data().SAVE_TIME, before);
     EXPECT_LE(dlg.Data().SAVE_TIME, static_cast<int32_t>(std::time(nullptr)));
-    EXPECT_EQ(dlg.Data().CREATE_TIME, Sample(6).CREATE_TIME);
+    EXPECT_EQ(dlg.Data().CREATE_TIME, imported.CREATE_TIME);
 }
 
 TEST_F(CharDialogTest, ExportWritesTheValidatedRecord) {
-    CCharRecDlg dlg(Sample(5), false);
+    const CharRecData rec = SampleRecord(5);
+    CCharRecDlg dlg(rec, false);
     const QString path = TempPath(QStringLiteral("out.kvr"));
     dlg.NameEdit()->setText(QStringLiteral("X"));
     prompts->answerFile(path);
@@ -297,7 +274,7 @@ TEST_F(CharDialogTest, ExportWritesTheValidatedRecord) {
     ASSERT_TRUE(LoadCharRecFile(path, &loaded));
     EXPECT_EQ(QByteArray(loaded.NAME), QByteArray("X         "));
     EXPECT_EQ(loaded.REC_NUMBER, 5);
-    EXPECT_EQ(loaded.ACTIVE, 3);
+    EXPECT_EQ(loaded.ACTIVE, rec.ACTIVE);
 
     prompts->answerFile(TempPath(QStringLiteral("no/such/dir/x.kvr")));
     dlg.OnExport();
@@ -306,14 +283,15 @@ TEST_F(CharDialogTest, ExportWritesTheValidatedRecord) {
 }
 
 TEST_F(CharDialogTest, GraphValidatesWarnsForInactiveAndAlwaysOpens) {
-    CCharRecDlg dlg(Sample(0), false);
+    const CharRecData rec = SampleRecord(0);
+    CCharRecDlg dlg(rec, false);
     std::vector<CharRecData> shown;
     dlg.graphHook = [&](QWidget*, const CharRecData& r) { shown.push_back(r); };
     dlg.OnGraph();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_TRUE(prompts->messages.empty());
-    EXPECT_EQ(shown[0].ACTIVE, 3);
-    EXPECT_EQ(shown[0].RH[2], 30.0);
+    EXPECT_EQ(shown[0].ACTIVE, rec.ACTIVE);
+    EXPECT_EQ(shown[0].RH[2], rec.RH[2]);
 
     dlg.EnableBox()->setChecked(false);
     dlg.OnGraph();
@@ -330,8 +308,7 @@ TEST_F(CharDialogTest, GraphValidatesWarnsForInactiveAndAlwaysOpens) {
 }
 
 TEST_F(CharDialogTest, ProtectedRecordIsRefusedOutsideServiceMode) {
-    CharRecData rec = Sample(0);
-    rec.PASSWORD = 1;
+    const CharRecData rec = SampleRecord(0).Password();
     CCharRecDlg refused(rec, false);
     EXPECT_EQ(refused.exec(), QDialog::Accepted);
     ASSERT_EQ(prompts->messages.size(), 1u);
@@ -348,7 +325,7 @@ TEST_F(CharDialogTest, ProtectedRecordIsRefusedOutsideServiceMode) {
 }
 
 TEST_F(CharDialogTest, EveryControlCarriesItsLabelAsAccessibleName) {
-    CCharRecDlg dlg(Sample(0), true);
+    CCharRecDlg dlg(SampleRecord(0), true);
     for (QWidget* w : dlg.findChildren<QWidget*>()) {
         if (qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractButton*>(w) ||
             qobject_cast<QDateTimeEdit*>(w) || qobject_cast<QTreeWidget*>(w)) {
@@ -382,7 +359,7 @@ TEST_F(CharDialogTest, FailedReadLeavesAnEmptyRecordForTheSlot) {
 }
 
 TEST_F(CharDialogTest, UntouchedFieldsKeepTheMetersValuesThroughOkGraphExportAndWrite) {
-    const CharRecData fine = FineMeterRecord(6);
+    const CharRecData fine = SampleRecord(6).Name("Pszenica");
     sim().SetSlotRecord(6, fine);
     const MeterSimulator::Image image = sim().SlotImage(6);
 
@@ -391,7 +368,7 @@ TEST_F(CharDialogTest, UntouchedFieldsKeepTheMetersValuesThroughOkGraphExportAnd
         CCharRecDlg dlg(session.get(), 7);
         dlg.show();
         ASSERT_TRUE(WaitUntil([&] { return !dlg.IsBusy(); }));
-        EXPECT_EQ(dlg.CoefficientEdit(3)->text(), QStringLiteral("0.0000000"));
+        EXPECT_EQ(dlg.CoefficientEdit(3)->text(), QString::asprintf("%.7f", fine.COMPENS[3]));
         ASSERT_TRUE(dlg.Edit().SlotRead());
         EXPECT_TRUE(dlg.Edit().Image() == image);
         EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Pszenica"));
@@ -436,7 +413,7 @@ TEST_F(CharDialogTest, UntouchedFieldsKeepTheMetersValuesThroughOkGraphExportAnd
 }
 
 TEST_F(CharDialogTest, PointDialogKeepsWhatIsNotEdited) {
-    const CharRecData fine = FineMeterRecord(0);
+    const CharRecData fine = SampleRecord(0);
     CCharRecDlg dlg(fine, false);
     dlg.show();
     WhenShown<CEditCharTableDlg>([](CEditCharTableDlg* p) { p->OnOk(); });
@@ -457,7 +434,8 @@ TEST_F(CharDialogTest, PointDialogKeepsWhatIsNotEdited) {
 }
 
 TEST_F(CharDialogTest, PaddedNameTakesTypingUpToItsLength) {
-    CCharRecDlg dlg(FineMeterRecord(0), false);
+    const CharRecData rec = SampleRecord(0).Name("Pszenica").Code("PS");
+    CCharRecDlg dlg(rec, false);
     dlg.show();
     QLineEdit* name = dlg.NameEdit();
     name->setFocus();
@@ -470,11 +448,11 @@ TEST_F(CharDialogTest, PaddedNameTakesTypingUpToItsLength) {
     ASSERT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(std::string(dlg.Data().NAME), "PszenicaXY");
     EXPECT_EQ(std::string(dlg.Data().CODE, 4), std::string("PSQ\0", 4));
-    EXPECT_EQ(std::string(dlg.Data().CERTIFICATE), "SW/1/2009      ");  // untouched
+    EXPECT_EQ(std::string(dlg.Data().CERTIFICATE), rec.CERTIFICATE);  // untouched
 }
 
 TEST_F(CharDialogTest, BadChecksumIsAskedAgainThenRefusedByName) {
-    const CharRecData fine = FineMeterRecord(4);
+    const CharRecData fine = SampleRecord(4);
     sim().SetSlotRecord(4, fine);
     SimFaults f;
     f.badChecksumSlots = {4};
@@ -508,17 +486,8 @@ TEST_F(CharDialogTest, BadChecksumIsAskedAgainThenRefusedByName) {
 TEST_F(CharDialogTest, AfterAFailedWriteOkSendsWhatTheEditorShows) {
     for (const bool rising : {true, false}) {
         SCOPED_TRACE(rising ? "rising" : "falling");
-        // Seven points with more digits than the list shows, and a point left
-        // beyond the count.
-        CharRecData curve = FineMeterRecord(3);
-        curve.ACTIVE = 7;
-        for (int i = 0; i < 7; ++i) {
-            const double step = rising ? i : -i;
-            curve.RH[i] = static_cast<float>(40.123456 + 2.5 * step);
-            curve.VALUE[i] = static_cast<float>(200.000987 + 17.3 * step);
-        }
-        curve.RH[9] = 3.25;
-        sim().SetSlotRecord(3, curve);
+        // Seven points with more digits than the list shows, more beyond them.
+        sim().SetSlotRecord(3, SampleRecord(3).Curve(7, rising));
         const MeterSimulator::Image read = sim().SlotImage(3);
         prompts->messages.clear();
 
@@ -551,13 +520,12 @@ TEST_F(CharDialogTest, AfterAFailedWriteOkSendsWhatTheEditorShows) {
 }
 
 TEST_F(CharDialogTest, OutsideServiceModeAProtectedFileIsNotImported) {
-    CharRecData locked = Sample(6);
-    locked.PASSWORD = 1;
-    std::memcpy(locked.NAME, "Tajna     ", 10);
+    const CharRecData locked = SampleRecord(6).Name("Tajna").Password();
     const QString path = TempPath(QStringLiteral("locked.kvr"));
     ASSERT_TRUE(SaveCharRecFile(path, locked));
 
-    CCharRecDlg dlg(Sample(2), false);
+    const CharRecData mine = SampleRecord(2).Name("Próbka");
+    CCharRecDlg dlg(mine, false);
     dlg.show();
     prompts->answerFile(path);
     dlg.OnImport();
@@ -570,5 +538,5 @@ TEST_F(CharDialogTest, OutsideServiceModeAProtectedFileIsNotImported) {
     EXPECT_EQ(dlg.NameEdit()->text(), QStringLiteral("Próbka"));
     dlg.OnOk();
     ASSERT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_TRUE(dlg.Data() == Sample(2));
+    EXPECT_TRUE(dlg.Data() == mine);
 }

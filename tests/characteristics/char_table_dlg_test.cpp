@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <chrono>
-#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -22,6 +21,7 @@
 #include "journal/journal_test_support.h"
 #include "records/record_files.h"
 
+using testsupport::SampleRecord;
 using testsupport::WaitUntil;
 using testsupport::WhenShown;
 
@@ -61,17 +61,8 @@ void RenameRow(CCharTableDlg& t, int row, const QString& name) {
 
 CTableCharRec FileSet(int n) {
     CTableCharRec set;
-    for (int i = 0; i < n; ++i) {
-        CharRecData r = MakeEmptySlot(i);
-        r.ENABLE = 1;
-        r.ACTIVE = 2;
-        r.RH[0] = 1.0;
-        r.RH[1] = 2.0 + i;
-        r.VALUE[1] = 1.0;
-        std::snprintf(r.NAME, sizeof r.NAME, "Plik%-6d", (i + 1) % 1000);
-        r.SAVE_TIME = 1000;
-        set.Put(r, i);
-    }
+    for (int i = 0; i < n; ++i)
+        set.Put(SampleRecord(i).Name(QStringLiteral("Plik%1").arg(i + 1)), i);
     return set;
 }
 

@@ -8,37 +8,24 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <atomic>
-#include <cstring>
 #include <string>
 #include <thread>
 
 #include "characteristics/widgets/char_rec_graph_dlg.h"
 #include "characteristics/widgets/graph.h"
+#include "support/sample_records.h"
 #include "support/scripted_prompts.h"
 #include "ui/grab_util.h"
 
 using testsupport::CountColor;
 using testsupport::Grab;
+using testsupport::SampleRecord;
 
 namespace {
 
 const QColor kCurve = QColor::fromRgb(CGraph::kCurveColor);
 const QColor kWhite = Qt::white;
 const QColor kBlack = Qt::black;
-
-CharRecData SampleRecord(std::initializer_list<double> rh, std::initializer_list<double> values) {
-    CharRecData rec;
-    rec.valid = 1;
-    rec.ENABLE = 1;
-    int i = 0;
-    for (double v : rh) rec.RH[i++] = v;
-    rec.ACTIVE = static_cast<uint8_t>(i);
-    i = 0;
-    for (double v : values) rec.VALUE[i++] = v;
-    std::memcpy(rec.NAME, "Pszenica  ", 11);
-    std::memcpy(rec.CODE, "12 ", 4);
-    return rec;
-}
 
 void MoveMouse(QWidget* w, QPoint pos) {
     QMouseEvent ev(QEvent::MouseMove, QPointF(pos), w->mapToGlobal(QPointF(pos)), Qt::NoButton,
@@ -134,7 +121,10 @@ void ExpectXLabels(const QImage& img, CGraph* g, int first, int last) {
 
 TEST(GraphDialog, DrawsActiveRecordWithLegendCaptionsAndLabels) {
     const CharRecData rec =
-        SampleRecord({8.0, 12.5, 17.0, 21.5, 26.0}, {120.0, 180.0, 260.0, 310.0, 345.0});
+        SampleRecord()
+            .Name("Pszenica")
+            .Code("12")
+            .Points({8.0, 12.5, 17.0, 21.5, 26.0}, {120.0, 180.0, 260.0, 310.0, 345.0});
     CCharRecGraphDlg dlg(rec);
     dlg.resize(640, 440);
     dlg.show();
@@ -200,7 +190,8 @@ TEST(GraphDialog, DrawsActiveRecordWithLegendCaptionsAndLabels) {
 }
 
 TEST(GraphDialog, FallingHumiditiesStayInsideThePlot) {
-    const CharRecData rec = SampleRecord({30.0, 25.0, 20.0, 15.0, 10.0}, {1.0, 2.0, 3.0, 4.0, 5.0});
+    const CharRecData rec =
+        SampleRecord().Points({30.0, 25.0, 20.0, 15.0, 10.0}, {1.0, 2.0, 3.0, 4.0, 5.0});
     CCharRecGraphDlg dlg(rec);
     dlg.resize(640, 440);
     dlg.show();
@@ -217,7 +208,7 @@ TEST(GraphDialog, FallingHumiditiesStayInsideThePlot) {
 }
 
 TEST(GraphDialog, InactiveRecordGivesEmptyGraph) {
-    CharRecData rec = SampleRecord({1, 2, 3}, {1, 2, 3});
+    SampleRecord rec;
     rec.ENABLE = 0;
     CCharRecGraphDlg dlg(rec);
     dlg.resize(500, 360);
@@ -244,7 +235,7 @@ TEST(GraphDialog, InactiveRecordGivesEmptyGraph) {
 }
 
 TEST(GraphDialog, GuardsPointCountAndInvalidBlocks) {
-    CharRecData rec = SampleRecord({1, 2}, {1, 2});
+    SampleRecord rec;
     rec.ACTIVE = 200;
     CCharRecGraphDlg big(rec);
     EXPECT_EQ(big.Graph()->PointCount(), CharRecData::kPoints);
@@ -322,8 +313,7 @@ TEST(GraphWidget, RedrawsOnlyWhenDirtyAndShowsOnlyBackgroundWhenLow) {
 TEST(GraphDialog, SavesPngAndPdf) {
     QTemporaryDir dir;
     ScopedPrompts prompts;
-    const CharRecData rec = SampleRecord({5, 10, 15}, {10, 20, 40});
-    CCharRecGraphDlg dlg(rec);
+    CCharRecGraphDlg dlg(SampleRecord(0));
     dlg.resize(600, 400);
     dlg.show();
     const QSize graphSize = dlg.Graph()->size();

@@ -8,7 +8,6 @@
 #include "cli/record_text.h"
 #include "cli_test_support.h"
 #include "records/record_files.h"
-#include "records/record_test_data.h"
 #include "sim/demo_data.h"
 #include "support/test_support.h"
 

@@ -8,21 +8,14 @@
 
 #include "cli/record_text.h"
 #include "records/record_files.h"
-#include "records/record_test_data.h"
+#include "support/sample_records.h"
+
+using testsupport::SampleRecord;
 
 namespace {
 
-// A record the editor accepts: 5 increasing points, Polish texts.
-CharRecData ValidRecord(uint8_t slot) {
-    CharRecData d = SampleRecord(slot);
-    d.ACTIVE = 5;
-    std::memset(d.DESC + 13, ' ', 27);  // the sample's description ends early
-    for (int i = 5; i < CharRecData::kPoints; ++i) d.RH[i] = d.VALUE[i] = 0.0;
-    return d;
-}
-
 TEST(RecordJson, RecordRoundTripsThroughJsonAndKvrByteForByte) {
-    const QByteArray kvr = CharRecToBytes(ValidRecord(3));
+    const QByteArray kvr = CharRecToBytes(SampleRecord(3).Name(QStringLiteral("ĄĆĘŁŃÓ")));
     CharRecData loaded;
     ASSERT_TRUE(LoadCharRecBytes(kvr, &loaded));
     const QByteArray json = RecordToJson(loaded);
@@ -40,7 +33,7 @@ TEST(RecordJson, RecordRoundTripsThroughJsonAndKvrByteForByte) {
 TEST(RecordJson, NumbersReadBackExactly) {
     std::mt19937_64 rng(42);
     std::uniform_int_distribution<uint64_t> bits;
-    CharRecData d = ValidRecord(0);
+    CharRecData d = SampleRecord(0);
     d.RH[5] = 1e22;
     d.RH[6] = std::numeric_limits<double>::denorm_min();
     d.RH[7] = std::numeric_limits<double>::max();
@@ -65,7 +58,7 @@ TEST(RecordJson, NumbersReadBackExactly) {
 
 TEST(RecordJson, SetRoundTripsIncludingEmptyAndNotValidSlots) {
     CTableCharRec set;
-    set.Put(ValidRecord(0), 0);
+    set.Put(SampleRecord(0), 0);
     set.Put(MakeEmptySlot(1), 1);
     CharRecData gone = MakeEmptySlot(2);
     gone.valid = 0;
@@ -85,7 +78,7 @@ TEST(RecordJson, SetRoundTripsIncludingEmptyAndNotValidSlots) {
 }
 
 TEST(RecordJson, RefusesWhatCannotBeStoredFaithfully) {
-    const QByteArray good = RecordToJson(ValidRecord(0));
+    const QByteArray good = RecordToJson(SampleRecord(0));
     auto refused = [](const QByteArray& json) {
         QString error;
         const bool invalid =
@@ -122,28 +115,28 @@ TEST(RecordJson, RefusesWhatCannotBeStoredFaithfully) {
 }
 
 TEST(RecordCheck, ValidationMessagesAsTheEditorShowsThem) {
-    CharRecData d = ValidRecord(0);
+    CharRecData d = SampleRecord(0);
     EXPECT_EQ(CheckRecordForWrite(d), QString());
     d.ACTIVE = 1;
     EXPECT_EQ(
         CheckRecordForWrite(d),
         QStringLiteral("Liczba punktów pomiarowych powinna zawierać się\nw przedziale <2, 15>"));
-    d = ValidRecord(0);
+    d = SampleRecord(0);
     d.RH[2] = d.RH[1];
     EXPECT_EQ(CheckRecordForWrite(d),
               QStringLiteral("Argumenty funkcji charakterystyki powinny być ułożone w kolejności"));
-    d = ValidRecord(0);
-    d.VALUE[4] = 5.0;  // values were decreasing
+    d = SampleRecord(0);
+    d.VALUE[3] = d.VALUE[2] + 1.0;  // values were falling
     EXPECT_EQ(CheckRecordForWrite(d),
               QStringLiteral("Wartości funkcji charakterystyki powinny być rosnące lub malejące"));
-    d = ValidRecord(0);
+    d = SampleRecord(0);
     d.METHOD = 2;
     EXPECT_EQ(CheckRecordForWrite(d), QStringLiteral("Proszę wybrać metodę pomiaru"));
-    d = ValidRecord(0);
+    d = SampleRecord(0);
     d.RH[3] = std::nan("");
     EXPECT_FALSE(CheckRecordForWrite(d).isEmpty());
     // Points a hair apart are still in order: numbers reach the check exactly.
-    d = ValidRecord(0);
+    d = SampleRecord(0);
     d.RH[1] = std::nextafter(d.RH[0], 1e9);
     EXPECT_EQ(CheckRecordForWrite(d), QString());
     // The password flag is a record field like any other, not a reason to refuse.
@@ -163,16 +156,14 @@ TEST(RecordCheck, BlankRecordIsTheEmptySlotOnly) {
 
 TEST(RecordText, CsvHasOneRowPerRecordWithQuotedTexts) {
     CTableCharRec set;
-    CharRecData a = ValidRecord(0);
-    std::memcpy(a.CODE, "A\"B", 3);
-    set.Put(a, 0);
+    set.Put(SampleRecord(0).Code(QStringLiteral("A\"B")).Points({1.5, 3, 4.5}, {3, 2, 1}), 0);
     set.Put(MakeEmptySlot(1), 1);
     const QString csv = QString::fromUtf8(RecordSetToCsv(set));
     const QStringList rows = csv.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 3);
     EXPECT_TRUE(rows[0].startsWith(QStringLiteral("REC_NUMBER,ENABLE")));
     EXPECT_TRUE(rows[1].contains(QStringLiteral(",\"A\"\"B\",")));
-    EXPECT_TRUE(rows[1].contains(QStringLiteral(",1.5,3,4.5,6,7.5,")));  // RH with a full stop
+    EXPECT_TRUE(rows[1].contains(QStringLiteral(",1.5,3,4.5,0,0,")));  // RH with a full stop
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 #include <cstring>
 
 #include "meter/char_image.h"
+#include "support/sample_records.h"
+
+using testsupport::SampleRecord;
 
 TEST(CharImage, InactiveEmptyBlockIsZerosAndChecksumFF) {
     CharRecData rec;
@@ -46,28 +49,8 @@ TEST(CharImage, DatesMostSignificantFirstFloatsLeastSignificantFirst) {
 }
 
 TEST(CharImage, EveryFieldRoundTrips) {
-    CharRecData rec;
-    rec.ENABLE = 1;
-    rec.COMPENSATION = 1;
-    rec.METHOD = 1;
-    rec.ACTIVE = 15;
-    for (int i = 0; i < 15; ++i) {
-        rec.RH[i] = static_cast<float>(5.25 + i);
-        rec.VALUE[i] = static_cast<float>(0.001 * (i + 1) * (i + 1));
-    }
-    for (int k = 0; k < 4; ++k) rec.COMPENS[k] = static_cast<float>(-0.5 + k * 0.125);
-    std::memcpy(rec.CODE,
-                "\xAF"
-                "YT",
-                3);
-    std::memcpy(rec.NAME, "\xAFyto \xB9\xEA\xB3\xF1\x9C", 10);
-    std::memcpy(rec.CERTIFICATE, "SW/0001/2009   ", 15);
-    std::memcpy(rec.DESC,
-                "Opis z polskimi literami \xB9\xE6\xEA\xB3\xF1\xF3\x9C\x9F\xBF            ", 40);
-    rec.CREATE_TIME = 1250000000;
-    rec.SAVE_TIME = -5;  // negative times travel as their 32 bits
-    rec.REC_NUMBER = 9;
-    rec.valid = 1;
+    // Negative times travel as their 32 bits.
+    const CharRecData rec = SampleRecord(9).Password().Dates(1250000000, -5);
     const CharImage img = EncodeCharImage(rec);
     ASSERT_TRUE(CharImageChecksumOk(img));
     CharRecData back;

@@ -4,41 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "meter/char_image.h"
+#include "support/sample_records.h"
 #include "support/sim_fixture.h"
 
 using testsupport::DriverWithSim;
 using testsupport::FastTiming;
+using testsupport::SampleRecord;
 using testsupport::WaitFor;
 
 namespace {
-
-CharRecData SampleRecord(int slot) {
-    CharRecData r;
-    r.REC_NUMBER = static_cast<uint8_t>(slot);
-    r.ENABLE = 1;
-    r.COMPENSATION = 1;
-    r.METHOD = 1;
-    r.ACTIVE = 4;
-    const double rh[] = {8.5, 12.0, 16.25, 30.0};
-    const double v[] = {0.125, 0.25, 0.5, 0.875};
-    for (int i = 0; i < 4; ++i) {
-        r.RH[i] = rh[i];
-        r.VALUE[i] = v[i];
-    }
-    r.COMPENS[0] = 0.5;
-    r.COMPENS[3] = -1.0;
-    std::memcpy(r.CODE, "PSZ", 3);
-    std::memcpy(r.NAME, "Pszenica  ", 10);
-    std::memcpy(r.DESC, "Ziarno                                  ", 40);
-    std::memcpy(r.CERTIFICATE, "SW/1/2009      ", 15);
-    r.CREATE_TIME = 0x4A8D1C00;
-    r.SAVE_TIME = 0x4A8D1C00 + 3600;
-    r.valid = 1;
-    return r;
-}
 
 class TransferTest : public DriverWithSim {
 protected:

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "meter/char_image.h"
 #include "meter/reply_decoder.h"
+#include "support/sample_records.h"
+
+using testsupport::SampleRecord;
 
 namespace {
 
@@ -138,27 +140,14 @@ TEST(ReplyDecoder, UnknownLinesAreAcceptedWithoutEffect) {
 }
 
 TEST(ReplyDecoder, CharacteristicWithGoodAndBadChecksum) {
-    CharRecData rec;
-    rec.ENABLE = 1;
-    rec.METHOD = 1;
-    rec.ACTIVE = 3;
-    rec.RH[0] = 1;
-    rec.RH[1] = 2;
-    rec.RH[2] = 3;
-    rec.VALUE[0] = 0.5;
-    std::strcpy(rec.NAME, "Pszenica  ");
-    rec.CREATE_TIME = 0x4A8D1C00;
+    const CharRecData rec = SampleRecord().Dates(0x4A8D1C00, 0x4A8D2A10);
     const std::string hex = CharImageToHex(EncodeCharImage(rec));
 
     MeterState st;
     EXPECT_EQ(Decode("CR07" + hex + "\r\n", st).kind, ReplyKind::CharRead);
-    EXPECT_EQ(st.slot.REC_NUMBER, 7);
-    EXPECT_EQ(st.slot.ENABLE, 1);
-    EXPECT_EQ(st.slot.ACTIVE, 3);
-    EXPECT_DOUBLE_EQ(st.slot.RH[2], 3.0);
-    EXPECT_STREQ(st.slot.NAME, "Pszenica  ");
-    EXPECT_EQ(st.slot.CREATE_TIME, 0x4A8D1C00);
-    EXPECT_EQ(st.slot.valid, 1);
+    CharRecData expected = rec;
+    expected.REC_NUMBER = 7;  // from the answer: the image does not hold it
+    EXPECT_TRUE(st.slot == expected);
 
     // An erased slot (all FF) fails the checksum: an empty record dated now.
     MeterState erased;

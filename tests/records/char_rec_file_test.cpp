@@ -8,12 +8,13 @@
 #include <cstring>
 
 #include "records/record_files.h"
-#include "records/record_test_data.h"
+#include "support/sample_records.h"
 #include "support/test_support.h"
 
 namespace {
 
 using testsupport::ReadFileBytes;
+using testsupport::SampleRecord;
 using testsupport::WriteFileBytes;
 
 class RecordFileTest : public ::testing::Test {
@@ -24,13 +25,15 @@ protected:
 };
 
 TEST_F(RecordFileTest, SavedFileIsTheFixed363ByteLayout) {
-    const CharRecData rec = SampleRecord(9);
+    const CharRecData rec = SampleRecord(9).Password().Dates(1600000000, -2);
     ASSERT_TRUE(SaveCharRecFile(QPath("a.kvr"), rec));
     const std::string b = ReadFileBytes(Path("a.kvr"));
     ASSERT_EQ(b.size(), 363u);
     EXPECT_EQ(b.substr(0, 4), std::string("\x01\0\0\0", 4));
     EXPECT_EQ(b[362], '\x01');
-    EXPECT_EQ(b.substr(4, 5), std::string("\x09\x01\x01\x01\x01"));
+    const std::string head{char(rec.REC_NUMBER), char(rec.ENABLE), char(rec.PASSWORD),
+                           char(rec.COMPENSATION), char(rec.METHOD)};
+    EXPECT_EQ(b.substr(4, 5), head);
     auto dbl = [&](size_t off) {
         const uint64_t bits = qFromLittleEndian<uint64_t>(b.data() + off);
         double v;
@@ -41,18 +44,19 @@ TEST_F(RecordFileTest, SavedFileIsTheFixed363ByteLayout) {
     EXPECT_EQ(dbl(9 + 8 * 14), rec.RH[14]);
     EXPECT_EQ(dbl(129), rec.VALUE[0]);
     EXPECT_EQ(dbl(249 + 24), rec.COMPENS[3]);
-    EXPECT_EQ(b[281], 7);
+    EXPECT_EQ(b[281], rec.ACTIVE);
     EXPECT_EQ(b.substr(282, 16), std::string(rec.CERTIFICATE, 16));
     EXPECT_EQ(qFromLittleEndian<int32_t>(b.data() + 298), 1600000000);
     EXPECT_EQ(qFromLittleEndian<int32_t>(b.data() + 302), -2);
     EXPECT_EQ(b.substr(306, 41), std::string(rec.DESC, 41));
-    EXPECT_EQ(b.substr(347, 4), std::string("\x8C\x8F\xAF\0", 4));
+    EXPECT_EQ(b.substr(347, 4), std::string(rec.CODE, 4));
     EXPECT_EQ(b.substr(351, 11), std::string(rec.NAME, 11));
     EXPECT_EQ(QByteArray::fromStdString(b), CharRecToBytes(rec));
 }
 
 TEST_F(RecordFileTest, RoundTripKeepsEveryByteIncludingPolishTextsAndUnusedPoints) {
-    const CharRecData rec = SampleRecord(3);
+    SampleRecord rec(3);
+    std::memcpy(rec.DESC + 30, "\0xyz", 4);  // bytes after the terminator
     ASSERT_TRUE(SaveCharRecFile(QPath("a.kvr"), rec));
     CharRecData back;
     ASSERT_TRUE(LoadCharRecFile(QPath("a.kvr"), &back));

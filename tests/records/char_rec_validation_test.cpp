@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <ostream>
 
 #include "records/char_rec_format.h"
 #include "records/char_rec_validation.h"
+#include "support/sample_records.h"
+
+using testsupport::SampleRecord;
 
 namespace {
 
@@ -202,37 +206,6 @@ TEST(CharRecValidation, CompletedBlockHoldsParsedNumbersAndKeepsTheSlotNumber) {
     EXPECT_EQ(r.data.valid, 1);
 }
 
-// A calibration as a meter holds it: tiny coefficients, many decimals, texts
-// short of their length, a date not set, and leftovers beyond the count.
-CharRecData FineRecord() {
-    CharRecData r;
-    r.REC_NUMBER = 6;
-    r.ENABLE = 1;
-    r.COMPENSATION = 1;
-    r.METHOD = 1;
-    r.ACTIVE = 4;
-    const double rh[] = {12.3456, 14.98765, 17.123456, 25.5};
-    const double v[] = {101.234567, 98.7654321, 90.000001, 61.25};
-    for (int i = 0; i < 4; ++i) {
-        r.RH[i] = rh[i];
-        r.VALUE[i] = v[i];
-    }
-    r.RH[6] = 3.25;  // not in use, but the meter's
-    r.VALUE[6] = -1.0 / 3.0;
-    r.COMPENS[0] = 0.5123456;
-    r.COMPENS[1] = -0.0123456789;
-    r.COMPENS[2] = 1.234567e-6;
-    r.COMPENS[3] = 1.5e-8;
-    std::memcpy(r.NAME, "Pszenica  ", 10);
-    std::memcpy(r.CODE, "PS", 2);            // shorter, zero-terminated
-    std::memcpy(r.DESC, "Ziarno\0xyz", 10);  // bytes after the terminator
-    std::memcpy(r.CERTIFICATE, "SW/1/2009      ", 15);
-    r.CREATE_TIME = 0;  // not set
-    r.SAVE_TIME = 1300000000;
-    r.valid = 1;
-    return r;
-}
-
 // The form as the editor reads it back: rows the list does not show are empty.
 CharRecForm AsRead(CharRecForm f) {
     const int rows = std::clamp(f.count.toInt(), 2, CharRecData::kPoints);
@@ -246,25 +219,26 @@ CharRecForm AsRead(CharRecForm f) {
 constexpr int32_t kNow = 1700000000;
 
 TEST(ExactUnlessEdited, UntouchedFormGivesTheRecordBackByteForByte) {
-    const CharRecData rec = FineRecord();
+    SampleRecord rec(6);  // a code short of its field, a date not set, points beyond the count
+    std::memcpy(rec.DESC, "Ziarno\0xyz", 10);  // bytes after the terminator
     const CharRecForm shown = CharRecFormFromRecord(rec, false, kNow);
     const CharRecValidation r = ValidateCharRec(AsRead(shown), rec, &shown);
     ASSERT_TRUE(r.ok) << r.message.toStdString();
     EXPECT_TRUE(r.data == rec);
-    EXPECT_EQ(r.data.COMPENS[3], 1.5e-8);
-    EXPECT_EQ(r.data.CREATE_TIME, 0);  // nothing invented
+    EXPECT_EQ(r.data.COMPENS[3], rec.COMPENS[3]);
+    EXPECT_EQ(r.data.CREATE_TIME, rec.CREATE_TIME);  // nothing invented
     EXPECT_EQ(std::string(r.data.DESC, 10), std::string("Ziarno\0xyz", 10));
 
     // Reading the shown texts instead rounds and invents: what the editor did.
     const CharRecValidation reread = ValidateCharRec(AsRead(shown), rec);
     ASSERT_TRUE(reread.ok);
-    EXPECT_EQ(reread.data.COMPENS[3], 0.0);
-    EXPECT_EQ(reread.data.RH[0], 12.346);
+    EXPECT_EQ(reread.data.COMPENS[3], std::round(rec.COMPENS[3] * 1e7) / 1e7);  // 7 decimals
+    EXPECT_EQ(reread.data.RH[0], std::round(rec.RH[0] * 1e3) / 1e3);            // 3 decimals
     EXPECT_EQ(reread.data.CREATE_TIME, kNow);
 }
 
 TEST(ExactUnlessEdited, OnlyEditedFieldsAreReadWithTheUsualRules) {
-    const CharRecData rec = FineRecord();
+    const CharRecData rec = SampleRecord(6);
     const CharRecForm shown = CharRecFormFromRecord(rec, false, kNow);
     CharRecForm f = AsRead(shown);
     f.name = QString::fromUtf8("Żyto");
@@ -298,7 +272,7 @@ TEST(ExactUnlessEdited, OnlyEditedFieldsAreReadWithTheUsualRules) {
 }
 
 TEST(ExactUnlessEdited, HiddenPointsStayUntilTheCountIsEdited) {
-    const CharRecData rec = FineRecord();
+    const CharRecData rec = SampleRecord(6);
     const CharRecForm shown = CharRecFormFromRecord(rec, false, kNow);
     CharRecForm f = shown;
     f.count = QStringLiteral("7");  // reveals rows 5..7 as they were
@@ -313,7 +287,7 @@ TEST(ExactUnlessEdited, HiddenPointsStayUntilTheCountIsEdited) {
     EXPECT_EQ(r.data.ACTIVE, 7);
     EXPECT_EQ(r.data.RH[3], rec.RH[3]);
     EXPECT_EQ(r.data.RH[6], 28.0);
-    EXPECT_EQ(r.data.VALUE[6], -1.0 / 3.0);  // revealed, untouched: exact
+    EXPECT_EQ(r.data.VALUE[6], rec.VALUE[6]);  // revealed, untouched: exact
 
     // Count lowered: the rows no longer shown are cleared, as a record the
     // editor completes has nothing beyond its count.

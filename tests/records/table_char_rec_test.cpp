@@ -7,17 +7,18 @@
 #include <memory>
 
 #include "records/record_files.h"
-#include "records/record_test_data.h"
+#include "support/sample_records.h"
 #include "support/test_support.h"
 
 namespace {
 
 using testsupport::ReadFileBytes;
+using testsupport::SampleRecord;
 using testsupport::WriteFileBytes;
 
 std::unique_ptr<CTableCharRec> SampleSet(int n) {
     auto set = std::make_unique<CTableCharRec>();
-    for (int i = 0; i < n; ++i) set->Put(SampleRecord(static_cast<uint8_t>(i)), i);
+    for (int i = 0; i < n; ++i) set->Put(SampleRecord(i), i);
     return set;
 }
 
@@ -34,8 +35,7 @@ protected:
     // Header with the given version and count, then `blocks` sample blocks.
     std::string Make(int32_t version, int32_t count, int blocks) const {
         std::string b = Int32Le(version) + Int32Le(count);
-        for (int i = 0; i < blocks; ++i)
-            b += CharRecToBytes(SampleRecord(static_cast<uint8_t>(i))).mid(4).toStdString();
+        for (int i = 0; i < blocks; ++i) b += CharRecToBytes(SampleRecord(i)).mid(4).toStdString();
         return b;
     }
     QTemporaryDir dir_;

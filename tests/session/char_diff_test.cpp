@@ -2,32 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "meter/char_image.h"
 #include "records/cp1250.h"
 #include "session/char_diff.h"
 #include "session/meter_write.h"
+#include "support/sample_records.h"
 
-namespace {
-
-CharRecData Reference(int slot) {
-    CharRecData r = MakeEmptySlot(slot);
-    r.ENABLE = 1;
-    r.ACTIVE = 3;
-    for (int i = 0; i < 3; ++i) {
-        r.RH[i] = static_cast<float>(10.5 + 7.25 * i);
-        r.VALUE[i] = static_cast<float>(120.125 - 30.5 * i);
-    }
-    r.COMPENS[1] = static_cast<float>(-0.0123456789);
-    SetFixedField(r.NAME, CharRecData::kNameLen, QStringLiteral("Pszenica"));
-    r.CREATE_TIME = 1250000000;
-    r.SAVE_TIME = 1260000000;
-    return r;
-}
-
-}  // namespace
+using testsupport::SampleRecord;
 
 TEST(CharDiff, NamesTheFieldsThatDifferAndReservedBytesApart) {
-    const CharRecData file = Reference(4);
+    const CharRecData file = SampleRecord(4).Name("Pszenica");
     const QByteArray same = ImageBytes(EncodeCharImage(file));
     EXPECT_TRUE(CompareSlot(same, file, 4, false).empty());
     EXPECT_EQ(DifferenceSummary({}), QStringLiteral("Miernik zgodny z plikiem"));
@@ -36,7 +22,7 @@ TEST(CharDiff, NamesTheFieldsThatDifferAndReservedBytesApart) {
     // the last digit a float can hold: both named, with full precision.
     CharRecData meter = file;
     SetFixedField(meter.NAME, CharRecData::kNameLen, QStringLiteral("Owies"));
-    meter.VALUE[2] = static_cast<float>(59.125 + 0.00001);
+    meter.VALUE[2] = std::nextafter(static_cast<float>(file.VALUE[2]), 0.0f);
     auto d = CompareSlot(ImageBytes(EncodeCharImage(meter)), file, 4, false);
     ASSERT_EQ(d.size(), 2u);
     EXPECT_EQ(d[0].field, QStringLiteral("Nazwa materiału"));

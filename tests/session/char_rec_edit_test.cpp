@@ -4,29 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "session/char_rec_edit.h"
+#include "support/sample_records.h"
 
-namespace {
-
-CharRecData Curve(bool rising) {
-    CharRecData r = MakeEmptySlot(4);
-    r.ENABLE = 1;
-    r.METHOD = 0;
-    r.ACTIVE = 7;
-    for (int i = 0; i < 7; ++i) {
-        // Single-precision values with more digits than the list shows.
-        r.RH[i] = static_cast<float>(10.123456 + 2.5 * i);
-        r.VALUE[i] = static_cast<float>(rising ? 100.000123 + 17.3 * i : 300.000987 - 17.3 * i);
-    }
-    r.CREATE_TIME = 1250000000;
-    r.SAVE_TIME = 1260000000;
-    return r;
-}
-
-}  // namespace
+using testsupport::SampleRecord;
 
 TEST(CharRecEditModel, AFailedWriteLeavesTheRecordAsReadForTheNextOk) {
     for (const bool rising : {true, false}) {
-        const CharRecData base = Curve(rising);
+        // Seven points with more digits than the list shows, more beyond them.
+        const CharRecData base = SampleRecord(4).Curve(7, rising);
         CharRecEdit edit;
         edit.LoadRead(base, EncodeCharImage(base), 4, 1700000000);
 
@@ -49,17 +34,16 @@ TEST(CharRecEditModel, AFailedWriteLeavesTheRecordAsReadForTheNextOk) {
 }
 
 TEST(CharRecEditModel, OutsideServiceModeAProtectedRecordIsNotImported) {
-    CharRecData locked = Curve(true);
-    locked.PASSWORD = 1;
+    const CharRecData locked = SampleRecord(6).Password();  // from another slot
     CharRecEdit edit(false);
-    edit.Load(Curve(true), 4, 1700000000);
+    edit.Load(SampleRecord(4), 4, 1700000000);
     QString refusal;
     EXPECT_FALSE(edit.Import(locked, 1700000000, &refusal));
     EXPECT_EQ(refusal, charrecmsg::AccessDenied());
-    EXPECT_EQ(edit.Base(), Curve(true));
+    EXPECT_EQ(edit.Base(), SampleRecord(4));
 
     CharRecEdit service(true);
-    service.Load(Curve(true), 4, 1700000000);
+    service.Load(SampleRecord(4), 4, 1700000000);
     EXPECT_TRUE(service.Import(locked, 1700000001, &refusal));
     EXPECT_EQ(service.Base().PASSWORD, 1);
     EXPECT_EQ(service.Base().SAVE_TIME, 1700000001);

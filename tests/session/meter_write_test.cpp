@@ -15,41 +15,22 @@
 #include "journal/journal_test_support.h"
 #include "meter/char_image.h"
 #include "meter/kv60x_driver.h"
-#include "records/cp1250.h"
 #include "session/meter_write.h"
 #include "session/restore.h"
+#include "support/sample_records.h"
 #include "support/sim_fixture.h"
 #include "support/test_support.h"
 
 using journaltest::RawDb;
+using testsupport::SampleRecord;
 
 namespace {
-
-CharRecData Material(int slot, const char* name, float rh0) {
-    CharRecData r = MakeEmptySlot(slot);
-    r.ENABLE = 1;
-    r.METHOD = 1;
-    r.ACTIVE = 3;
-    r.RH[0] = rh0;
-    r.RH[1] = 12.3456f;
-    r.RH[2] = 30.0f;
-    r.VALUE[0] = 0.5123456f;
-    r.VALUE[1] = 101.234567f;
-    r.VALUE[2] = 250.0f;
-    r.COMPENS[2] = 1.234567e-6f;
-    r.COMPENS[3] = 1.5e-8f;
-    r.CREATE_TIME = 1250000000;
-    r.SAVE_TIME = 1260000000;
-    SetFixedField(r.NAME, CharRecData::kNameLen, QString::fromUtf8(name));
-    SetFixedField(r.CODE, CharRecData::kCodeLen, QStringLiteral("P01"));
-    return r;
-}
 
 // An image no encoder of this program makes: reserved bytes set, high nibbles
 // in bytes 3 and 4, -0.0, a subnormal and a NaN with a payload among the
 // floats; the checksum made good, as a meter holds it.
 CharImage OddImage(int slot) {
-    CharImage image = EncodeCharImage(Material(slot, "Rzepak", 6.125f));
+    CharImage image = EncodeCharImage(SampleRecord(slot).Name("Rzepak"));
     image[1] = 0x5A;
     image[2] = 0xA5;
     image[3] |= 0xB0;
@@ -139,7 +120,7 @@ TEST_F(SessionWrite, AFailedWriteLeavesAFailedEntryAndAnUnreadSlotNoBeforeValue)
     refuse.refuseCharHeader = true;
     sim().SetFaults(refuse);
     const WriteOutcome r =
-        session->Write(MeterWrite::Characteristic(Material(5, "Owies", 10.0f), std::nullopt));
+        session->Write(MeterWrite::Characteristic(SampleRecord(5).Name("Owies"), std::nullopt));
     EXPECT_EQ(r.status, WriteStatus::MeterFailed);
     EXPECT_TRUE(r.message.isEmpty());
     EXPECT_EQ(r.Text("x"), QStringLiteral("x"));
@@ -159,10 +140,10 @@ TEST_F(SessionWrite, AFailedWriteLeavesAFailedEntryAndAnUnreadSlotNoBeforeValue)
 }
 
 TEST_F(SessionWrite, AJournalThatCannotBeWrittenStopsTheWriteAndKeepsItsFile) {
-    sim().SetSlotRecord(4, Material(4, "Jęczmień", 7.0f));
+    sim().SetSlotRecord(4, SampleRecord(4).Name("Jęczmień"));
     ConnectAndWait();
     const CharImage before = ReadImage(4);
-    const CharRecData rec = Material(4, "Kukurydza", 11.0f);
+    const CharRecData rec = SampleRecord(4).Name("Kukurydza");
     sim().ClearReceived();
 
     // Locked by another program after this one opened it.
@@ -200,7 +181,7 @@ TEST_F(SessionWrite, RestoreSendsTheBytesReadAndKnowsWhenTheMeterHasThem) {
     const CharImage read = ReadImage(6);
     ASSERT_EQ(read, original);
     const WriteOutcome w =
-        session->Write(MeterWrite::Characteristic(Material(6, "Soja", 14.0f), ImageBytes(read)));
+        session->Write(MeterWrite::Characteristic(SampleRecord(6).Name("Soja"), ImageBytes(read)));
     ASSERT_EQ(w.status, WriteStatus::Confirmed);
     ASSERT_NE(sim().SlotImage(6), original);
     const CharImage written = sim().SlotImage(6);

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "meter/char_image.h"
-#include "records/record_test_data.h"
+#include "support/sample_records.h"
+
+using testsupport::SampleRecord;
 
 namespace {
 
