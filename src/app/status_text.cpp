@@ -1,5 +1,7 @@
 #include "app/status_text.h"
 
+#include "session/meter_texts.h"
+
 #include <cstring>
 
 #include "session/registration.h"
@@ -36,23 +38,9 @@ StatusLine ComposeStatusLine(const StatusInputs& in) {
         } else {
             out.text = QStringLiteral("Brak danych o urządzeniu");
         }
-        bool fault = false;
-        if (in.condition.valid && in.condition.startupDataError) {
-            out.text += QStringLiteral(" Błąd danych uruchamiania.");
-            fault = true;
-        }
-        if (in.condition.valid && in.condition.startupMemoryError) {
-            out.text += QStringLiteral(" Błąd pamięci uruchamiania.");
-            fault = true;
-        }
-        if (in.condition.valid && in.condition.lowSupplyVoltage) {
-            out.text += QStringLiteral(" Niskie napięcie zasilania.");
-            fault = true;
-        }
-        if (in.temperature.valid && in.temperature.temperatureError) {
-            out.text += QStringLiteral(" Błąd pomiaru temperatury.");
-            fault = true;
-        }
+        const QStringList faults = MeterFaults(in.condition, in.temperature);
+        for (const QString& f : faults) out.text += QLatin1Char(' ') + f + QLatin1Char('.');
+        const bool fault = !faults.isEmpty();
         out.icon = fault ? StatusIcon::Warning : StatusIcon::Information;
         if (in.serviceData.valid) {
             out.serviceText = MeterText(in.serviceData.text, sizeof in.serviceData.text);

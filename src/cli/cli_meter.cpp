@@ -6,18 +6,16 @@
 #include "cli/cli_connection.h"
 #include "cli/record_text.h"
 #include "serial/port_names.h"
+#include "session/meter_texts.h"
 
 namespace cli {
 
 namespace {
 
 QString ConditionText(const MeterCondition& c, const TemperatureReading& t) {
-    QString s;
-    if (c.valid && c.startupDataError) s += QStringLiteral(" Błąd danych uruchamiania.");
-    if (c.valid && c.startupMemoryError) s += QStringLiteral(" Błąd pamięci uruchamiania.");
-    if (c.valid && c.lowSupplyVoltage) s += QStringLiteral(" Niskie napięcie zasilania.");
-    if (t.valid && t.temperatureError) s += QStringLiteral(" Błąd pomiaru temperatury.");
-    return s.isEmpty() ? QStringLiteral("bez błędów") : s.trimmed();
+    const QStringList faults = MeterFaults(c, t);
+    if (faults.isEmpty()) return QStringLiteral("bez błędów");
+    return faults.join(QStringLiteral(". ")) + QLatin1Char('.');
 }
 
 QString TemperatureText(const TemperatureReading& t) {

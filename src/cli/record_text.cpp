@@ -365,14 +365,6 @@ JsonFileKind ParseRecordJson(const QByteArray& json, CharRecData* rec, CTableCha
     return JsonFileKind::RecordSet;
 }
 
-bool IsBlankRecord(const CharRecData& rec) {
-    if (rec.ENABLE != 0) return false;
-    for (int i = 0; i < CharRecData::kPoints; ++i) {
-        if (rec.RH[i] != 0.0 || rec.VALUE[i] != 0.0) return false;
-    }
-    return true;
-}
-
 QString CheckRecordForWrite(const CharRecData& rec) {
     CharRecForm form;
     form.enableChecked = rec.ENABLE != 0;

@@ -32,11 +32,6 @@ enum class JsonFileKind { Invalid, Record, RecordSet };
 JsonFileKind ParseRecordJson(const QByteArray& json, CharRecData* rec, CTableCharRec* set,
                              QString* error);
 
-// A record with no curve: inactive and every point 0.0. It is how an empty slot
-// looks (what a cut leaves, or an erased slot of the meter), and writing it
-// clears the slot.
-bool IsBlankRecord(const CharRecData& rec);
-
 // The editor's validation run on a form built from the record's own fields (in
 // service mode, so that the password flag stays as it is), plus a check that
 // every number is finite. Empty when the record may be written; otherwise the

@@ -18,3 +18,11 @@ bool operator==(const CharRecData& a, const CharRecData& b) {
            a.SAVE_TIME == b.SAVE_TIME && same(a.DESC, b.DESC) && same(a.CODE, b.CODE) &&
            same(a.NAME, b.NAME) && a.valid == b.valid;
 }
+
+bool IsBlankRecord(const CharRecData& rec) {
+    if (rec.ENABLE != 0) return false;
+    for (int i = 0; i < CharRecData::kPoints; ++i) {
+        if (rec.RH[i] != 0.0 || rec.VALUE[i] != 0.0) return false;
+    }
+    return true;
+}

@@ -37,6 +37,11 @@ struct CharRecData {
 // The all-zero block of an empty table slot: REC_NUMBER = index, valid = 1.
 CharRecData MakeEmptySlot(int index);
 
+// A record with no curve: inactive and every point 0.0. It is how an empty slot
+// looks (what a cut leaves, or an erased slot of the meter), and writing it
+// clears the slot.
+bool IsBlankRecord(const CharRecData& rec);
+
 // Field-by-field equality (every byte of the texts, exact doubles).
 bool operator==(const CharRecData& a, const CharRecData& b);
 inline bool operator!=(const CharRecData& a, const CharRecData& b) {

@@ -10,17 +10,6 @@
 
 namespace {
 
-// A slot with no curve: inactive with every point 0.0, what an erased slot of
-// the meter reads as and what a cut leaves (the rule kv60x-cli's record files
-// use for an empty slot).
-bool Blank(const CharRecData& rec) {
-    if (rec.ENABLE != 0) return false;
-    for (int i = 0; i < CharRecData::kPoints; ++i) {
-        if (rec.RH[i] != 0.0 || rec.VALUE[i] != 0.0) return false;
-    }
-    return true;
-}
-
 constexpr int kJournalPage = 500;
 
 }  // namespace
@@ -125,7 +114,7 @@ bool AddJournalEntries(MeterReport* report, const QString& path, int serial,
 QString SlotStateText(const CharRecData& rec) {
     if (!rec.valid) return QStringLiteral("Nieodczytana");
     if (rec.ENABLE == 1) return QStringLiteral("Aktywna");
-    return Blank(rec) ? QStringLiteral("Pusta") : QStringLiteral("Nieaktywna");
+    return IsBlankRecord(rec) ? QStringLiteral("Pusta") : QStringLiteral("Nieaktywna");
 }
 
 bool CurveShown(const CharRecData& rec, bool serviceMode) {

@@ -1,5 +1,7 @@
 #include "report/report_pdf.h"
 
+#include "session/meter_texts.h"
+
 #include <QBuffer>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -59,10 +61,7 @@ QString ModelText(const MeterIdentity& id) {
 // The condition flags as the main window's status line words them.
 QString ConditionText(const MeterCondition& c, const TemperatureReading& t) {
     QStringList s;
-    if (c.valid && c.startupDataError) s << QStringLiteral("Błąd danych uruchamiania.");
-    if (c.valid && c.startupMemoryError) s << QStringLiteral("Błąd pamięci uruchamiania.");
-    if (c.valid && c.lowSupplyVoltage) s << QStringLiteral("Niskie napięcie zasilania.");
-    if (t.valid && t.temperatureError) s << QStringLiteral("Błąd pomiaru temperatury.");
+    for (const QString& f : MeterFaults(c, t)) s << f + QLatin1Char('.');
     if (!c.valid) s << QStringLiteral("nieznany");
     return s.isEmpty() ? QStringLiteral("bez błędów") : s.join(QLatin1Char(' '));
 }

@@ -7,6 +7,7 @@
 
 #include "records/cp1250.h"
 #include "session/meter_session.h"
+#include "session/meter_texts.h"
 #include "ui/ui_resources.h"
 
 CPanelInfoDlg::CPanelInfoDlg(MeterSession* session, QWidget* parent)
@@ -55,9 +56,9 @@ QString CPanelInfoDlg::BuildText(const MeterCondition& condition, const SerialNu
             QStringLiteral(" %1.%2\n").arg(identity.versionMajor).arg(identity.versionMinor);
     text += QStringLiteral("Data uruchamiania wilgotnościomierza: ") +
             QString::asprintf("%04d-%02d\n", int(date.year), int(date.month));
-    if (condition.startupDataError) text += QStringLiteral("Błąd danych uruchamiania!\n");
-    if (condition.startupMemoryError) text += QStringLiteral("Błąd pamięci uruchamiania!\n");
-    if (condition.lowSupplyVoltage) text += QStringLiteral("Niskie napięcie zasilania!\n");
+    MeterCondition c = condition;
+    c.valid = true;  // the dialog opens only on a valid record
+    for (const QString& f : MeterFaults(c, TemperatureReading())) text += f + QStringLiteral("!\n");
     return text;
 }
 
